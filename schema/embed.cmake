@@ -1,0 +1,8 @@
+# Writes a C++ file with one string constant per DDL file: kSchema_<name>.
+file(WRITE ${OUTPUT} "// Generated from the files in schema/; do not edit.\n#include \"schema_texts.h\"\n\nnamespace zav5::schema {\n")
+foreach(name ${FILES})
+  file(READ ${INPUT_DIR}/${name} text)
+  get_filename_component(stem ${name} NAME_WE)
+  file(APPEND ${OUTPUT} "const char* const k_${stem} = R\"zav5ddl(${text})zav5ddl\";\n")
+endforeach()
+file(APPEND ${OUTPUT} "}  // namespace zav5::schema\n")

@@ -1,0 +1,87 @@
+// The small interface every database engine implements. The DAO-like objects (Database,
+// DataSource, Recordset, TableCursor) sit on it; business code never sees it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/column.h"
+#include "data/value.h"
+
+namespace zav5::data {
+
+// Identifies one row of a table for a later change: SQLite uses the rowid; other engines the
+// values of the primary key, or all of the row's original values.
+struct RowKey {
+  std::int64_t rowid = 0;
+  std::vector<Value> values;
+};
+
+struct Row {
+  RowKey key;
+  std::vector<Value> values;  // one per column, in column order
+};
+
+// The outcome of a query: its columns and every row it returned, in the engine's order.
+struct QueryResult {
+  // The table the rows come from when the query reads one table with all its columns (and so
+  // its rows can be changed); empty otherwise.
+  std::string table;
+  std::vector<Column> columns;
+  std::vector<Row> rows;
+};
+
+// One change to a field: the column's name and the value, already coerced for the column.
+struct FieldChange {
+  std::string column;
+  Value value;
+};
+
+class Connection {
+ public:
+  virtual ~Connection() = default;
+
+  // Runs an SQL text exactly as given and returns every row. Throws DatabaseError when the
+  // engine rejects it.
+  virtual QueryResult Query(std::string_view sql) = 0;
+
+  // Runs an SQL text that returns no rows (schema, maintenance).
+  virtual void Execute(std::string_view sql) = 0;
+
+  // The columns of a table. Throws DatabaseError when the table does not exist.
+  virtual std::vector<Column> TableColumns(std::string_view table) = 0;
+
+  // The columns of an index of a table, by the index's name; "primary" and "PrimaryKey" name
+  // the table's primary key when no index carries the name. Throws DatabaseError when missing.
+  virtual std::vector<std::string> IndexColumns(std::string_view table, std::string_view index) = 0;
+
+  // The first row of `table` whose `key_columns` equal `key`, or nothing.
+  virtual std::optional<Row> Seek(std::string_view table, const std::vector<std::string>& key_columns,
+                                  const std::vector<Value>& key) = 0;
+
+  // The current values of one row, or nothing when it has gone.
+  virtual std::optional<Row> Fetch(std::string_view table, const RowKey& key) = 0;
+
+  // Saves changed fields of one row. Throws DatabaseError when the row has gone or the engine
+  // refuses the change.
+  virtual void Update(std::string_view table, const RowKey& key,
+                      const std::vector<FieldChange>& changes) = 0;
+
+  // Adds a row with the given fields (the others take their defaults); returns its key.
+  virtual RowKey Insert(std::string_view table, const std::vector<FieldChange>& fields) = 0;
+
+  // Deletes one row. Throws DatabaseError when the row has gone.
+  virtual void Delete(std::string_view table, const RowKey& key) = 0;
+
+  // Transactions on this connection. Nested calls are not supported.
+  virtual void BeginTransaction() = 0;
+  virtual void Commit() = 0;
+  virtual void Rollback() = 0;
+  virtual bool InTransaction() const = 0;
+};
+
+}  // namespace zav5::data

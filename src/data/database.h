@@ -1,0 +1,62 @@
+// Databases and the one connection per file that every data source and cursor shares.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "data/backend.h"
+
+namespace zav5::platform {
+class Env;
+}
+
+namespace zav5::data {
+
+// One open database file. Every data source and table cursor that names the same file shares it,
+// so that the file is opened once and one piece of work can be one transaction.
+class Database {
+ public:
+  Database(std::string path, std::unique_ptr<Connection> connection)
+      : path_(std::move(path)), connection_(std::move(connection)) {}
+
+  // The path the database was opened with (a Windows path).
+  const std::string& Name() const { return path_; }
+  Connection& connection() { return *connection_; }
+
+  void BeginTrans() { connection_->BeginTransaction(); }
+  void CommitTrans() { connection_->Commit(); }
+  void Rollback() { connection_->Rollback(); }
+
+ private:
+  std::string path_;
+  std::unique_ptr<Connection> connection_;
+};
+
+// Opens database files by their Windows path and keeps one connection per file.
+//
+// The engine of a file is chosen by its first bytes, not its name: the store suite calls its
+// files dati.mdb whatever holds them.
+class DbEngine {
+ public:
+  explicit DbEngine(platform::Env& env) : env_(env) {}
+
+  // The shared database at `path`, opened (shared, writable) the first time it is asked for.
+  // Throws DatabaseError naming the path when the file is missing or is not a database this
+  // build can open.
+  std::shared_ptr<Database> OpenDatabase(std::string_view path);
+
+  // Forgets every connection; a database still held elsewhere stays open until released.
+  void CloseAll() { open_.clear(); }
+
+ private:
+  platform::Env& env_;
+  std::map<std::string, std::shared_ptr<Database>> open_;  // by native path
+};
+
+// What the first bytes of a file say it is.
+enum class FileSignature { kSqlite, kJet, kEmpty, kUnknown };
+FileSignature ReadSignature(const std::string& native_path);
+
+}  // namespace zav5::data

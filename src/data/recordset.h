@@ -1,0 +1,97 @@
+// A recordset: the rows of one query, walked one at a time, each of which can be changed.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/backend.h"
+#include "data/database.h"
+#include "data/value.h"
+
+namespace zav5::data {
+
+// The fields of the row being read or edited, and the edit protocol shared by Recordset and
+// TableCursor: Edit (or AddNew), field writes, Update.
+class RowEditor {
+ public:
+  // Value of a field of the current row. Throws DatabaseError when there is no current row or
+  // the field does not exist.
+  const Value& Field(std::string_view name) const;
+
+  // Changes a field in the edit buffer. REQUIRES: between Edit or AddNew and Update; otherwise
+  // throws DatabaseError. The value is converted to the column's type (ConversionError).
+  void SetField(std::string_view name, const Value& value);
+
+  // Puts the current row into edit mode; its fields are read again from the database first.
+  void Edit();
+  // Starts a new row in the edit buffer.
+  void AddNew();
+  // Saves the edit buffer; only the fields written since Edit are changed in the database.
+  void Update();
+  // Leaves edit mode without saving.
+  void CancelUpdate();
+
+ protected:
+  RowEditor(std::shared_ptr<Database> database, std::string source);
+  ~RowEditor() = default;
+
+  bool HasCurrent() const { return current_.has_value(); }
+  void SetCurrent(std::optional<Row> row) { current_ = std::move(row); }
+  const std::optional<Row>& Current() const { return current_; }
+  void SetShape(std::string table, std::vector<Column> columns);
+  Database& database() { return *database_; }
+  const std::string& table() const { return table_; }
+  // Called after a successful Update of an existing row and after an AddNew was saved.
+  virtual void OnSaved(const Row& /*row*/, bool /*added*/) {}
+
+ private:
+  enum class Mode { kNone, kEdit, kAdd };
+  std::size_t ColumnIndex(std::string_view name) const;
+  void RequireUpdatable(std::string_view operation) const;
+
+  std::shared_ptr<Database> database_;
+  std::string source_;  // for messages: the query or table
+  std::string table_;   // empty when the rows cannot be changed
+  std::vector<Column> columns_;
+  std::optional<Row> current_;
+  Mode mode_ = Mode::kNone;
+  std::vector<Value> buffer_;
+  std::vector<bool> changed_;
+};
+
+class Recordset : public RowEditor {
+ public:
+  // Runs `sql` on `database` and positions on the first row, or at the end when there is none.
+  Recordset(std::shared_ptr<Database> database, std::string sql);
+
+  // True when positioned past the last row. (EOF is a macro of the C library; hence the name.)
+  bool Eof() const { return position_ >= rows_.size(); }
+  void MoveFirst();
+  void MoveNext();
+  // Deletes the current row; the position stays on it until the next move.
+  void Delete();
+  // The rows reached so far; 0 only when the recordset is empty.
+  int RecordCount() const;
+  // false selects optimistic locking: the row is held only while it is saved. The engines here
+  // save every row that way, so the setting is kept for the record only.
+  void LockEdits(bool pessimistic) { lock_edits_ = pessimistic; }
+  bool LockEdits() const { return lock_edits_; }
+
+ protected:
+  void OnSaved(const Row& row, bool added) override;
+
+ private:
+  void Position(std::size_t index);
+
+  std::vector<Row> rows_;
+  std::vector<bool> deleted_;
+  std::size_t position_ = 0;
+  std::size_t reached_ = 0;
+  bool lock_edits_ = true;
+};
+
+}  // namespace zav5::data
