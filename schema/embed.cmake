@@ -1,5 +1,6 @@
 # Writes a C++ file with one string constant per DDL file: kSchema_<name>.
 file(WRITE ${OUTPUT} "// Generated from the files in schema/; do not edit.\n#include \"schema_texts.h\"\n\nnamespace zav5::schema {\n")
+string(REPLACE "," ";" FILES "${FILES}")
 foreach(name ${FILES})
   file(READ ${INPUT_DIR}/${name} text)
   get_filename_component(stem ${name} NAME_WE)

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds zav5, creates a fresh demo store under build/demo-store and runs the program on it in the
+# foreground. Ctrl+C stops it. The run log is build/demo-store/c/sulvo/bkp/logzav3_DDMMYYYY.txt.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/build.sh
+store="$PWD/build/demo-store"
+rm -rf "$store"
+./build/default/zav5 demo "$store"
+echo "Running; the run log is in $store/c/sulvo/bkp/. Ctrl+C stops the program."
+exec ./build/default/zav5 --drive "C=$store/c" --drive "Z=$store/z" "$@"

@@ -1,0 +1,107 @@
+#include "app/command_line.h"
+
+#include <CLI/CLI.hpp>
+#include <fmt/format.h>
+
+#include <cctype>
+#include <sstream>
+
+namespace zav5::app {
+
+namespace {
+
+std::optional<char> DriveLetter(const std::string& text) {
+  if (text.size() == 1 && std::isalpha(static_cast<unsigned char>(text[0]))) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+  }
+  return std::nullopt;
+}
+
+std::optional<std::chrono::year_month_day> IsoDate(const std::string& text) {
+  int year = 0;
+  unsigned month = 0;
+  unsigned day = 0;
+  char dash1 = 0;
+  char dash2 = 0;
+  std::istringstream in(text);
+  in >> year >> dash1 >> month >> dash2 >> day;
+  if (!in || dash1 != '-' || dash2 != '-' || text.size() != 10 || !in.eof()) {
+    return std::nullopt;
+  }
+  const std::chrono::year_month_day date{std::chrono::year{year}, std::chrono::month{month},
+                                         std::chrono::day{day}};
+  if (!date.ok()) {
+    return std::nullopt;
+  }
+  return date;
+}
+
+}  // namespace
+
+Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
+  CLI::App app{
+      "zav5: takes expired promotional offers off the store's price list and tells the "
+      "electronic shelf labels.",
+      "zav5"};
+  Opzioni opzioni;
+  std::vector<std::string> drives;
+  std::string current = "C";
+  std::string today;
+  app.add_option("--drive", drives,
+                 "Maps a Windows drive onto a folder of this machine, e.g. C=/srv/store "
+                 "(repeatable)");
+  app.add_option("--current-drive", current, "The drive the program runs on (default C)");
+  app.add_flag("--once", opzioni.una_volta, "Stop after start-up and one processing cycle");
+  app.add_option("--today", today,
+                 "The day the processing cycle takes for today, YYYY-MM-DD (tests and previews)");
+  CLI::App* demo = app.add_subcommand("demo", "Create a demo store under DIR");
+  std::string demo_dir;
+  demo->add_option("DIR", demo_dir, "Folder for the demo store")->required();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    std::ostringstream out;
+    std::ostringstream err;
+    const int code = app.exit(error, out, err);
+    return {std::nullopt, code, out.str() + err.str()};
+  }
+
+  if (demo->parsed()) {
+    opzioni.comando = Opzioni::Comando::kDemo;
+    opzioni.cartella_demo = demo_dir;
+    return {opzioni, 0, {}};
+  }
+  for (const std::string& mapping : drives) {
+    const std::size_t equals = mapping.find('=');
+    const auto letter =
+        equals == std::string::npos ? std::nullopt : DriveLetter(mapping.substr(0, equals));
+    if (!letter || equals + 1 == mapping.size()) {
+      return {std::nullopt, 2,
+              fmt::format("--drive {}: expected a drive letter and a folder, e.g. C=/srv/store\n",
+                          mapping)};
+    }
+    opzioni.unita[*letter] = mapping.substr(equals + 1);
+  }
+  const auto letter = DriveLetter(current);
+  if (!letter) {
+    return {std::nullopt, 2, fmt::format("--current-drive {}: expected one drive letter\n", current)};
+  }
+  opzioni.unita_corrente = *letter;
+  if (!today.empty()) {
+    opzioni.oggi = IsoDate(today);
+    if (!opzioni.oggi) {
+      return {std::nullopt, 2, fmt::format("--today {}: expected a date as YYYY-MM-DD\n", today)};
+    }
+  }
+  return {opzioni, 0, {}};
+}
+
+std::string ComandoPerDemo(const std::filesystem::path& programma,
+                           const std::filesystem::path& unita_c,
+                           const std::filesystem::path& unita_z) {
+  return fmt::format("{} --drive C={} --drive Z={}", programma.string(), unita_c.string(),
+                     unita_z.string());
+}
+
+}  // namespace zav5::app

@@ -1,0 +1,42 @@
+// The command line of zav5.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zav5::app {
+
+struct Opzioni {
+  enum class Comando { kEsegui, kDemo };
+  Comando comando = Comando::kEsegui;
+
+  // zav5 [--drive X=DIR]... [--current-drive X] [--once] [--today YYYY-MM-DD]
+  std::map<char, std::filesystem::path> unita;  // drive letter (upper case) -> host folder
+  char unita_corrente = 'C';
+  bool una_volta = false;
+  std::optional<std::chrono::year_month_day> oggi;
+
+  // zav5 demo DIR
+  std::filesystem::path cartella_demo;
+};
+
+// The outcome of reading the command line: options, or the exit code and the text to print
+// (help, or what is wrong).
+struct Lettura {
+  std::optional<Opzioni> opzioni;
+  int codice_uscita = 0;
+  std::string messaggio;
+};
+
+Lettura LeggiRigaDiComando(int argc, const char* const* argv);
+
+// The command that runs the demo store created under `demo`.
+std::string ComandoPerDemo(const std::filesystem::path& programma,
+                           const std::filesystem::path& unita_c,
+                           const std::filesystem::path& unita_z);
+
+}  // namespace zav5::app

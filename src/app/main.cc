@@ -1,0 +1,83 @@
+// zav5: the store's unattended job that takes expired promotional offers off the shelves.
+
+#include <signal.h>
+
+#include <chrono>
+#include <iostream>
+
+#include "app/command_line.h"
+#include "app/demo_store.h"
+#include "errors.h"
+#include "platform/posix/posix_env.h"
+#include "window/form1.h"
+
+namespace {
+
+using zav5::app::Opzioni;
+
+std::chrono::year_month_day Today(zav5::platform::Env& env) {
+  return std::chrono::year_month_day{std::chrono::floor<std::chrono::days>(env.Now())};
+}
+
+int CreaDemo(const Opzioni& opzioni, const char* programma) {
+  zav5::platform::PosixEnv env({}, 'C');
+  const zav5::app::NegozioDemo demo = zav5::app::CreaNegozioDemo(opzioni.cartella_demo, Today(env));
+  std::cout << "Negozio dimostrativo creato in " << std::filesystem::absolute(opzioni.cartella_demo)
+            << ": " << demo.articoli << " articoli, " << demo.offerte_scadute
+            << " offerte scadute e una in corso.\nPer avviarlo:\n  "
+            << zav5::app::ComandoPerDemo(std::filesystem::absolute(programma), demo.unita_c,
+                                         demo.unita_z)
+            << "\n";
+  return 0;
+}
+
+// Blocks until the operator asks the program to stop (Ctrl+C) or the system does (SIGTERM).
+void AttendiUscita(const sigset_t& segnali) {
+  int segnale = 0;
+  sigwait(&segnali, &segnale);
+}
+
+int Esegui(const Opzioni& opzioni) {
+  // The stop signals are taken synchronously, so that the window unloads on the main thread.
+  sigset_t segnali;
+  sigemptyset(&segnali);
+  sigaddset(&segnali, SIGINT);
+  sigaddset(&segnali, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &segnali, nullptr);
+
+  zav5::platform::DriveMap unita;
+  for (const auto& [lettera, cartella] : opzioni.unita) {
+    unita[lettera] = std::filesystem::absolute(cartella);
+  }
+  zav5::platform::PosixEnv env(unita, opzioni.unita_corrente);
+  zav5::window::Form1 form(env);
+  if (opzioni.oggi) {
+    form.FissaOggi(*opzioni.oggi);
+  }
+  form.Form_Load();
+  std::cout << "nrposw: " << form.nrposw() << std::endl;
+  if (!opzioni.una_volta) {
+    AttendiUscita(segnali);
+  }
+  form.Form_Unload();
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const zav5::app::Lettura lettura = zav5::app::LeggiRigaDiComando(argc, argv);
+  if (!lettura.opzioni) {
+    (lettura.codice_uscita == 0 ? std::cout : std::cerr) << lettura.messaggio;
+    return lettura.codice_uscita;
+  }
+  try {
+    if (lettura.opzioni->comando == Opzioni::Comando::kDemo) {
+      return CreaDemo(*lettura.opzioni, argv[0]);
+    }
+    return Esegui(*lettura.opzioni);
+  } catch (const zav5::Errore& error) {
+    std::cerr << "ZAV5: " << error.what() << "\n";
+    return 1;
+  }
+}

@@ -1,0 +1,65 @@
+// The main window, as a model: it owns the shared state of the run, the run log, the data
+// sources and the controls that the program's work reads and writes. Front ends render it.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "data/data_source.h"
+#include "data/database.h"
+#include "platform/env.h"
+#include "startup/avvio.h"
+#include "startup/contesto_negozio.h"
+#include "startup/run_log.h"
+
+namespace zav5::window {
+
+class Form1 {
+ public:
+  explicit Form1(platform::Env& env);
+
+  // Load handler: runs start-up once, before the window is shown.
+  void Form_Load();
+  // Unload handler: closes every file the program holds open. Unloading always goes ahead.
+  void Form_Unload();
+
+  // The data source named `name` (var, var2, Data1, listi01, ...). Throws std::out_of_range for
+  // a name the window does not carry.
+  data::DataSource& Sorgente(std::string_view name);
+
+  startup::ContestoNegozio& Contesto() { return contesto_; }
+  startup::RunLog& Log() { return log_; }
+  data::DbEngine& Engine() { return engine_; }
+  platform::Env& Env() { return env_; }
+
+  // Text box with the number of tills; empty until start-up fills it.
+  const std::string& nrposw() const { return nrposw_; }
+  // The drive list's current drive, one lower-case letter.
+  char Drive1() const { return drive_; }
+  // Fixes the day that the processing cycle takes for today (tests and previews); the run log
+  // and the file names keep the real clock.
+  void FissaOggi(std::chrono::year_month_day oggi) { oggi_fisso_ = oggi; }
+  // Today's OLE day number for the processing cycle's scan.
+  std::int32_t OggiScansione();
+
+  // How the last start-up ended; empty before Form_Load.
+  std::optional<startup::EsitoAvvio> Esito() const { return esito_; }
+
+ private:
+  platform::Env& env_;
+  data::DbEngine engine_;
+  startup::ContestoNegozio contesto_;
+  startup::RunLog log_;
+  std::map<std::string, std::unique_ptr<data::DataSource>, std::less<>> sorgenti_;
+  std::string nrposw_;
+  char drive_;
+  std::optional<startup::EsitoAvvio> esito_;
+  std::optional<std::chrono::year_month_day> oggi_fisso_;
+};
+
+}  // namespace zav5::window

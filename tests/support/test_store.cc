@@ -1,0 +1,72 @@
+#include "support/test_store.h"
+
+#include <sqlite3.h>
+
+#include <stdexcept>
+
+#include "schema_texts.h"
+
+namespace zav5::testing {
+
+TestEnv::TestEnv(platform::DriveMap drives, char current_drive)
+    : PosixEnvHolder(std::move(drives), current_drive),
+      platform::EnvWrapper(posix),
+      now_(ExampleMoment()) {}
+
+platform::LocalTime ExampleMoment() {
+  using namespace std::chrono;
+  return local_days{2026y / December / 7} + 11h + 49min + 30s;
+}
+
+TestStore::TestStore() {
+  dir_.MakeDir("c/sulvo/bkp");
+  env_ = std::make_unique<TestEnv>(platform::DriveMap{{'C', DriveC()}}, 'C');
+}
+
+void TestStore::CreateCompanyDatabase(std::string_view rows) {
+  CreateSqliteFile(DriveC() / "dorn" / "sulvo.mdb", schema::k_azienda, rows);
+}
+
+void TestStore::CreateStoreDatabase(std::string_view relative, std::string_view rows) {
+  CreateSqliteFile(DriveC() / relative, schema::k_negozio, rows);
+}
+
+void TestStore::Sql(std::string_view relative, std::string_view sql) {
+  sqlite3* db = nullptr;
+  const std::string path = (DriveC() / relative).string();
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    sqlite3_close(db);
+    throw std::runtime_error("cannot open " + path);
+  }
+  char* message = nullptr;
+  const int rc = sqlite3_exec(db, std::string(sql).c_str(), nullptr, nullptr, &message);
+  std::string text = message != nullptr ? message : "";
+  sqlite3_free(message);
+  sqlite3_close(db);
+  if (rc != SQLITE_OK) {
+    throw std::runtime_error("SQL on " + path + " failed: " + text);
+  }
+}
+
+std::string TestStore::LogBytes() const {
+  const auto path = DriveC() / "sulvo" / "bkp" / "logzav3_07122026.txt";
+  return std::filesystem::exists(path) ? ReadFile(path) : std::string();
+}
+
+std::vector<std::string> TestStore::LogLines() const {
+  std::vector<std::string> lines;
+  const std::string bytes = LogBytes();
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    const std::size_t end = bytes.find("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(bytes.substr(start) + "<no CR LF>");
+      break;
+    }
+    lines.push_back(bytes.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+}  // namespace zav5::testing

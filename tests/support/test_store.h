@@ -1,0 +1,85 @@
+// A store on disk for scenario tests: a temporary folder mapped as drive C:, the company database
+// and the store database made from the project's DDL, and an Env whose clock and operator the
+// test controls.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/env_wrapper.h"
+#include "platform/posix/posix_env.h"
+#include "support/temp_dir.h"
+
+namespace zav5::testing {
+
+// Holds the real Env so that it is built before the wrapper that forwards to it.
+struct PosixEnvHolder {
+  PosixEnvHolder(platform::DriveMap drives, char current_drive)
+      : posix(std::move(drives), current_drive) {}
+  platform::PosixEnv posix;
+};
+
+// The real file system under a drive map, with a clock that stands still until moved and an
+// operator whose message boxes are recorded instead of shown.
+class TestEnv : private PosixEnvHolder, public platform::EnvWrapper {
+ public:
+  TestEnv(platform::DriveMap drives, char current_drive);
+
+  platform::LocalTime Now() override { return now_; }
+  void SetNow(platform::LocalTime now) { now_ = now; }
+  void MessageBox(std::string_view text, std::string_view caption) override {
+    message_boxes.push_back(std::string(caption) + ": " + std::string(text));
+  }
+  void Warn(std::string_view text) override { warnings.emplace_back(text); }
+  void WriteLine(platform::FileHandle file, std::string_view line) override {
+    platform::EnvWrapper::WriteLine(file, line);
+    if (after_write_line) {
+      after_write_line(line);
+    }
+  }
+
+  std::vector<std::string> message_boxes;
+  std::vector<std::string> warnings;
+  // Called after each line written to any file: lets a test change the store at a given moment.
+  std::function<void(std::string_view)> after_write_line;
+
+ private:
+  platform::LocalTime now_;
+};
+
+// 7 December 2026, 11:49:30.
+platform::LocalTime ExampleMoment();
+
+class TestStore {
+ public:
+  // Makes c/sulvo/bkp (the log folder) and maps drive C onto the folder `c`.
+  TestStore();
+
+  TestEnv& env() { return *env_; }
+  const TempDir& dir() const { return dir_; }
+  std::filesystem::path DriveC() const { return dir_.path() / "c"; }
+
+  // Creates c/dorn/sulvo.mdb with its tables and the given rows (SQL INSERTs).
+  void CreateCompanyDatabase(std::string_view rows);
+  // Creates the store database at `relative` (under c/) with its tables and the given rows.
+  void CreateStoreDatabase(std::string_view relative, std::string_view rows);
+  // Runs SQL on a database file under c/.
+  void Sql(std::string_view relative, std::string_view sql);
+
+  // The run log's lines for the example day, CR LF removed; empty when there is no log.
+  std::vector<std::string> LogLines() const;
+  // The run log's bytes.
+  std::string LogBytes() const;
+
+ private:
+  TempDir dir_;
+  std::unique_ptr<TestEnv> env_;
+};
+
+}  // namespace zav5::testing
