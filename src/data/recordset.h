@@ -40,18 +40,27 @@ class RowEditor {
   ~RowEditor() = default;
 
   bool HasCurrent() const { return current_.has_value(); }
-  void SetCurrent(std::optional<Row> row) { current_ = std::move(row); }
+  // Makes `row` the current row (nothing: no current row) and leaves edit mode without saving.
+  void SetCurrent(std::optional<Row> row);
   const std::optional<Row>& Current() const { return current_; }
   void SetShape(std::string table, std::vector<Column> columns);
   Database& database() { return *database_; }
   const std::string& table() const { return table_; }
-  // Called after a successful Update of an existing row and after an AddNew was saved.
-  virtual void OnSaved(const Row& /*row*/, bool /*added*/) {}
+  const std::string& source() const { return source_; }
+  // Throws DatabaseError when the rows cannot be changed (a query on more than one table, or on
+  // computed columns). `operation` names what was tried, for the message.
+  void RequireUpdatable(std::string_view operation) const;
+  // Throws DatabaseError naming `operation` when there is no current row.
+  void RequireCurrent(std::string_view operation) const;
+  // Called when the current row was read again by Edit or saved by Update (`added` false), and
+  // when a row started by AddNew was saved (`added` true; the current row does not change).
+  virtual void OnRowChanged(const Row& /*row*/, bool /*added*/) {}
 
  private:
   enum class Mode { kNone, kEdit, kAdd };
   std::size_t ColumnIndex(std::string_view name) const;
-  void RequireUpdatable(std::string_view operation) const;
+  void SaveEdit();
+  void SaveNew();
 
   std::shared_ptr<Database> database_;
   std::string source_;  // for messages: the query or table
@@ -59,8 +68,8 @@ class RowEditor {
   std::vector<Column> columns_;
   std::optional<Row> current_;
   Mode mode_ = Mode::kNone;
-  std::vector<Value> buffer_;
-  std::vector<bool> changed_;
+  std::vector<Value> buffer_;  // the fields being edited, in column order
+  std::vector<bool> changed_;  // which of them were written since Edit or AddNew
 };
 
 class Recordset : public RowEditor {
@@ -69,12 +78,13 @@ class Recordset : public RowEditor {
   Recordset(std::shared_ptr<Database> database, std::string sql);
 
   // True when positioned past the last row. (EOF is a macro of the C library; hence the name.)
-  bool Eof() const { return position_ >= rows_.size(); }
+  bool Eof() const { return at_end_; }
   void MoveFirst();
   void MoveNext();
   // Deletes the current row; the position stays on it until the next move.
   void Delete();
-  // The rows reached so far; 0 only when the recordset is empty.
+  // The rows reached so far (and rows added), less those deleted through this recordset; 0 only
+  // when the recordset is empty.
   int RecordCount() const;
   // false selects optimistic locking: the row is held only while it is saved. The engines here
   // save every row that way, so the setting is kept for the record only.
@@ -82,15 +92,20 @@ class Recordset : public RowEditor {
   bool LockEdits() const { return lock_edits_; }
 
  protected:
-  void OnSaved(const Row& row, bool added) override;
+  void OnRowChanged(const Row& row, bool added) override;
 
  private:
-  void Position(std::size_t index);
+  // Makes the first row not deleted from `index` on the current one; at the end when none.
+  void MoveTo(std::size_t index);
 
   std::vector<Row> rows_;
   std::vector<bool> deleted_;
-  std::size_t position_ = 0;
-  std::size_t reached_ = 0;
+  std::size_t position_ = 0;  // meaningful only when not at the end
+  // Past the last row. A state of its own, so that a row added at the end does not become
+  // current by itself.
+  bool at_end_ = true;
+  std::size_t reached_ = 0;  // rows reached by moving, plus rows added
+  std::size_t deleted_count_ = 0;
   bool lock_edits_ = true;
 };
 

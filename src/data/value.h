@@ -20,7 +20,9 @@ struct Currency {
   std::int64_t diecimillesimi = 0;
 
   static constexpr std::int64_t kScala = 10000;
-  // Rounds to four decimals, halves to the even neighbour. Throws ConversionError when out of range.
+  // Rounds to four decimals, halves to the even neighbour. Throws ConversionError when out of
+  // range. A half is a half as the number is written (1.00005 gives 1.0000, 1.00015 gives 1.0002),
+  // not as its binary approximation falls on either side of it.
   static Currency FromDouble(double value);
   double ToDouble() const { return static_cast<double>(diecimillesimi) / kScala; }
   friend bool operator==(Currency, Currency) = default;
@@ -80,9 +82,8 @@ class Value {
   friend bool operator==(const Value&, const Value&) = default;
 
  private:
-  using Storage =
-      std::variant<std::monostate, std::int16_t, std::int32_t, double, Currency, Date, bool,
-                   std::string>;
+  using Storage = std::variant<std::monostate, std::int16_t, std::int32_t, double, Currency, Date,
+                               bool, std::string>;
   explicit Value(Storage s) : storage_(std::move(s)) {}
   Storage storage_;
 };

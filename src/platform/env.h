@@ -17,7 +17,8 @@ namespace zav5::platform {
 // A moment of the local clock, to the second.
 using LocalTime = std::chrono::local_seconds;
 
-// Handle of a text file opened through Env, like a file number of the classic file statements.
+// Handle of a text file opened through Env, like a file number of the classic file statements,
+// except that a number is never given out twice in a run (see file_numbers.h).
 using FileHandle = int;
 
 enum class OpenMode {
@@ -36,12 +37,13 @@ class Env {
   virtual std::vector<std::string> FindFiles(std::string_view pattern) = 0;
 
   // Deletes every ordinary file that matches `pattern`. Throws FileError when a matching file
-  // cannot be deleted.
+  // cannot be deleted, which includes a file open through this Env.
   virtual void DeleteFiles(std::string_view pattern) = 0;
 
   // Opens a text file. Lines written to it are converted to the store's 8-bit code page
   // (Windows-1252; a character it lacks becomes "?") and end with CR LF.
-  // Throws FileError when the file cannot be opened.
+  // Throws FileError when the file cannot be opened: its folder is missing (folders are never
+  // created here), it is not an ordinary file, or it is already open through this Env.
   virtual FileHandle OpenTextFile(std::string_view path, OpenMode mode) = 0;
 
   // Writes `line` and the line end. Throws FileError when the handle is not open or the write
@@ -76,6 +78,8 @@ class Env {
 };
 
 // True when an ordinary file exists at exactly `path`.
-inline bool FileExists(Env& env, std::string_view path) { return !env.FindFiles(path).empty(); }
+inline bool FileExists(Env& env, std::string_view path) {
+  return !env.FindFiles(path).empty();
+}
 
 }  // namespace zav5::platform

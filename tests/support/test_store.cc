@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "platform/codepage.h"
 #include "schema_texts.h"
 
 namespace zav5::testing {
@@ -55,7 +56,7 @@ std::string TestStore::LogBytes() const {
 
 std::vector<std::string> TestStore::LogLines() const {
   std::vector<std::string> lines;
-  const std::string bytes = LogBytes();
+  const std::string bytes = platform::Windows1252ToUtf8(LogBytes());
   std::size_t start = 0;
   while (start < bytes.size()) {
     const std::size_t end = bytes.find("\r\n", start);

@@ -72,7 +72,8 @@ class TestStore {
   // Runs SQL on a database file under c/.
   void Sql(std::string_view relative, std::string_view sql);
 
-  // The run log's lines for the example day, CR LF removed; empty when there is no log.
+  // The run log's lines for the example day, as UTF-8 with CR LF removed; empty when there is no
+  // log.
   std::vector<std::string> LogLines() const;
   // The run log's bytes.
   std::string LogBytes() const;

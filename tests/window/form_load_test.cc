@@ -1,4 +1,4 @@
-// Start-up against real database files: each way start-up can end, what the log then holds, and
+// Loading the window runs start-up against real database files: each way start-up can end, what the log then holds, and
 // the settings it loads.
 
 #include "startup/avvio.h"

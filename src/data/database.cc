@@ -1,0 +1,84 @@
+#include "data/database.h"
+
+#include <fmt/format.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "data/sqlite/sqlite_connection.h"
+#include "errors.h"
+#include "platform/env.h"
+
+namespace zav5::data {
+
+FileSignature ReadSignature(const std::string& native_path) {
+  std::ifstream in(native_path, std::ios::binary);
+  if (!in) {
+    return FileSignature::kUnknown;
+  }
+  char header[20] = {};
+  in.read(header, sizeof header);
+  const std::streamsize size = in.gcount();
+  if (size == 0) {
+    return FileSignature::kEmpty;
+  }
+  if (size >= 16 && std::memcmp(header, "SQLite format 3\0", 16) == 0) {
+    return FileSignature::kSqlite;
+  }
+  // Jet (Access 97 to 2003) and ACE (Access 2007 on) files: the engine's name after 4 bytes.
+  if (size >= 19 && (std::memcmp(header + 4, "Standard Jet DB", 15) == 0 ||
+                     std::memcmp(header + 4, "Standard ACE DB", 15) == 0)) {
+    return FileSignature::kJet;
+  }
+  return FileSignature::kUnknown;
+}
+
+std::shared_ptr<Database> DbEngine::OpenDatabase(std::string_view path) {
+  std::string native;
+  try {
+    native = env_.NativePath(path);
+  } catch (const FileError& error) {
+    throw DatabaseError(fmt::format("il database {} non è raggiungibile: {}", path, error.what()));
+  }
+  if (auto open = open_.find(native); open != open_.end()) {
+    return open->second;
+  }
+
+  // Messages name the path the program knows and, where it differs, the file it is here.
+  const std::string where =
+      native == path ? std::string(path) : fmt::format("{} ({})", path, native);
+  std::error_code ignored;
+  const std::filesystem::file_status status = std::filesystem::status(native, ignored);
+  if (!std::filesystem::exists(status)) {
+    throw DatabaseError(fmt::format("il database {} non esiste", where));
+  }
+  if (!std::filesystem::is_regular_file(status)) {
+    throw DatabaseError(fmt::format("{} non è un file: non è un database", where));
+  }
+  switch (ReadSignature(native)) {
+    case FileSignature::kSqlite:
+      break;
+    case FileSignature::kJet:
+      throw DatabaseError(fmt::format(
+          "il file {} è un database Access (Jet); questa versione del programma lo apre solo "
+          "tramite ODBC",
+          where));
+    case FileSignature::kEmpty:
+      throw DatabaseError(fmt::format("il file {} è vuoto, non è un database", where));
+    case FileSignature::kUnknown:
+      throw DatabaseError(fmt::format("il file {} non è un database SQLite né Access", where));
+  }
+
+  std::unique_ptr<Connection> connection;
+  try {
+    connection = std::make_unique<SqliteConnection>(native);
+  } catch (const DatabaseError& error) {
+    throw DatabaseError(fmt::format("aprendo il database {}: {}", path, error.what()));
+  }
+  auto database = std::make_shared<Database>(std::string(path), std::move(connection));
+  open_.emplace(native, database);
+  return database;
+}
+
+}  // namespace zav5::data

@@ -1,0 +1,793 @@
+#include "data/sqlite/sqlite_connection.h"
+
+#include <fmt/format.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "errors.h"
+
+namespace zav5::data {
+
+namespace {
+
+constexpr std::size_t kCacheCapacity = 24;
+
+char AsciiLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return AsciiLower(x) == AsciiLower(y);
+         });
+}
+
+// A name from the schema, ready to stand in SQL text.
+std::string QuoteName(std::string_view name) {
+  std::string quoted = "\"";
+  for (char c : name) {
+    quoted += c;
+    if (c == '"') {
+      quoted += '"';
+    }
+  }
+  quoted += '"';
+  return quoted;
+}
+
+// --- Reading the program's SQL texts -------------------------------------------------------------
+
+struct Token {
+  enum class Kind { kEnd, kWord, kName, kString, kSymbol, kBad };
+  Kind kind = Kind::kEnd;
+  std::string text;  // a word as written, a quoted name without its quotes, a symbol
+  std::size_t offset = 0;
+};
+
+bool IsWordByte(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '$' || c >= 0x80;  // bytes of non-ASCII letters ("società")
+}
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
+
+// Splits SQL text into words, quoted names, string literals and symbols, the way SQLite does
+// for the little that ParseSelectAllFrom needs to see.
+class Lexer {
+ public:
+  explicit Lexer(std::string_view sql) : sql_(sql) {}
+
+  Token Next() {
+    SkipBlanksAndComments();
+    Token token;
+    token.offset = at_;
+    if (at_ >= sql_.size()) {
+      return token;
+    }
+    const char c = sql_[at_];
+    if (IsWordByte(static_cast<unsigned char>(c))) {
+      token.kind = Token::Kind::kWord;
+      while (at_ < sql_.size() && IsWordByte(static_cast<unsigned char>(sql_[at_]))) {
+        token.text += sql_[at_++];
+      }
+    } else if (c == '"' || c == '`') {
+      token.kind = Token::Kind::kName;
+      Quoted(c, c, token);
+    } else if (c == '[') {
+      token.kind = Token::Kind::kName;
+      Quoted('[', ']', token);
+    } else if (c == '\'') {
+      token.kind = Token::Kind::kString;
+      Quoted('\'', '\'', token);
+    } else {
+      token.kind = Token::Kind::kSymbol;
+      token.text = std::string(1, c);
+      ++at_;
+    }
+    return token;
+  }
+
+ private:
+  void SkipBlanksAndComments() {
+    for (;;) {
+      while (at_ < sql_.size() && IsBlank(sql_[at_])) {
+        ++at_;
+      }
+      if (sql_.substr(at_, 2) == "--") {
+        const std::size_t end = sql_.find('\n', at_);
+        at_ = end == std::string_view::npos ? sql_.size() : end + 1;
+      } else if (sql_.substr(at_, 2) == "/*") {
+        const std::size_t end = sql_.find("*/", at_ + 2);
+        at_ = end == std::string_view::npos ? sql_.size() : end + 2;
+      } else {
+        return;
+      }
+    }
+  }
+
+  // A quoted token; a doubled closing quote stands for itself (not inside brackets).
+  void Quoted(char open, char close, Token& token) {
+    ++at_;
+    for (;;) {
+      if (at_ >= sql_.size()) {
+        token.kind = Token::Kind::kBad;
+        return;
+      }
+      const char c = sql_[at_++];
+      if (c != close) {
+        token.text += c;
+      } else if (open != '[' && at_ < sql_.size() && sql_[at_] == close) {
+        token.text += c;
+        ++at_;
+      } else {
+        return;
+      }
+    }
+  }
+
+  std::string_view sql_;
+  std::size_t at_ = 0;
+};
+
+bool IsWord(const Token& token, std::string_view word) {
+  return token.kind == Token::Kind::kWord && EqualsIgnoreCase(token.text, word);
+}
+
+bool IsSymbol(const Token& token, char symbol) {
+  return token.kind == Token::Kind::kSymbol && token.text[0] == symbol;
+}
+
+// The words that may follow the table (and its alias) of a plain one-table query.
+bool OpensClause(const Token& token) {
+  for (std::string_view word : {"WHERE", "GROUP", "ORDER", "LIMIT", "HAVING", "WINDOW"}) {
+    if (IsWord(token, word)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Words after a table that say the query reads more than that table, or reads it in a way
+// (INDEXED BY, NOT INDEXED) this parser does not follow.
+bool IsReservedAfterTable(const Token& token) {
+  for (std::string_view word :
+       {"JOIN", "NATURAL", "LEFT", "RIGHT", "FULL", "INNER", "CROSS", "OUTER", "ON", "USING",
+        "INDEXED", "NOT", "UNION", "INTERSECT", "EXCEPT", "AS"}) {
+    if (IsWord(token, word)) {
+      return true;
+    }
+  }
+  return OpensClause(token);
+}
+
+// --- Values between the program and the engine ---------------------------------------------------
+
+Value WholeNumber(std::int64_t v, bool may_be_short) {
+  if (may_be_short && v >= std::numeric_limits<std::int16_t>::min() &&
+      v <= std::numeric_limits<std::int16_t>::max()) {
+    return Value::Integer(static_cast<std::int16_t>(v));
+  }
+  if (v >= std::numeric_limits<std::int32_t>::min() &&
+      v <= std::numeric_limits<std::int32_t>::max()) {
+    return Value::Long(static_cast<std::int32_t>(v));
+  }
+  return Value::Double(static_cast<double>(v));
+}
+
+// A REAL in an integer column: a whole number that fits is read as the column's type, anything
+// else stays a Double so that nothing is lost.
+Value WholeNumberFromReal(double d, bool may_be_short) {
+  if (std::trunc(d) == d && std::fabs(d) <= std::numeric_limits<std::int32_t>::max()) {
+    return WholeNumber(static_cast<std::int64_t>(d), may_be_short);
+  }
+  return Value::Double(d);
+}
+
+std::string ColumnBytes(sqlite3_stmt* statement, int i) {
+  const int type = sqlite3_column_type(statement, i);
+  const void* bytes = type == SQLITE_BLOB
+                          ? sqlite3_column_blob(statement, i)
+                          : static_cast<const void*>(sqlite3_column_text(statement, i));
+  const int size = sqlite3_column_bytes(statement, i);
+  if (bytes == nullptr || size <= 0) {
+    return std::string();
+  }
+  return std::string(static_cast<const char*>(bytes), static_cast<std::size_t>(size));
+}
+
+bool ReadDigits(std::string_view text, std::size_t at, std::size_t count, int& number) {
+  if (at + count > text.size()) {
+    return false;
+  }
+  number = 0;
+  for (std::size_t i = at; i < at + count; ++i) {
+    if (text[i] < '0' || text[i] > '9') {
+      return false;
+    }
+    number = number * 10 + (text[i] - '0');
+  }
+  return true;
+}
+
+// A date written by another program as ISO text (yyyy-mm-dd, optionally with hh:mm[:ss]), as an
+// OLE day number. Before day 0 the time of day still counts forward from midnight, so it is
+// subtracted from the (negative) whole day.
+std::optional<double> IsoDateToDayNumber(std::string_view text) {
+  int year = 0, month = 0, day = 0;
+  if (!ReadDigits(text, 0, 4, year) || text.size() < 10 || text[4] != '-' || text[7] != '-' ||
+      !ReadDigits(text, 5, 2, month) || !ReadDigits(text, 8, 2, day)) {
+    return std::nullopt;
+  }
+  const std::chrono::year_month_day ymd{std::chrono::year(year),
+                                        std::chrono::month(static_cast<unsigned>(month)),
+                                        std::chrono::day(static_cast<unsigned>(day))};
+  if (!ymd.ok()) {
+    return std::nullopt;
+  }
+  int hours = 0, minutes = 0, seconds = 0;
+  if (text.size() > 10) {
+    if ((text[10] != ' ' && text[10] != 'T') || !ReadDigits(text, 11, 2, hours) ||
+        text.size() < 16 || text[13] != ':' || !ReadDigits(text, 14, 2, minutes)) {
+      return std::nullopt;
+    }
+    std::size_t end = 16;
+    if (text.size() > 16) {
+      if (text[16] != ':' || !ReadDigits(text, 17, 2, seconds)) {
+        return std::nullopt;
+      }
+      end = 19;
+      if (end < text.size() && text[end] == '.') {  // fractions of a second: not kept
+        ++end;
+        while (end < text.size() && text[end] >= '0' && text[end] <= '9') {
+          ++end;
+        }
+      }
+    }
+    if (end != text.size() || hours > 23 || minutes > 59 || seconds > 59) {
+      return std::nullopt;
+    }
+  }
+  const double whole = DayNumber(ymd);
+  const double time = (hours * 3600.0 + minutes * 60.0 + seconds) / 86400.0;
+  return whole >= 0 ? whole + time : whole - time;
+}
+
+Value ReadValue(sqlite3_stmt* statement, int i, const Column& column) {
+  const int type = sqlite3_column_type(statement, i);
+  if (type == SQLITE_NULL) {
+    return Value::Null();
+  }
+  const bool number = type == SQLITE_INTEGER || type == SQLITE_FLOAT;
+  switch (column.kind) {
+    case ColumnKind::kInteger:
+    case ColumnKind::kLong: {
+      const bool may_be_short = column.kind == ColumnKind::kInteger;
+      if (type == SQLITE_INTEGER) {
+        return WholeNumber(sqlite3_column_int64(statement, i), may_be_short);
+      }
+      if (type == SQLITE_FLOAT) {
+        return WholeNumberFromReal(sqlite3_column_double(statement, i), may_be_short);
+      }
+      break;
+    }
+    case ColumnKind::kDouble:
+      if (number) {
+        return Value::Double(sqlite3_column_double(statement, i));
+      }
+      break;
+    case ColumnKind::kCurrency:
+      if (type == SQLITE_INTEGER) {
+        const std::int64_t units = sqlite3_column_int64(statement, i);
+        if (units <= INT64_MAX / Currency::kScala && units >= INT64_MIN / Currency::kScala) {
+          return Value::Money(Currency{units * Currency::kScala});
+        }
+        return Value::Double(static_cast<double>(units));
+      }
+      if (type == SQLITE_FLOAT) {
+        const double amount = sqlite3_column_double(statement, i);
+        try {
+          return Value::Money(Currency::FromDouble(amount));
+        } catch (const ConversionError&) {
+          return Value::Double(amount);  // too large for a currency: kept as it is
+        }
+      }
+      break;
+    case ColumnKind::kDate:
+      if (number) {
+        return Value::Day(Date{sqlite3_column_double(statement, i)});
+      }
+      if (type == SQLITE_TEXT) {
+        const std::string text = ColumnBytes(statement, i);
+        if (auto day = IsoDateToDayNumber(text)) {
+          return Value::Day(Date{*day});
+        }
+        return Value::Text(text);
+      }
+      break;
+    case ColumnKind::kBoolean:
+      if (type == SQLITE_INTEGER) {
+        return Value::Boolean(sqlite3_column_int64(statement, i) != 0);
+      }
+      if (type == SQLITE_FLOAT) {
+        return Value::Boolean(sqlite3_column_double(statement, i) != 0);
+      }
+      break;
+    case ColumnKind::kText:
+    case ColumnKind::kMemo:
+      return Value::Text(ColumnBytes(statement, i));
+    case ColumnKind::kOther:
+      if (type == SQLITE_INTEGER) {
+        return WholeNumber(sqlite3_column_int64(statement, i), false);
+      }
+      if (type == SQLITE_FLOAT) {
+        return Value::Double(sqlite3_column_double(statement, i));
+      }
+      break;
+  }
+  // What the column's type cannot hold (a text in a number column, a blob) is read as text.
+  return Value::Text(ColumnBytes(statement, i));
+}
+
+std::vector<Column> StatementColumns(sqlite3_stmt* statement, int first) {
+  std::vector<Column> columns;
+  const int count = sqlite3_column_count(statement);
+  for (int i = first; i < count; ++i) {
+    const char* name = sqlite3_column_name(statement, i);
+    const char* declared = sqlite3_column_decltype(statement, i);
+    columns.push_back(
+        ColumnFromDeclaration(name != nullptr ? name : "", declared != nullptr ? declared : ""));
+  }
+  return columns;
+}
+
+// A row of a statement that selected "rowid, *".
+Row ReadRowWithId(sqlite3_stmt* statement, const std::vector<Column>& columns) {
+  Row row;
+  row.key.rowid = sqlite3_column_int64(statement, 0);
+  row.values.reserve(columns.size());
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    row.values.push_back(ReadValue(statement, static_cast<int>(i) + 1, columns[i]));
+  }
+  return row;
+}
+
+}  // namespace
+
+// --- Statements in use ---------------------------------------------------------------------------
+
+// One run of a cached statement. The statement is reset when the run ends, so that it holds no
+// lock on the file between runs.
+class SqliteConnection::Use {
+ public:
+  Use(SqliteConnection& connection, const std::string& sql, std::string doing)
+      : connection_(connection),
+        doing_(std::move(doing)),
+        statement_(connection.Prepare(sql, doing_)) {}
+  ~Use() {
+    sqlite3_reset(statement_);
+    sqlite3_clear_bindings(statement_);
+  }
+  Use(const Use&) = delete;
+  Use& operator=(const Use&) = delete;
+
+  sqlite3_stmt* get() const { return statement_; }
+
+  void BindRowid(int index, std::int64_t rowid) {
+    Check(sqlite3_bind_int64(statement_, index, rowid));
+  }
+
+  void Bind(int index, const Value& value) {
+    switch (value.Kind()) {
+      case ValueKind::kNull:
+        Check(sqlite3_bind_null(statement_, index));
+        return;
+      case ValueKind::kInteger:
+        Check(sqlite3_bind_int(statement_, index, value.AsInteger()));
+        return;
+      case ValueKind::kLong:
+        Check(sqlite3_bind_int(statement_, index, value.AsLong()));
+        return;
+      case ValueKind::kDouble:
+        Check(sqlite3_bind_double(statement_, index, value.AsDouble()));
+        return;
+      case ValueKind::kCurrency:
+        Check(sqlite3_bind_double(
+            statement_, index,
+            static_cast<double>(value.AsCurrency().diecimillesimi) / Currency::kScala));
+        return;
+      case ValueKind::kDate:
+        Check(sqlite3_bind_double(statement_, index, value.AsDate().giorni));
+        return;
+      case ValueKind::kBoolean:
+        Check(sqlite3_bind_int(statement_, index, value.AsBoolean() ? -1 : 0));
+        return;
+      case ValueKind::kText: {
+        // With its length: a text may hold NUL characters (a fixed-length text never assigned).
+        const std::string& text = value.AsText();
+        Check(sqlite3_bind_text64(statement_, index, text.data(), text.size(), SQLITE_TRANSIENT,
+                                  SQLITE_UTF8));
+        return;
+      }
+    }
+  }
+
+  // Runs the statement to its next row: true when a row is there, false when it has finished.
+  bool Step() {
+    const int rc = sqlite3_step(statement_);
+    if (rc == SQLITE_ROW) {
+      return true;
+    }
+    if (rc != SQLITE_DONE) {
+      connection_.Fail(doing_);
+    }
+    return false;
+  }
+
+  int Changes() const { return sqlite3_changes(connection_.db_); }
+
+ private:
+  void Check(int rc) {
+    if (rc != SQLITE_OK) {
+      connection_.Fail(doing_);
+    }
+  }
+
+  SqliteConnection& connection_;
+  std::string doing_;
+  sqlite3_stmt* statement_;
+};
+
+// --- The connection ------------------------------------------------------------------------------
+
+SqliteConnection::SqliteConnection(const std::string& native_path,
+                                   std::chrono::milliseconds busy_timeout)
+    : path_(native_path) {
+  const int rc = sqlite3_open_v2(native_path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+  if (rc != SQLITE_OK) {
+    const std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw DatabaseError(
+        fmt::format("errore del database {} aprendo il file: {}", native_path, message));
+  }
+  sqlite3_busy_timeout(db_, static_cast<int>(busy_timeout.count()));
+  // SQLite reads the file only when first asked for something: ask now, so that a file that is
+  // not a database is refused here and not at the first query.
+  char* error = nullptr;
+  if (sqlite3_exec(db_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &error) !=
+      SQLITE_OK) {
+    const std::string message = error != nullptr ? error : sqlite3_errmsg(db_);
+    sqlite3_free(error);
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw DatabaseError(
+        fmt::format("errore del database {} leggendo lo schema: {}", native_path, message));
+  }
+}
+
+SqliteConnection::~SqliteConnection() {
+  for (auto& [sql, statement] : cache_) {
+    sqlite3_finalize(statement);
+  }
+  sqlite3_close_v2(db_);  // an open transaction is rolled back
+}
+
+void SqliteConnection::Fail(std::string_view doing) const {
+  throw DatabaseError(
+      fmt::format("errore del database {} {}: {}", path_, doing, sqlite3_errmsg(db_)));
+}
+
+sqlite3_stmt* SqliteConnection::Prepare(const std::string& sql, std::string_view doing) {
+  auto hit = std::find_if(cache_.begin(), cache_.end(),
+                          [&sql](const auto& entry) { return entry.first == sql; });
+  if (hit != cache_.end()) {
+    std::rotate(cache_.begin(), hit, hit + 1);
+    return cache_.front().second;
+  }
+  sqlite3_stmt* statement = nullptr;
+  if (sql.size() > static_cast<std::size_t>(INT_MAX)) {
+    throw DatabaseError(
+        fmt::format("errore del database {} {}: testo SQL troppo lungo", path_, doing));
+  }
+  if (sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
+                         &statement, nullptr) != SQLITE_OK) {
+    Fail(doing);
+  }
+  if (statement == nullptr) {
+    throw DatabaseError(fmt::format("errore del database {} {}: testo SQL vuoto", path_, doing));
+  }
+  cache_.insert(cache_.begin(), {sql, statement});
+  if (cache_.size() > kCacheCapacity) {
+    sqlite3_finalize(cache_.back().second);
+    cache_.pop_back();
+  }
+  return statement;
+}
+
+std::optional<std::pair<std::string, bool>> SqliteConnection::FindTable(std::string_view table) {
+  Use use(*this,
+          "SELECT name, sql FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE",
+          fmt::format("cercando la tabella {}", table));
+  use.Bind(1, Value::Text(std::string(table)));
+  if (!use.Step()) {
+    return std::nullopt;
+  }
+  const std::string name = ColumnBytes(use.get(), 0);
+  std::string sql = ColumnBytes(use.get(), 1);
+  std::transform(sql.begin(), sql.end(), sql.begin(), AsciiLower);
+  // "... ) WITHOUT ROWID": a table with no rowid, whose rows this connection cannot address.
+  bool has_rowid = true;
+  const std::size_t close = sql.rfind(')');
+  if (close != std::string::npos) {
+    Lexer tail(std::string_view(sql).substr(close + 1));
+    for (Token token = tail.Next(); token.kind != Token::Kind::kEnd; token = tail.Next()) {
+      if (IsWord(token, "without") && IsWord(tail.Next(), "rowid")) {
+        has_rowid = false;
+      }
+    }
+  }
+  return std::make_pair(name, has_rowid);
+}
+
+QueryResult SqliteConnection::Query(std::string_view sql) {
+  QueryResult result;
+  std::string text(sql);
+  int first = 0;
+  if (auto select = ParseSelectAllFrom(sql)) {
+    if (auto table = FindTable(select->table); table && table->second) {
+      text.insert(select->star_offset, "rowid, ");
+      result.table = table->first;
+      first = 1;
+    }
+  }
+  Use use(*this, text, fmt::format("eseguendo la query \"{}\"", sql));
+  result.columns = StatementColumns(use.get(), first);
+  while (use.Step()) {
+    if (first == 1) {
+      result.rows.push_back(ReadRowWithId(use.get(), result.columns));
+      continue;
+    }
+    Row row;
+    for (std::size_t i = 0; i < result.columns.size(); ++i) {
+      row.values.push_back(ReadValue(use.get(), static_cast<int>(i), result.columns[i]));
+    }
+    result.rows.push_back(std::move(row));
+  }
+  return result;
+}
+
+void SqliteConnection::Execute(std::string_view sql) {
+  char* error = nullptr;
+  if (sqlite3_exec(db_, std::string(sql).c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+    const std::string message = error != nullptr ? error : sqlite3_errmsg(db_);
+    sqlite3_free(error);
+    throw DatabaseError(
+        fmt::format("errore del database {} eseguendo \"{}\": {}", path_, sql, message));
+  }
+}
+
+std::vector<Column> SqliteConnection::TableColumns(std::string_view table) {
+  Use use(*this, "SELECT name, type FROM pragma_table_info(?1)",
+          fmt::format("leggendo le colonne della tabella {}", table));
+  use.Bind(1, Value::Text(std::string(table)));
+  std::vector<Column> columns;
+  while (use.Step()) {
+    columns.push_back(ColumnFromDeclaration(ColumnBytes(use.get(), 0), ColumnBytes(use.get(), 1)));
+  }
+  if (columns.empty()) {
+    throw DatabaseError(
+        fmt::format("errore del database {}: la tabella {} non esiste", path_, table));
+  }
+  return columns;
+}
+
+std::vector<std::string> SqliteConnection::IndexColumns(std::string_view table,
+                                                        std::string_view index) {
+  TableColumns(table);  // a missing table is reported as such, not as a missing index
+  std::optional<std::string> found;
+  {
+    Use use(*this, "SELECT name FROM pragma_index_list(?1)",
+            fmt::format("leggendo gli indici della tabella {}", table));
+    use.Bind(1, Value::Text(std::string(table)));
+    while (!found && use.Step()) {
+      std::string name = ColumnBytes(use.get(), 0);
+      if (EqualsIgnoreCase(name, index)) {
+        found = std::move(name);
+      }
+    }
+  }
+  std::vector<std::string> columns;
+  if (found) {
+    Use use(*this, "SELECT name FROM pragma_index_info(?1) ORDER BY seqno",
+            fmt::format("leggendo l'indice {} della tabella {}", index, table));
+    use.Bind(1, Value::Text(*found));
+    while (use.Step()) {
+      if (sqlite3_column_type(use.get(), 0) == SQLITE_NULL) {
+        throw DatabaseError(fmt::format(
+            "errore del database {}: l'indice {} della tabella {} è su un'espressione, non su "
+            "colonne",
+            path_, index, table));
+      }
+      columns.push_back(ColumnBytes(use.get(), 0));
+    }
+  } else if (EqualsIgnoreCase(index, "primary") || EqualsIgnoreCase(index, "PrimaryKey")) {
+    Use use(*this, "SELECT name FROM pragma_table_info(?1) WHERE pk > 0 ORDER BY pk",
+            fmt::format("leggendo la chiave primaria della tabella {}", table));
+    use.Bind(1, Value::Text(std::string(table)));
+    while (use.Step()) {
+      columns.push_back(ColumnBytes(use.get(), 0));
+    }
+  }
+  if (columns.empty()) {
+    throw DatabaseError(fmt::format("errore del database {}: la tabella {} non ha l'indice {}",
+                                    path_, table, index));
+  }
+  return columns;
+}
+
+std::optional<Row> SqliteConnection::Seek(std::string_view table,
+                                          const std::vector<std::string>& key_columns,
+                                          const std::vector<Value>& key) {
+  if (key_columns.empty() || key_columns.size() != key.size()) {
+    throw DatabaseError(fmt::format(
+        "errore del database {} cercando nella tabella {}: {} valori per {} colonne della chiave",
+        path_, table, key.size(), key_columns.size()));
+  }
+  std::string sql = "SELECT rowid, * FROM " + QuoteName(table) + " WHERE ";
+  for (std::size_t i = 0; i < key_columns.size(); ++i) {
+    sql += (i == 0 ? "" : " AND ") + QuoteName(key_columns[i]) + " = ?";
+  }
+  sql += " LIMIT 1";
+  Use use(*this, sql, fmt::format("cercando nella tabella {}", table));
+  for (std::size_t i = 0; i < key.size(); ++i) {
+    use.Bind(static_cast<int>(i) + 1, key[i]);
+  }
+  if (!use.Step()) {
+    return std::nullopt;
+  }
+  return ReadRowWithId(use.get(), StatementColumns(use.get(), 1));
+}
+
+std::optional<Row> SqliteConnection::Fetch(std::string_view table, const RowKey& key) {
+  Use use(*this, "SELECT rowid, * FROM " + QuoteName(table) + " WHERE rowid = ?1",
+          fmt::format("rileggendo il record {} della tabella {}", key.rowid, table));
+  use.BindRowid(1, key.rowid);
+  if (!use.Step()) {
+    return std::nullopt;
+  }
+  return ReadRowWithId(use.get(), StatementColumns(use.get(), 1));
+}
+
+void SqliteConnection::Update(std::string_view table, const RowKey& key,
+                              const std::vector<FieldChange>& changes) {
+  if (changes.empty()) {
+    return;
+  }
+  std::string sql = "UPDATE " + QuoteName(table) + " SET ";
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    sql += (i == 0 ? "" : ", ") + QuoteName(changes[i].column) + " = ?";
+  }
+  sql += " WHERE rowid = ?";
+  Use use(*this, sql, fmt::format("salvando il record {} della tabella {}", key.rowid, table));
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    use.Bind(static_cast<int>(i) + 1, changes[i].value);
+  }
+  use.BindRowid(static_cast<int>(changes.size()) + 1, key.rowid);
+  use.Step();
+  if (use.Changes() == 0) {
+    throw DatabaseError(
+        fmt::format("errore del database {} salvando nella tabella {}: il record {} non esiste più",
+                    path_, table, key.rowid));
+  }
+}
+
+RowKey SqliteConnection::Insert(std::string_view table, const std::vector<FieldChange>& fields) {
+  std::string sql = "INSERT INTO " + QuoteName(table);
+  if (fields.empty()) {
+    sql += " DEFAULT VALUES";
+  } else {
+    std::string names, marks;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      names += (i == 0 ? "" : ", ") + QuoteName(fields[i].column);
+      marks += i == 0 ? "?" : ", ?";
+    }
+    sql += " (" + names + ") VALUES (" + marks + ")";
+  }
+  Use use(*this, sql, fmt::format("aggiungendo un record alla tabella {}", table));
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    use.Bind(static_cast<int>(i) + 1, fields[i].value);
+  }
+  use.Step();
+  return RowKey{sqlite3_last_insert_rowid(db_), {}};
+}
+
+void SqliteConnection::Delete(std::string_view table, const RowKey& key) {
+  Use use(*this, "DELETE FROM " + QuoteName(table) + " WHERE rowid = ?1",
+          fmt::format("eliminando il record {} della tabella {}", key.rowid, table));
+  use.BindRowid(1, key.rowid);
+  use.Step();
+  if (use.Changes() == 0) {
+    throw DatabaseError(fmt::format(
+        "errore del database {} eliminando dalla tabella {}: il record {} non esiste più", path_,
+        table, key.rowid));
+  }
+}
+
+// IMMEDIATE: the write lock is taken at the start, so that a piece of work either gets the file
+// for itself (after waiting for other programs) or fails before it has changed anything.
+void SqliteConnection::BeginTransaction() {
+  Use(*this, "BEGIN IMMEDIATE", "iniziando una transazione").Step();
+}
+
+void SqliteConnection::Commit() {
+  Use(*this, "COMMIT", "confermando la transazione").Step();
+}
+
+void SqliteConnection::Rollback() {
+  Use(*this, "ROLLBACK", "annullando la transazione").Step();
+}
+
+bool SqliteConnection::InTransaction() const {
+  return sqlite3_get_autocommit(db_) == 0;
+}
+
+// --- The program's one-table queries -------------------------------------------------------------
+
+std::optional<SelectAllFrom> ParseSelectAllFrom(std::string_view sql) {
+  Lexer lexer(sql);
+  if (!IsWord(lexer.Next(), "SELECT")) {
+    return std::nullopt;
+  }
+  const Token star = lexer.Next();
+  if (!IsSymbol(star, '*') || !IsWord(lexer.Next(), "FROM")) {
+    return std::nullopt;
+  }
+  const Token table = lexer.Next();
+  if ((table.kind != Token::Kind::kWord && table.kind != Token::Kind::kName) ||
+      (table.kind == Token::Kind::kWord && IsReservedAfterTable(table)) || table.text.empty()) {
+    return std::nullopt;
+  }
+  Token token = lexer.Next();
+  // An alias, with or without AS.
+  if (IsWord(token, "AS")) {
+    token = lexer.Next();
+    if (token.kind != Token::Kind::kName && token.kind != Token::Kind::kWord) {
+      return std::nullopt;
+    }
+    token = lexer.Next();
+  } else if (token.kind == Token::Kind::kName ||
+             (token.kind == Token::Kind::kWord && !IsReservedAfterTable(token))) {
+    token = lexer.Next();
+  }
+  if (token.kind != Token::Kind::kEnd && !IsSymbol(token, ';') && !OpensClause(token)) {
+    return std::nullopt;  // a list of tables, a join, a schema name, a subquery...
+  }
+  // A compound select would get the rowid in its first part only.
+  int depth = 0;
+  for (; token.kind != Token::Kind::kEnd; token = lexer.Next()) {
+    if (token.kind == Token::Kind::kBad) {
+      return std::nullopt;
+    }
+    if (IsSymbol(token, '(')) {
+      ++depth;
+    } else if (IsSymbol(token, ')')) {
+      --depth;
+    } else if (IsSymbol(token, ';') && depth == 0) {
+      break;
+    } else if (depth == 0 &&
+               (IsWord(token, "UNION") || IsWord(token, "INTERSECT") || IsWord(token, "EXCEPT"))) {
+      return std::nullopt;
+    }
+  }
+  return SelectAllFrom{table.text, star.offset};
+}
+
+}  // namespace zav5::data

@@ -1,0 +1,82 @@
+// The SQLite engine behind the Connection interface: one open database file.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "data/backend.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace zav5::data {
+
+// A query that reads every column of one table, and so returns rows that can be changed.
+struct SelectAllFrom {
+  std::string table;        // as written, without its quotes
+  std::size_t star_offset;  // where the "*" stands in the SQL text
+};
+
+// Recognises "SELECT * FROM <table> [alias] [WHERE ...|ORDER BY ...|...]" in any letter case and
+// with any blanks. Joins, lists of tables, compound selects and anything else give nothing.
+std::optional<SelectAllFrom> ParseSelectAllFrom(std::string_view sql);
+
+// One SQLite file opened for reading and writing. The file is shared with the store suite's other
+// programs, so a lock held by one of them is waited for (up to the busy timeout) before a read or
+// a write gives up.
+//
+// Dates are kept as the REAL OLE day number, so that the program's own queries ("data2 < 45292")
+// compare numbers; yes/no fields as -1 and 0, the way Access stores them.
+class SqliteConnection : public Connection {
+ public:
+  static constexpr std::chrono::milliseconds kDefaultBusyTimeout{5000};
+
+  // Opens the existing database file at `native_path` (never creates one). Throws DatabaseError
+  // when the file cannot be opened or is not a SQLite database.
+  explicit SqliteConnection(const std::string& native_path,
+                            std::chrono::milliseconds busy_timeout = kDefaultBusyTimeout);
+  ~SqliteConnection() override;
+  SqliteConnection(const SqliteConnection&) = delete;
+  SqliteConnection& operator=(const SqliteConnection&) = delete;
+
+  // "SELECT * FROM <table> ..." (see ParseSelectAllFrom) is run with the rowid added before the
+  // "*", so that its rows can be changed; every other text is run exactly as given.
+  QueryResult Query(std::string_view sql) override;
+  void Execute(std::string_view sql) override;
+  std::vector<Column> TableColumns(std::string_view table) override;
+  std::vector<std::string> IndexColumns(std::string_view table, std::string_view index) override;
+  std::optional<Row> Seek(std::string_view table, const std::vector<std::string>& key_columns,
+                          const std::vector<Value>& key) override;
+  std::optional<Row> Fetch(std::string_view table, const RowKey& key) override;
+  void Update(std::string_view table, const RowKey& key,
+              const std::vector<FieldChange>& changes) override;
+  RowKey Insert(std::string_view table, const std::vector<FieldChange>& fields) override;
+  void Delete(std::string_view table, const RowKey& key) override;
+  void BeginTransaction() override;
+  void Commit() override;
+  void Rollback() override;
+  bool InTransaction() const override;
+
+ private:
+  class Use;
+
+  // The prepared statement for `sql`, from the cache or compiled now.
+  sqlite3_stmt* Prepare(const std::string& sql, std::string_view doing);
+  // A DatabaseError with the engine's last message and what was being done.
+  [[noreturn]] void Fail(std::string_view doing) const;
+  // The name of a table as the schema spells it, and whether it has rowids; nothing when
+  // `table` is not a table of this database.
+  std::optional<std::pair<std::string, bool>> FindTable(std::string_view table);
+
+  sqlite3* db_ = nullptr;
+  std::string path_;
+  // Most recently used first. Small: the program runs a handful of distinct statements.
+  std::vector<std::pair<std::string, sqlite3_stmt*>> cache_;
+};
+
+}  // namespace zav5::data

@@ -1,0 +1,835 @@
+#include "data/value.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <optional>
+#include <string>
+#include <type_traits>
+
+#include "errors.h"
+
+namespace zav5::data {
+
+namespace {
+
+using std::chrono::days;
+using std::chrono::sys_days;
+using std::chrono::year_month_day;
+
+// The names of the conversion targets, as they appear in error messages.
+constexpr std::string_view kToInteger = "numero intero (16 bit)";
+constexpr std::string_view kToLong = "numero intero (32 bit)";
+constexpr std::string_view kToDouble = "numero a virgola mobile";
+constexpr std::string_view kToCurrency = "valuta";
+constexpr std::string_view kToDate = "data";
+constexpr std::string_view kToBoolean = "valore logico";
+constexpr std::string_view kToText = "testo";
+
+// The dates Visual Basic can hold: 1 January 100 to 31 December 9999.
+constexpr double kFirstDay = -657434;
+constexpr double kLastDay = 2958465;
+
+constexpr sys_days kDayZero = sys_days{std::chrono::year{1899} / 12 / 30};
+
+// A text shown in a message is cut to this many characters.
+constexpr std::size_t kDescribedTextLength = 60;
+
+[[noreturn]] void ThrowNull(std::string_view target) {
+  throw ConversionError("valore Null non convertibile in " + std::string(target));
+}
+
+[[noreturn]] void ThrowNotConvertible(const Value& value, std::string_view target) {
+  throw ConversionError("conversione non possibile: " + Describe(value) + " in " +
+                        std::string(target));
+}
+
+[[noreturn]] void ThrowOutOfRange(const Value& value, std::string_view target) {
+  throw ConversionError("conversione non possibile: " + Describe(value) +
+                        " fuori dall'intervallo di " + std::string(target));
+}
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && IsBlank(text.back())) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+char AsciiLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A decimal number as written: its value is digits × 10^exponent. `digits` has no leading zeros,
+// so it is empty for zero.
+struct Decimal {
+  bool negative = false;
+  std::string digits;
+  std::int64_t exponent = 0;
+};
+
+// Keeps decimal exponents far from overflow; anything beyond is zero or infinite anyway.
+constexpr std::int64_t kExponentLimit = 100000;
+
+// Leading zeros are dropped; a digit after the point lowers the exponent whether kept or not.
+void AppendDigit(Decimal& number, char digit, bool after_point) {
+  if (!(number.digits.empty() && digit == '0')) {
+    number.digits.push_back(digit);
+  }
+  if (after_point) {
+    --number.exponent;
+  }
+}
+
+// The whole text as a number: optional sign, digits, optionally one decimal separator ("." or
+// ",") and digits, optionally an exponent (E, optional sign, digits). Blanks around it are allowed.
+std::optional<Decimal> ParseDecimal(std::string_view text) {
+  text = Trim(text);
+  Decimal number;
+  std::size_t i = 0;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    number.negative = text[i] == '-';
+    ++i;
+  }
+  bool any_digit = false;
+  while (i < text.size() && IsDigit(text[i])) {
+    AppendDigit(number, text[i++], false);
+    any_digit = true;
+  }
+  if (i < text.size() && (text[i] == '.' || text[i] == ',')) {
+    ++i;
+    while (i < text.size() && IsDigit(text[i])) {
+      AppendDigit(number, text[i++], true);
+      any_digit = true;
+    }
+  }
+  if (!any_digit) {
+    return std::nullopt;
+  }
+  if (i < text.size() && (text[i] == 'E' || text[i] == 'e')) {
+    ++i;
+    bool negative_exponent = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+      negative_exponent = text[i] == '-';
+      ++i;
+    }
+    if (i == text.size() || !IsDigit(text[i])) {
+      return std::nullopt;
+    }
+    std::int64_t exponent = 0;
+    while (i < text.size() && IsDigit(text[i])) {
+      exponent = std::min(exponent * 10 + (text[i++] - '0'), kExponentLimit);
+    }
+    number.exponent += negative_exponent ? -exponent : exponent;
+  }
+  if (i != text.size()) {
+    return std::nullopt;
+  }
+  return number;
+}
+
+// The double nearest to the number; nullopt when it is too large for a double. Numbers too small
+// for one are zero.
+std::optional<double> DecimalToDouble(const Decimal& number) {
+  if (number.digits.empty()) {
+    return 0.0;
+  }
+  std::string text = number.digits + "e" + std::to_string(number.exponent);
+  double result = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), result);
+  if (error == std::errc::result_out_of_range) {
+    // The order of magnitude of the first digit says which way it fell out.
+    std::int64_t magnitude = static_cast<std::int64_t>(number.digits.size()) + number.exponent;
+    if (magnitude > 0) {
+      return std::nullopt;
+    }
+    result = 0;
+  }
+  return number.negative ? -result : result;
+}
+
+// The number × 10^scale rounded to a whole number, an exact half to the even neighbour, without
+// leaving decimal arithmetic. nullopt when the result does not fit in 64 bits.
+std::optional<std::int64_t> DecimalToScaled(const Decimal& number, int scale) {
+  const std::uint64_t limit = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) +
+                              (number.negative ? 1 : 0);
+  const std::int64_t shift = number.exponent + scale;
+  const std::int64_t length = static_cast<std::int64_t>(number.digits.size());
+  const std::int64_t kept = length + std::min<std::int64_t>(shift, 0);
+
+  std::uint64_t magnitude = 0;
+  auto push = [&](int digit) {
+    if (magnitude > (limit - static_cast<std::uint64_t>(digit)) / 10) {
+      return false;
+    }
+    magnitude = magnitude * 10 + static_cast<std::uint64_t>(digit);
+    return true;
+  };
+  for (std::int64_t i = 0; i < kept; ++i) {
+    if (!push(number.digits[static_cast<std::size_t>(i)] - '0')) {
+      return std::nullopt;
+    }
+  }
+  if (shift > 0) {
+    if (shift > 19 && !number.digits.empty()) {
+      return std::nullopt;
+    }
+    for (std::int64_t i = 0; i < shift && !number.digits.empty(); ++i) {
+      if (!push(0)) {
+        return std::nullopt;
+      }
+    }
+  } else if (kept >= 0 && kept < length) {
+    // Dropped digits: the first decides, unless it is a 5 followed by nothing but zeros.
+    const char first = number.digits[static_cast<std::size_t>(kept)];
+    bool round_up = first > '5';
+    if (first == '5') {
+      const bool more = number.digits.find_first_not_of('0', static_cast<std::size_t>(kept) + 1) !=
+                        std::string::npos;
+      round_up = more || magnitude % 2 == 1;
+    }
+    if (round_up) {
+      if (magnitude == limit) {
+        return std::nullopt;
+      }
+      ++magnitude;
+    }
+  }
+  // With kept < 0 even the first digit lies two places or more below the unit: the number is
+  // below a half and `magnitude` stays 0.
+  if (number.negative) {
+    return magnitude == 0 ? 0 : -static_cast<std::int64_t>(magnitude - 1) - 1;
+  }
+  return static_cast<std::int64_t>(magnitude);
+}
+
+// A whole number in 64 bits from a double already rounded; nullopt outside [low, -low - 1] (the
+// range of a two's complement integer). The upper bound is tested as "below -low" because -low is
+// exact as a double while -low - 1 may not be.
+std::optional<std::int64_t> WholeInRange(double rounded, std::int64_t low) {
+  const double lower = static_cast<double>(low);
+  // The comparisons are false for NaN as well.
+  if (!(rounded >= lower && rounded < -lower)) {
+    return std::nullopt;
+  }
+  return static_cast<std::int64_t>(rounded);
+}
+
+// A double as ten-thousandths, rounded half to even; nullopt when out of range. The rounding is
+// done on the shortest decimal that reads back as the same double, so 1.00005 is the half it is
+// written as (its binary value is a little above it) and rounds down to 1.0000, as the text
+// "1,00005" does. Multiplying by 10000 in binary would round some halves and not others.
+std::optional<std::int64_t> ScaleToCurrency(double value) {
+  if (!std::isfinite(value)) {
+    return std::nullopt;
+  }
+  char buffer[64];
+  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  if (error != std::errc()) {
+    return std::nullopt;
+  }
+  const std::optional<Decimal> number = ParseDecimal(std::string_view(buffer, end - buffer));
+  if (!number) {
+    return std::nullopt;
+  }
+  return DecimalToScaled(*number, 4);
+}
+
+// Currency amount to a whole number, an exact half to the even neighbour.
+std::int64_t RoundCurrency(Currency amount) {
+  std::int64_t whole = amount.diecimillesimi / Currency::kScala;
+  const std::int64_t rest = amount.diecimillesimi % Currency::kScala;  // same sign as the amount
+  const std::int64_t half = Currency::kScala / 2;
+  if (rest > half || (rest == half && whole % 2 != 0)) {
+    ++whole;
+  } else if (rest < -half || (rest == -half && whole % 2 != 0)) {
+    --whole;
+  }
+  return whole;
+}
+
+// The value rounded to a whole number within [low, high], for ToInteger and ToLong.
+std::int64_t ToWhole(const Value& value, std::int64_t low, std::int64_t high,
+                     std::string_view target) {
+  std::optional<std::int64_t> whole;
+  switch (value.Kind()) {
+    case ValueKind::kNull:
+      ThrowNull(target);
+    case ValueKind::kInteger:
+      whole = value.AsInteger();
+      break;
+    case ValueKind::kLong:
+      whole = value.AsLong();
+      break;
+    case ValueKind::kDouble:
+      whole = WholeInRange(RoundHalfEven(value.AsDouble()), low);
+      break;
+    case ValueKind::kCurrency:
+      whole = RoundCurrency(value.AsCurrency());
+      break;
+    case ValueKind::kDate:
+      whole = WholeInRange(RoundHalfEven(value.AsDate().giorni), low);
+      break;
+    case ValueKind::kBoolean:
+      whole = value.AsBoolean() ? -1 : 0;
+      break;
+    case ValueKind::kText: {
+      const std::optional<Decimal> number = ParseDecimal(value.AsText());
+      if (!number) {
+        ThrowNotConvertible(value, target);
+      }
+      whole = DecimalToScaled(*number, 0);
+      break;
+    }
+  }
+  if (!whole || *whole < low || *whole > high) {
+    ThrowOutOfRange(value, target);
+  }
+  return *whole;
+}
+
+// Double to text the way Visual Basic's CStr does: 15 significant digits, no trailing zeros,
+// exponent form below 1E-04 and from 1E+15.
+std::string FormatDouble(double value, char decimal_separator) {
+  const std::string separator(1, decimal_separator);
+  if (std::isnan(value)) {
+    return "-1" + separator + "#IND";
+  }
+  if (std::isinf(value)) {
+    return (value < 0 ? "-1" : "1") + separator + "#INF";
+  }
+  if (value == 0) {
+    return "0";  // also for -0
+  }
+  // "d.ddddddddddddddde±x": the 15 significant digits, rounded once, and the decimal exponent.
+  char buffer[40];
+  std::snprintf(buffer, sizeof buffer, "%.14e", std::fabs(value));
+  const std::string_view scientific(buffer);
+  const std::size_t e = scientific.find('e');
+  std::string digits = std::string(1, scientific[0]) + std::string(scientific.substr(2, e - 2));
+  digits.erase(digits.find_last_not_of('0') + 1);
+  int exponent = 0;
+  const char* exponent_begin = scientific.data() + e + 1;
+  if (*exponent_begin == '+') {
+    ++exponent_begin;
+  }
+  std::from_chars(exponent_begin, scientific.data() + scientific.size(), exponent);
+
+  std::string text = value < 0 ? "-" : "";
+  if (exponent < -4 || exponent >= 15) {
+    text += digits.substr(0, 1);
+    if (digits.size() > 1) {
+      text += separator + digits.substr(1);
+    }
+    const std::string exponent_digits = std::to_string(std::abs(exponent));
+    return text + (exponent < 0 ? "E-" : "E+") + (exponent_digits.size() < 2 ? "0" : "") +
+           exponent_digits;
+  }
+  if (exponent < 0) {
+    return text + "0" + separator + std::string(static_cast<std::size_t>(-exponent - 1), '0') +
+           digits;
+  }
+  const std::size_t whole_digits = static_cast<std::size_t>(exponent) + 1;
+  if (digits.size() <= whole_digits) {
+    return text + digits + std::string(whole_digits - digits.size(), '0');
+  }
+  return text + digits.substr(0, whole_digits) + separator + digits.substr(whole_digits);
+}
+
+std::string FormatCurrency(Currency amount, char decimal_separator) {
+  const bool negative = amount.diecimillesimi < 0;
+  // In unsigned arithmetic so that the most negative amount has a magnitude too.
+  const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(amount.diecimillesimi)
+                                           : static_cast<std::uint64_t>(amount.diecimillesimi);
+  const std::uint64_t scale = static_cast<std::uint64_t>(Currency::kScala);
+  std::string text = (negative ? "-" : "") + std::to_string(magnitude / scale);
+  std::string decimals = std::to_string(magnitude % scale + scale).substr(1);  // four digits
+  decimals.erase(decimals.find_last_not_of('0') + 1);
+  if (!decimals.empty()) {
+    text += decimal_separator + decimals;
+  }
+  return text;
+}
+
+std::string TwoDigits(unsigned n) {
+  return std::string{static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10)};
+}
+
+// The year as the short date shows it: at least four digits ("0100").
+std::string FourDigitYear(int year) {
+  std::string digits = std::to_string(year);
+  return std::string(digits.size() < 4 ? 4 - digits.size() : 0, '0') + digits;
+}
+
+std::string FormatCalendarDay(year_month_day day) {
+  return TwoDigits(static_cast<unsigned>(day.day())) + "/" +
+         TwoDigits(static_cast<unsigned>(day.month())) + "/" +
+         FourDigitYear(static_cast<int>(day.year()));
+}
+
+// A date's text; nullopt for a day number outside the dates Visual Basic can hold. The whole part
+// is the day; the fraction, counted forward from that day's start even for days before day 0, is
+// the time. Day 0 shows only its time.
+std::optional<std::string> FormatDate(double giorni) {
+  if (!(giorni > kFirstDay - 1 && giorni < kLastDay + 1)) {
+    return std::nullopt;
+  }
+  const double whole = std::trunc(giorni);
+  std::int32_t day = static_cast<std::int32_t>(whole);
+  long seconds = std::lround(std::fabs(giorni - whole) * 86400);
+  if (seconds >= 86400) {  // a time that rounds up to the next midnight
+    seconds -= 86400;
+    day += giorni < 0 ? -1 : 1;
+  }
+  const unsigned s = static_cast<unsigned>(seconds);
+  const std::string time =
+      TwoDigits(s / 3600) + ":" + TwoDigits(s / 60 % 60) + ":" + TwoDigits(s % 60);
+  if (day == 0) {
+    return time;
+  }
+  const std::string date = FormatCalendarDay(DayFromNumber(day));
+  return seconds == 0 ? date : date + " " + time;
+}
+
+// Reads `min_digits` to `max_digits` digits at `pos`; nullopt when there are fewer.
+std::optional<int> ReadNumber(std::string_view text, std::size_t& pos, std::size_t min_digits,
+                              std::size_t max_digits) {
+  int n = 0;
+  std::size_t count = 0;
+  while (pos < text.size() && IsDigit(text[pos]) && count < max_digits) {
+    n = n * 10 + (text[pos++] - '0');
+    ++count;
+  }
+  if (count < min_digits) {
+    return std::nullopt;
+  }
+  return n;
+}
+
+bool ReadChar(std::string_view text, std::size_t& pos, char c) {
+  if (pos < text.size() && text[pos] == c) {
+    ++pos;
+    return true;
+  }
+  return false;
+}
+
+// "hh:mm:ss" at `pos` as a fraction of a day.
+std::optional<double> ReadTime(std::string_view text, std::size_t& pos) {
+  const auto hours = ReadNumber(text, pos, 1, 2);
+  if (!hours || !ReadChar(text, pos, ':')) {
+    return std::nullopt;
+  }
+  const auto minutes = ReadNumber(text, pos, 2, 2);
+  if (!minutes || !ReadChar(text, pos, ':')) {
+    return std::nullopt;
+  }
+  const auto seconds = ReadNumber(text, pos, 2, 2);
+  if (!seconds || *hours > 23 || *minutes > 59 || *seconds > 59) {
+    return std::nullopt;
+  }
+  return (*hours * 3600 + *minutes * 60 + *seconds) / 86400.0;
+}
+
+// "dd/mm/yyyy" or "yyyy-mm-dd", either optionally followed by " hh:mm:ss", or "hh:mm:ss" alone
+// (a time on day 0, the form ToText gives it).
+std::optional<Date> ParseDate(std::string_view text) {
+  text = Trim(text);
+  std::size_t pos = 0;
+  const auto first = ReadNumber(text, pos, 1, 4);
+  if (!first) {
+    return std::nullopt;
+  }
+  std::optional<int> y, m, d;
+  if (pos <= 2 && ReadChar(text, pos, '/')) {
+    d = first;
+    m = ReadNumber(text, pos, 1, 2);
+    if (!m || !ReadChar(text, pos, '/')) {
+      return std::nullopt;
+    }
+    y = ReadNumber(text, pos, 4, 4);
+  } else if (pos == 4 && ReadChar(text, pos, '-')) {
+    y = first;
+    m = ReadNumber(text, pos, 2, 2);
+    if (!m || !ReadChar(text, pos, '-')) {
+      return std::nullopt;
+    }
+    d = ReadNumber(text, pos, 2, 2);
+  } else if (pos <= 2 && pos < text.size() && text[pos] == ':') {
+    pos = 0;
+    const auto time = ReadTime(text, pos);
+    if (!time || pos != text.size()) {
+      return std::nullopt;
+    }
+    return Date{*time};
+  }
+  if (!y || !d) {
+    return std::nullopt;
+  }
+  const year_month_day day{std::chrono::year{*y}, std::chrono::month{static_cast<unsigned>(*m)},
+                           std::chrono::day{static_cast<unsigned>(*d)}};
+  if (!day.ok()) {
+    return std::nullopt;
+  }
+  const double number = DayNumber(day);
+  if (number < kFirstDay || number > kLastDay) {
+    return std::nullopt;
+  }
+  double time = 0;
+  if (pos < text.size()) {
+    if (!ReadChar(text, pos, ' ')) {
+      return std::nullopt;
+    }
+    const auto t = ReadTime(text, pos);
+    if (!t) {
+      return std::nullopt;
+    }
+    time = *t;
+  }
+  if (pos != text.size()) {
+    return std::nullopt;
+  }
+  // Before day 0 the time still counts forward from the day's start, so it moves away from zero.
+  return Date{number < 0 ? number - time : number + time};
+}
+
+// The byte length of the character starting at `pos`: its first byte and the continuation bytes
+// after it.
+std::size_t CharacterLength(std::string_view text, std::size_t pos) {
+  std::size_t end = pos + 1;
+  while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+    ++end;
+  }
+  return end - pos;
+}
+
+std::string ShortenForMessage(std::string_view text) {
+  std::size_t pos = 0;
+  std::size_t count = 0;
+  while (pos < text.size() && count < kDescribedTextLength) {
+    pos += CharacterLength(text, pos);
+    ++count;
+  }
+  return pos < text.size() ? std::string(text.substr(0, pos)) + "..." : std::string(text);
+}
+
+}  // namespace
+
+double RoundHalfEven(double value) {
+  // From 2^52 on every double is whole; infinities and NaN stay as they are.
+  if (!std::isfinite(value) || std::fabs(value) >= 4503599627370496.0) {
+    return value;
+  }
+  const double below = std::floor(value);
+  const double fraction = value - below;  // exact at these magnitudes
+  if (fraction < 0.5) {
+    return below;
+  }
+  if (fraction > 0.5) {
+    return below + 1;
+  }
+  return std::fmod(below, 2.0) == 0 ? below : below + 1;
+}
+
+Currency Currency::FromDouble(double value) {
+  const std::optional<std::int64_t> scaled = ScaleToCurrency(value);
+  if (!scaled) {
+    ThrowOutOfRange(Value::Double(value), kToCurrency);
+  }
+  return Currency{*scaled};
+}
+
+ValueKind Value::Kind() const {
+  // The alternatives of the storage are listed in the order of ValueKind.
+  static_assert(std::variant_size_v<Storage> == static_cast<std::size_t>(ValueKind::kText) + 1);
+  static_assert(std::is_same_v<
+                std::variant_alternative_t<static_cast<std::size_t>(ValueKind::kInteger), Storage>,
+                std::int16_t>);
+  static_assert(std::is_same_v<
+                std::variant_alternative_t<static_cast<std::size_t>(ValueKind::kCurrency), Storage>,
+                Currency>);
+  static_assert(std::is_same_v<
+                std::variant_alternative_t<static_cast<std::size_t>(ValueKind::kBoolean), Storage>,
+                bool>);
+  return static_cast<ValueKind>(storage_.index());
+}
+
+std::int16_t Value::ToInteger() const {
+  return static_cast<std::int16_t>(ToWhole(*this, std::numeric_limits<std::int16_t>::min(),
+                                           std::numeric_limits<std::int16_t>::max(), kToInteger));
+}
+
+std::int32_t Value::ToLong() const {
+  return static_cast<std::int32_t>(ToWhole(*this, std::numeric_limits<std::int32_t>::min(),
+                                           std::numeric_limits<std::int32_t>::max(), kToLong));
+}
+
+double Value::ToDouble() const {
+  switch (Kind()) {
+    case ValueKind::kNull:
+      ThrowNull(kToDouble);
+    case ValueKind::kInteger:
+      return AsInteger();
+    case ValueKind::kLong:
+      return AsLong();
+    case ValueKind::kDouble:
+      return AsDouble();
+    case ValueKind::kCurrency:
+      return AsCurrency().ToDouble();
+    case ValueKind::kDate:
+      return AsDate().giorni;
+    case ValueKind::kBoolean:
+      return AsBoolean() ? -1 : 0;
+    case ValueKind::kText: {
+      const std::optional<Decimal> number = ParseDecimal(AsText());
+      if (!number) {
+        ThrowNotConvertible(*this, kToDouble);
+      }
+      const std::optional<double> result = DecimalToDouble(*number);
+      if (!result) {
+        ThrowOutOfRange(*this, kToDouble);
+      }
+      return *result;
+    }
+  }
+  return 0;  // not reached: every kind is handled above
+}
+
+Currency Value::ToCurrency() const {
+  switch (Kind()) {
+    case ValueKind::kNull:
+      ThrowNull(kToCurrency);
+    case ValueKind::kCurrency:
+      return AsCurrency();
+    case ValueKind::kText: {
+      // Decimal all the way, so "0,00005" is exactly a half.
+      const std::optional<Decimal> number = ParseDecimal(AsText());
+      if (!number) {
+        ThrowNotConvertible(*this, kToCurrency);
+      }
+      const std::optional<std::int64_t> scaled = DecimalToScaled(*number, 4);
+      if (!scaled) {
+        ThrowOutOfRange(*this, kToCurrency);
+      }
+      return Currency{*scaled};
+    }
+    case ValueKind::kDouble:
+    case ValueKind::kDate: {
+      const double number = ToDouble();
+      const std::optional<std::int64_t> scaled = ScaleToCurrency(number);
+      if (!scaled) {
+        ThrowOutOfRange(*this, kToCurrency);
+      }
+      return Currency{*scaled};
+    }
+    default:
+      // 16- and 32-bit integers and flags: always in range.
+      return Currency{ToLong() * Currency::kScala};
+  }
+}
+
+Date Value::ToDate() const {
+  switch (Kind()) {
+    case ValueKind::kNull:
+      ThrowNull(kToDate);
+    case ValueKind::kDate:
+      return AsDate();
+    case ValueKind::kText: {
+      const std::optional<Date> date = ParseDate(AsText());
+      if (!date) {
+        ThrowNotConvertible(*this, kToDate);
+      }
+      return *date;
+    }
+    default: {
+      const double number = ToDouble();
+      if (!(number > kFirstDay - 1 && number < kLastDay + 1)) {
+        ThrowOutOfRange(*this, kToDate);
+      }
+      return Date{number};
+    }
+  }
+}
+
+bool Value::ToBoolean() const {
+  switch (Kind()) {
+    case ValueKind::kNull:
+      ThrowNull(kToBoolean);
+    case ValueKind::kBoolean:
+      return AsBoolean();
+    case ValueKind::kCurrency:
+      return AsCurrency().diecimillesimi != 0;
+    case ValueKind::kText: {
+      const std::string_view text = Trim(AsText());
+      if (EqualsIgnoringCase(text, "True") || EqualsIgnoringCase(text, "Vero")) {
+        return true;
+      }
+      if (EqualsIgnoringCase(text, "False") || EqualsIgnoringCase(text, "Falso")) {
+        return false;
+      }
+      const std::optional<Decimal> number = ParseDecimal(text);
+      if (!number) {
+        ThrowNotConvertible(*this, kToBoolean);
+      }
+      return !number->digits.empty();
+    }
+    default:
+      return ToDouble() != 0;
+  }
+}
+
+std::string Value::ToText(const RegionalSettings& regionale) const {
+  switch (Kind()) {
+    case ValueKind::kNull:
+      ThrowNull(kToText);
+    case ValueKind::kInteger:
+      return std::to_string(AsInteger());
+    case ValueKind::kLong:
+      return std::to_string(AsLong());
+    case ValueKind::kDouble:
+      return FormatDouble(AsDouble(), regionale.separatore_decimale);
+    case ValueKind::kCurrency:
+      return FormatCurrency(AsCurrency(), regionale.separatore_decimale);
+    case ValueKind::kDate: {
+      std::optional<std::string> text = FormatDate(AsDate().giorni);
+      if (!text) {
+        ThrowOutOfRange(*this, kToText);
+      }
+      return *std::move(text);
+    }
+    case ValueKind::kBoolean:
+      return AsBoolean() ? "True" : "False";
+    case ValueKind::kText:
+      return AsText();
+  }
+  return {};  // not reached: every kind is handled above
+}
+
+std::string Describe(const Value& value) {
+  switch (value.Kind()) {
+    case ValueKind::kNull:
+      return "Null";
+    case ValueKind::kInteger:
+    case ValueKind::kLong:
+    case ValueKind::kDouble:
+      return "numero " + value.ToText();
+    case ValueKind::kCurrency:
+      return "importo " + value.ToText();
+    case ValueKind::kDate: {
+      // Not through ToText: describing a value for a message must not fail.
+      const std::optional<std::string> text = FormatDate(value.AsDate().giorni);
+      return text ? "data " + *text
+                  : "data con numero di giorno " + FormatDouble(value.AsDate().giorni, ',');
+    }
+    case ValueKind::kBoolean:
+      return "valore logico " + value.ToText();
+    case ValueKind::kText:
+      return "testo '" + ShortenForMessage(value.AsText()) + "'";
+  }
+  return {};  // not reached: every kind is handled above
+}
+
+double LeadingNumber(std::string_view text) {
+  std::size_t i = 0;
+  auto skip_blanks = [&] {
+    while (i < text.size() && IsBlank(text[i])) {
+      ++i;
+    }
+  };
+  auto read_digits = [&](auto&& on_digit) {
+    bool any = false;
+    for (skip_blanks(); i < text.size() && IsDigit(text[i]); skip_blanks()) {
+      on_digit(text[i++]);
+      any = true;
+    }
+    return any;
+  };
+
+  Decimal number;
+  skip_blanks();
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    number.negative = text[i++] == '-';
+  }
+  bool any_digit = read_digits([&](char c) { AppendDigit(number, c, false); });
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    any_digit |= read_digits([&](char c) { AppendDigit(number, c, true); });
+  }
+  if (!any_digit) {
+    return 0;
+  }
+  // An exponent counts only when digits follow it; otherwise the number ends before the letter.
+  if (i < text.size() && (text[i] == 'E' || text[i] == 'e' || text[i] == 'D' || text[i] == 'd')) {
+    ++i;
+    skip_blanks();
+    bool negative_exponent = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+      negative_exponent = text[i++] == '-';
+    }
+    std::int64_t exponent = 0;
+    if (read_digits(
+            [&](char c) { exponent = std::min(exponent * 10 + (c - '0'), kExponentLimit); })) {
+      number.exponent += negative_exponent ? -exponent : exponent;
+    }
+  }
+  const std::optional<double> result = DecimalToDouble(number);
+  if (!result) {
+    return number.negative ? -std::numeric_limits<double>::infinity()
+                           : std::numeric_limits<double>::infinity();
+  }
+  return *result;
+}
+
+std::size_t CharacterCount(std::string_view text) {
+  std::size_t count = 0;
+  for (std::size_t pos = 0; pos < text.size(); pos += CharacterLength(text, pos)) {
+    ++count;
+  }
+  return count;
+}
+
+std::string FitText(std::string_view text, std::size_t length) {
+  std::size_t pos = 0;
+  std::size_t count = 0;
+  while (pos < text.size() && count < length) {
+    pos += CharacterLength(text, pos);
+    ++count;
+  }
+  std::string fitted(text.substr(0, pos));
+  fitted.append(length - count, ' ');
+  return fitted;
+}
+
+std::int32_t DayNumber(year_month_day day) {
+  return static_cast<std::int32_t>((sys_days{day} - kDayZero).count());
+}
+
+year_month_day DayFromNumber(std::int32_t day_number) {
+  return year_month_day{kDayZero + days{day_number}};
+}
+
+}  // namespace zav5::data

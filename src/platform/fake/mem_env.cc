@@ -1,0 +1,207 @@
+#include "platform/fake/mem_env.h"
+
+#include <cstddef>
+#include <utility>
+
+#include <fmt/core.h>
+
+#include "errors.h"
+#include "platform/case_fold.h"
+#include "platform/codepage.h"
+#include "platform/file_numbers.h"
+#include "platform/wildcard.h"
+
+namespace zav5::platform {
+
+namespace {
+
+std::string Key(const WindowsPath& path) {
+  return FoldCase(path.ToString());
+}
+
+}  // namespace
+
+MemEnv::MemEnv(char current_drive)
+    : current_drive_(static_cast<char>(current_drive | 0x20)),
+      now_(std::chrono::local_days{std::chrono::year{2000} / 1 / 1}) {}
+
+WindowsPath MemEnv::Parse(std::string_view path) const {
+  return ParseWindowsPath(path, current_drive_);
+}
+
+const MemEnv::Entry* MemEnv::FindEntry(const WindowsPath& path) const {
+  const auto entry = entries_.find(Key(path));
+  return entry == entries_.end() ? nullptr : &entry->second;
+}
+
+WindowsPath MemEnv::Resolve(const WindowsPath& path) const {
+  WindowsPath resolved = path;
+  resolved.elements.clear();
+  for (const std::string& element : path.elements) {
+    const Entry* entry = FindEntry(resolved.Child(element));
+    resolved = resolved.Child(entry != nullptr ? entry->path.Name() : element);
+  }
+  return resolved;
+}
+
+bool MemEnv::IsFolder(const WindowsPath& path) const {
+  if (path.elements.empty() && !path.IsUnc()) {
+    return true;
+  }
+  const Entry* entry = FindEntry(path);
+  return entry != nullptr && entry->folder;
+}
+
+void MemEnv::MakeFolder(std::string_view path) {
+  const WindowsPath folder = Resolve(Parse(path));
+  WindowsPath above = folder;
+  above.elements.clear();
+  if (above.IsUnc()) {
+    entries_.try_emplace(Key(above), Entry{above, true, false, {}});
+  }
+  for (const std::string& element : folder.elements) {
+    above = above.Child(element);
+    const auto [entry, created] = entries_.try_emplace(Key(above), Entry{above, true, false, {}});
+    if (!created && !entry->second.folder) {
+      throw FileError(fmt::format("cannot create the folder {}: {} is a file", path,
+                                  entry->second.path.ToString()));
+    }
+  }
+}
+
+bool MemEnv::FolderExists(std::string_view path) const {
+  return IsFolder(Parse(path));
+}
+
+void MemEnv::PutFile(std::string_view path, std::string_view bytes, bool hidden) {
+  const WindowsPath file = Resolve(Parse(path));
+  if (file.elements.empty()) {
+    throw FileError(fmt::format("cannot create {}: not a file name", path));
+  }
+  MakeFolder(file.Parent().ToString());
+  const auto [entry, created] = entries_.try_emplace(Key(file), Entry{file, false, hidden, {}});
+  if (entry->second.folder) {
+    throw FileError(fmt::format("cannot create {}: it is a folder", path));
+  }
+  entry->second.hidden = hidden;
+  entry->second.bytes = bytes;
+}
+
+std::optional<std::string> MemEnv::FileBytes(std::string_view path) const {
+  const Entry* entry = FindEntry(Parse(path));
+  if (entry == nullptr || entry->folder) {
+    return std::nullopt;
+  }
+  return entry->bytes;
+}
+
+std::vector<std::string> MemEnv::MatchingFiles(const WindowsPath& pattern) const {
+  if (pattern.elements.empty()) {
+    return {};
+  }
+  const std::string_view name = pattern.Name();
+  const bool wildcard = HasWildcard(name);
+  const std::string folder = Key(pattern.Parent());
+  std::vector<std::string> keys;
+  for (const auto& [key, entry] : entries_) {
+    if (entry.folder || entry.hidden || Key(entry.path.Parent()) != folder) {
+      continue;
+    }
+    if (wildcard ? MatchesWildcard(name, entry.path.Name())
+                 : EqualsIgnoringCase(name, entry.path.Name())) {
+      keys.push_back(key);
+    }
+  }
+  return keys;
+}
+
+std::optional<FileHandle> MemEnv::OpenNumberOf(const std::string& key) const {
+  for (const auto& [number, open_key] : files_) {
+    if (open_key == key) {
+      return number;
+    }
+  }
+  return std::nullopt;
+}
+
+std::vector<std::string> MemEnv::FindFiles(std::string_view pattern) {
+  std::vector<std::string> names;
+  for (const std::string& key : MatchingFiles(Parse(pattern))) {
+    names.emplace_back(entries_.at(key).path.Name());
+  }
+  return names;
+}
+
+void MemEnv::DeleteFiles(std::string_view pattern) {
+  for (const std::string& key : MatchingFiles(Parse(pattern))) {
+    if (const std::optional<FileHandle> number = OpenNumberOf(key)) {
+      throw FileError(fmt::format("cannot delete {}: it is open as file #{}",
+                                  entries_.at(key).path.ToString(), *number));
+    }
+    entries_.erase(key);
+  }
+}
+
+FileHandle MemEnv::OpenTextFile(std::string_view path, OpenMode mode) {
+  const WindowsPath file = Parse(path);
+  if (file.elements.empty()) {
+    throw FileError(fmt::format("cannot open {}: not a file name", path));
+  }
+  if (!IsFolder(file.Parent())) {
+    throw FileError(fmt::format("cannot {} {}: the folder {} does not exist",
+                                mode == OpenMode::kOutput ? "create" : "open for appending", path,
+                                file.Parent().ToString()));
+  }
+  const std::string key = Key(file);
+  const Entry* existing = FindEntry(file);
+  if (existing != nullptr && existing->folder) {
+    throw FileError(fmt::format("cannot open {}: not an ordinary file", path));
+  }
+  if (const std::optional<FileHandle> number = OpenNumberOf(key)) {
+    throw FileError(fmt::format("cannot open {}: it is already open as file #{}", path, *number));
+  }
+  const FileHandle number = numbers_.Next();
+  const auto [entry, created] = entries_.try_emplace(key, Entry{Resolve(file), false, false, {}});
+  if (mode == OpenMode::kOutput) {
+    entry->second.bytes.clear();
+  }
+  files_.emplace(number, key);
+  return number;
+}
+
+void MemEnv::WriteLine(FileHandle file, std::string_view line) {
+  const auto open = files_.find(file);
+  if (open == files_.end()) {
+    throw FileError(fmt::format("cannot write to file #{}: file not open", file));
+  }
+  std::string& bytes = entries_.at(open->second).bytes;
+  bytes += Utf8ToWindows1252(line);
+  bytes += "\r\n";
+}
+
+bool MemEnv::IsOpen(FileHandle file) const {
+  return files_.contains(file);
+}
+
+void MemEnv::Close(FileHandle file) {
+  files_.erase(file);
+}
+
+void MemEnv::CloseAll() {
+  files_.clear();
+}
+
+std::string MemEnv::NativePath(std::string_view path) {
+  return Resolve(Parse(path)).ToString();
+}
+
+void MemEnv::MessageBox(std::string_view text, std::string_view caption) {
+  message_boxes_.emplace_back(text);
+  message_box_captions_.emplace_back(caption);
+}
+
+void MemEnv::Warn(std::string_view text) {
+  warnings_.emplace_back(text);
+}
+
+}  // namespace zav5::platform

@@ -1,0 +1,96 @@
+// An Env that keeps its files in memory, for tests.
+//
+// It behaves like the real ones where the program can tell: names are matched without regard to
+// case and found with their own spelling, a file can only be created in a folder that exists,
+// lines are stored as the real file would hold them (Windows-1252, CR LF), and an open file can
+// neither be opened again nor deleted. Every drive exists; a network share (\\server\share)
+// exists once a folder has been made on it.
+//
+// Tests set the clock and read back what the program wrote, the message boxes it showed and the
+// warnings it gave.
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/env.h"
+#include "platform/file_numbers.h"
+#include "platform/windows_path.h"
+
+namespace zav5::platform {
+
+class MemEnv : public Env {
+ public:
+  // The clock starts at 2000-01-01 00:00:00 until a test sets it.
+  explicit MemEnv(char current_drive = 'C');
+
+  // Test side.
+
+  // Creates the folder `path` and the folders above it. Throws FileError when one of them is a
+  // file.
+  void MakeFolder(std::string_view path);
+  bool FolderExists(std::string_view path) const;
+
+  // Creates or replaces the file `path` with `bytes`, creating its folders. A hidden file is
+  // never found by FindFiles.
+  void PutFile(std::string_view path, std::string_view bytes, bool hidden = false);
+
+  // The bytes of the file `path`, as the program wrote them; nullopt when there is no such file.
+  std::optional<std::string> FileBytes(std::string_view path) const;
+
+  void SetNow(LocalTime now) { now_ = now; }
+  void Advance(std::chrono::seconds by) { now_ += by; }
+
+  // The text of each message box shown, in order, and their captions.
+  const std::vector<std::string>& message_boxes() const { return message_boxes_; }
+  const std::vector<std::string>& message_box_captions() const { return message_box_captions_; }
+  const std::vector<std::string>& warnings() const { return warnings_; }
+
+  // Env.
+
+  std::vector<std::string> FindFiles(std::string_view pattern) override;
+  void DeleteFiles(std::string_view pattern) override;
+  FileHandle OpenTextFile(std::string_view path, OpenMode mode) override;
+  void WriteLine(FileHandle file, std::string_view line) override;
+  bool IsOpen(FileHandle file) const override;
+  void Close(FileHandle file) override;
+  void CloseAll() override;
+  // The path normalised (C:\sulvo\bkp\x.txt), each existing element spelt as it was created.
+  std::string NativePath(std::string_view path) override;
+  char CurrentDrive() const override { return current_drive_; }
+  LocalTime Now() override { return now_; }
+  void MessageBox(std::string_view text, std::string_view caption) override;
+  void Warn(std::string_view text) override;
+
+ private:
+  struct Entry {
+    WindowsPath path;  // spelt as created
+    bool folder = false;
+    bool hidden = false;
+    std::string bytes;
+  };
+
+  WindowsPath Parse(std::string_view path) const;
+  // `path` with each existing element spelt as it was created.
+  WindowsPath Resolve(const WindowsPath& path) const;
+  bool IsFolder(const WindowsPath& path) const;
+  const Entry* FindEntry(const WindowsPath& path) const;
+  // The keys of the ordinary files that match `pattern`, in name order.
+  std::vector<std::string> MatchingFiles(const WindowsPath& pattern) const;
+  std::optional<FileHandle> OpenNumberOf(const std::string& key) const;
+
+  char current_drive_;
+  LocalTime now_;
+  std::map<std::string, Entry> entries_;     // by the case-folded normalised path
+  FileNumbers numbers_;
+  std::map<FileHandle, std::string> files_;  // open file -> key of its entry
+  std::vector<std::string> message_boxes_;
+  std::vector<std::string> message_box_captions_;
+  std::vector<std::string> warnings_;
+};
+
+}  // namespace zav5::platform

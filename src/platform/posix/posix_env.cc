@@ -1,0 +1,319 @@
+#include "platform/posix/posix_env.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+#include <stdexcept>
+#include <system_error>
+#include <utility>
+
+#include <fmt/core.h>
+
+#include "errors.h"
+#include "platform/case_fold.h"
+#include "platform/codepage.h"
+#include "platform/file_numbers.h"
+#include "platform/wildcard.h"
+
+namespace zav5::platform {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool IsAsciiLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+char DriveLetter(char letter) {
+  if (!IsAsciiLetter(letter)) {
+    throw std::invalid_argument(fmt::format("'{}' is not a drive letter", letter));
+  }
+  return static_cast<char>(letter | 0x20);
+}
+
+std::string ErrorText(int error) {
+  return std::generic_category().message(error);
+}
+
+std::string NotMappedMessage(std::string_view path, const WindowsPath& parsed) {
+  if (parsed.IsUnc()) {
+    return fmt::format(
+        "cannot reach {}: network paths are not mapped on this machine; mount the share in a "
+        "folder and map a drive to it with --drive X=/path/to/folder",
+        path);
+  }
+  const char letter = static_cast<char>(parsed.drive & ~0x20);
+  return fmt::format(
+      "cannot reach {}: drive {}: is not mapped; map it to a folder with --drive "
+      "{}=/path/to/folder",
+      path, letter, letter);
+}
+
+// The name in `folder` that `name` stands for: `name` itself when it exists, else the first (in
+// sorted order) that differs from it only in case.
+std::optional<std::string> FindEntry(const fs::path& folder, const std::string& name) {
+  std::error_code error;
+  if (fs::exists(fs::symlink_status(folder / name, error))) {
+    return name;
+  }
+  std::optional<std::string> found;
+  for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
+       entry.increment(error)) {
+    std::string entry_name = entry->path().filename().string();
+    if (EqualsIgnoringCase(entry_name, name) && (!found || entry_name < *found)) {
+      found = std::move(entry_name);
+    }
+  }
+  return found;
+}
+
+bool IsHidden(const fs::path& file) {
+  return file.filename().string().starts_with('.');
+}
+
+bool IsOrdinaryFile(const fs::path& file) {
+  std::error_code error;
+  return !IsHidden(file) && fs::is_regular_file(fs::status(file, error));
+}
+
+// Messages and warnings are read line by line (by a person or a log collector); a break inside one
+// would split it.
+std::string OneLine(std::string_view text) {
+  std::string line;
+  line.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+        ++i;
+      }
+      line += ' ';
+    } else {
+      line += text[i];
+    }
+  }
+  return line;
+}
+
+void WriteAll(int descriptor, std::string_view bytes, const std::string& path) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      throw FileError(fmt::format("cannot write to {}: {}", path, ErrorText(errno)));
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
+}  // namespace
+
+PosixEnv::PosixEnv(const DriveMap& drives, char current_drive, std::ostream& errors)
+    : current_drive_(DriveLetter(current_drive)), errors_(errors) {
+  for (const auto& [letter, folder] : drives) {
+    drives_[DriveLetter(letter)] = folder;
+  }
+}
+
+// Qualified: no derived class is left to dispatch to while this one is destroyed.
+PosixEnv::~PosixEnv() {
+  PosixEnv::CloseAll();
+}
+
+WindowsPath PosixEnv::Parse(std::string_view path) const {
+  return ParseWindowsPath(path, current_drive_);
+}
+
+std::optional<fs::path> PosixEnv::HostPath(const WindowsPath& path) const {
+  if (path.IsUnc()) {
+    return std::nullopt;
+  }
+  const auto drive = drives_.find(path.drive);
+  if (drive == drives_.end()) {
+    return std::nullopt;
+  }
+  fs::path host = drive->second;
+  bool exists = true;
+  for (const std::string& element : path.elements) {
+    std::optional<std::string> on_disk = exists ? FindEntry(host, element) : std::nullopt;
+    exists = on_disk.has_value();
+    host /= exists ? *on_disk : element;
+  }
+  return host;
+}
+
+std::vector<fs::path> PosixEnv::MatchingFiles(const WindowsPath& pattern) const {
+  if (pattern.elements.empty()) {
+    return {};
+  }
+  const std::string_view name = pattern.Name();
+  if (!HasWildcard(name)) {
+    const std::optional<fs::path> file = HostPath(pattern);
+    if (file && IsOrdinaryFile(*file)) {
+      return {*file};
+    }
+    return {};
+  }
+  const std::optional<fs::path> folder = HostPath(pattern.Parent());
+  if (!folder) {
+    return {};
+  }
+  std::vector<fs::path> files;
+  std::error_code error;
+  for (fs::directory_iterator entry(*folder, error), end; !error && entry != end;
+       entry.increment(error)) {
+    if (MatchesWildcard(name, entry->path().filename().string()) && IsOrdinaryFile(entry->path())) {
+      files.push_back(entry->path());
+    }
+  }
+  return files;
+}
+
+std::optional<FileHandle> PosixEnv::OpenNumberOf(const fs::path& host_path) const {
+  struct stat status {};
+  if (::stat(host_path.c_str(), &status) != 0) {
+    return std::nullopt;
+  }
+  for (const auto& [number, file] : files_) {
+    if (file.device == status.st_dev && file.inode == status.st_ino) {
+      return number;
+    }
+  }
+  return std::nullopt;
+}
+
+std::vector<std::string> PosixEnv::FindFiles(std::string_view pattern) {
+  std::vector<std::string> names;
+  for (const fs::path& file : MatchingFiles(Parse(pattern))) {
+    names.push_back(file.filename().string());
+  }
+  return names;
+}
+
+void PosixEnv::DeleteFiles(std::string_view pattern) {
+  const WindowsPath parsed = Parse(pattern);
+  if (!HostPath(parsed)) {
+    throw FileError(NotMappedMessage(pattern, parsed));
+  }
+  for (const fs::path& file : MatchingFiles(parsed)) {
+    if (const std::optional<FileHandle> number = OpenNumberOf(file)) {
+      throw FileError(
+          fmt::format("cannot delete {}: it is open as file #{}", file.string(), *number));
+    }
+    // A file that vanished since it was listed needs no deleting.
+    std::error_code error;
+    fs::remove(file, error);
+    if (error) {
+      throw FileError(fmt::format("cannot delete {}: {}", file.string(), error.message()));
+    }
+  }
+}
+
+FileHandle PosixEnv::OpenTextFile(std::string_view path, OpenMode mode) {
+  const std::string host = NativePath(path);
+  struct stat status {};
+  if (::stat(host.c_str(), &status) == 0) {
+    if (!S_ISREG(status.st_mode)) {
+      throw FileError(fmt::format("cannot open {} ({}): not an ordinary file", path, host));
+    }
+    if (const std::optional<FileHandle> number = OpenNumberOf(host)) {
+      throw FileError(fmt::format("cannot open {}: it is already open as file #{}", path, *number));
+    }
+  }
+  const FileHandle number = numbers_.Next();
+  // O_NONBLOCK: should a FIFO take the file's place after the check above, open() must not wait
+  // for a reader. It changes nothing for a regular file.
+  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK |
+                    (mode == OpenMode::kOutput ? O_TRUNC : O_APPEND);
+  const int descriptor = ::open(host.c_str(), flags, 0666);
+  if (descriptor < 0) {
+    throw FileError(fmt::format("cannot {} {} ({}): {}",
+                                mode == OpenMode::kOutput ? "create" : "open for appending", path,
+                                host, ErrorText(errno)));
+  }
+  if (::fstat(descriptor, &status) != 0) {
+    const int error = errno;
+    ::close(descriptor);
+    throw FileError(fmt::format("cannot open {} ({}): {}", path, host, ErrorText(error)));
+  }
+  if (!S_ISREG(status.st_mode)) {
+    ::close(descriptor);
+    throw FileError(fmt::format("cannot open {} ({}): not an ordinary file", path, host));
+  }
+  files_.emplace(number, OpenFile{descriptor, std::string(path), status.st_dev, status.st_ino});
+  return number;
+}
+
+void PosixEnv::WriteLine(FileHandle file, std::string_view line) {
+  const auto open = files_.find(file);
+  if (open == files_.end()) {
+    throw FileError(fmt::format("cannot write to file #{}: file not open", file));
+  }
+  std::string bytes = Utf8ToWindows1252(line);
+  bytes += "\r\n";
+  WriteAll(open->second.descriptor, bytes, open->second.path);
+}
+
+bool PosixEnv::IsOpen(FileHandle file) const {
+  return files_.contains(file);
+}
+
+void PosixEnv::Close(FileHandle file) {
+  const auto open = files_.find(file);
+  if (open == files_.end()) {
+    return;
+  }
+  // Every line went to the operating system when it was written; close() has nothing left to
+  // report that the program could act on.
+  ::close(open->second.descriptor);
+  files_.erase(open);
+}
+
+void PosixEnv::CloseAll() {
+  while (!files_.empty()) {
+    Close(files_.begin()->first);
+  }
+}
+
+std::string PosixEnv::NativePath(std::string_view path) {
+  const WindowsPath parsed = Parse(path);
+  const std::optional<fs::path> host = HostPath(parsed);
+  if (!host) {
+    throw FileError(NotMappedMessage(path, parsed));
+  }
+  return host->string();
+}
+
+LocalTime PosixEnv::Now() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (now == static_cast<std::time_t>(-1) || ::localtime_r(&now, &local) == nullptr) {
+    throw Errore("cannot read the local clock");
+  }
+  using namespace std::chrono;
+  const year_month_day date{year{local.tm_year + 1900},
+                            month{static_cast<unsigned>(local.tm_mon + 1)},
+                            day{static_cast<unsigned>(local.tm_mday)}};
+  // A leap second (tm_sec 60) stays in its minute.
+  const int second = local.tm_sec > 59 ? 59 : local.tm_sec;
+  return local_days{date} + hours{local.tm_hour} + minutes{local.tm_min} + seconds{second};
+}
+
+void PosixEnv::MessageBox(std::string_view text, std::string_view caption) {
+  if (caption.empty()) {
+    errors_ << OneLine(text) << std::endl;
+  } else {
+    errors_ << OneLine(caption) << ": " << OneLine(text) << std::endl;
+  }
+}
+
+void PosixEnv::Warn(std::string_view text) {
+  errors_ << OneLine(text) << std::endl;
+}
+
+}  // namespace zav5::platform

@@ -1,0 +1,23 @@
+// UTF-8, the encoding of every text inside the program. The store's files use an 8-bit code page
+// (see codepage.h); names on a POSIX disk are taken to be UTF-8 as well.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zav5::platform {
+
+// Decodes the character that starts at `text[pos]` and moves `pos` past it.
+// A byte that does not start a well-formed sequence (a stray continuation byte, a truncated or
+// overlong sequence, a surrogate, a value above U+10FFFF) yields nullopt and `pos` moves past that
+// one byte only, so that every malformed byte is met on its own.
+// REQUIRES: pos < text.size()
+std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t& pos);
+
+// Appends the UTF-8 form of `c` to `out`.
+// REQUIRES: c is a Unicode scalar value (at most U+10FFFF and not a surrogate)
+void AppendUtf8(std::string& out, char32_t c);
+
+}  // namespace zav5::platform

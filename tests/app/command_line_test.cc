@@ -1,0 +1,79 @@
+// The command line: what each option sets, and the clear refusal of what it cannot use.
+
+#include "app/command_line.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace zav5::app {
+namespace {
+
+using namespace std::chrono;
+
+Lettura Read(std::vector<const char*> args) {
+  args.insert(args.begin(), "zav5");
+  return LeggiRigaDiComando(static_cast<int>(args.size()), args.data());
+}
+
+TEST(CommandLineTest, DefaultsRunOnDriveCUntilStopped) {
+  const Lettura l = Read({});
+  ASSERT_TRUE(l.opzioni);
+  EXPECT_EQ(l.opzioni->comando, Opzioni::Comando::kEsegui);
+  EXPECT_EQ(l.opzioni->unita_corrente, 'C');
+  EXPECT_FALSE(l.opzioni->una_volta);
+  EXPECT_FALSE(l.opzioni->oggi);
+  EXPECT_TRUE(l.opzioni->unita.empty());
+}
+
+TEST(CommandLineTest, DrivesCurrentDriveOnceAndToday) {
+  const Lettura l = Read({"--drive", "c=/srv/c", "--drive", "Z=/srv/z dir", "--current-drive", "d",
+                          "--once", "--today", "2024-01-01"});
+  ASSERT_TRUE(l.opzioni) << l.messaggio;
+  EXPECT_EQ(l.opzioni->unita.at('C'), "/srv/c");
+  EXPECT_EQ(l.opzioni->unita.at('Z'), "/srv/z dir");
+  EXPECT_EQ(l.opzioni->unita_corrente, 'D');
+  EXPECT_TRUE(l.opzioni->una_volta);
+  EXPECT_EQ(l.opzioni->oggi, year_month_day{2024y / January / 1});
+}
+
+TEST(CommandLineTest, Demo) {
+  const Lettura l = Read({"demo", "/tmp/x"});
+  ASSERT_TRUE(l.opzioni);
+  EXPECT_EQ(l.opzioni->comando, Opzioni::Comando::kDemo);
+  EXPECT_EQ(l.opzioni->cartella_demo, "/tmp/x");
+}
+
+TEST(CommandLineTest, RefusesWhatItCannotUse) {
+  for (const auto& args : std::vector<std::vector<const char*>>{
+           {"--drive", "C"},
+           {"--drive", "CC=/x"},
+           {"--drive", "C="},
+           {"--drive", "1=/x"},
+           {"--current-drive", "CD"},
+           {"--today", "2024-02-30"},
+           {"--today", "07/12/2026"},
+           {"--today", "2024-1-1"},
+           {"--bogus"},
+           {"demo"},
+       }) {
+    const Lettura l = Read(args);
+    EXPECT_FALSE(l.opzioni) << args[0];
+    EXPECT_NE(l.codice_uscita, 0) << args[0];
+    EXPECT_FALSE(l.messaggio.empty()) << args[0];
+  }
+}
+
+TEST(CommandLineTest, HelpExitsCleanly) {
+  const Lettura l = Read({"--help"});
+  EXPECT_FALSE(l.opzioni);
+  EXPECT_EQ(l.codice_uscita, 0);
+  EXPECT_THAT(l.messaggio, ::testing::HasSubstr("--drive"));
+}
+
+TEST(CommandLineTest, DemoCommandMapsBothDrives) {
+  EXPECT_EQ(ComandoPerDemo("/opt/zav5", "/tmp/x/c", "/tmp/x/z"),
+            "/opt/zav5 --drive C=/tmp/x/c --drive Z=/tmp/x/z");
+}
+
+}  // namespace
+}  // namespace zav5::app

@@ -1,0 +1,321 @@
+#include "data/recordset.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "data/data_fixture.h"
+#include "data/data_source.h"
+#include "errors.h"
+
+namespace zav5::data {
+namespace {
+
+constexpr std::string_view kOffers = R"(
+CREATE TABLE offte (
+  numero       LONG NOT NULL,
+  anno         SHORT NOT NULL,
+  descrizione  TEXT(30),
+  data2        DATETIME,
+  stato        TEXT(1),
+  PRIMARY KEY (numero, anno)
+);
+CREATE TABLE offmo (
+  bnumer       LONG NOT NULL,
+  bannoc       SHORT NOT NULL,
+  briga        SHORT NOT NULL,
+  codart       LONG
+);
+)";
+
+constexpr std::string_view kThreeOffers = R"(
+INSERT INTO offte VALUES (1, 2026, 'Pasta', 45290, 'A');
+INSERT INTO offte VALUES (2, 2026, 'Caffè', 45300, 'A');
+INSERT INTO offte VALUES (3, 2026, 'Olio', 45280, 'D');
+INSERT INTO offmo VALUES (1, 2026, 1, 100);
+INSERT INTO offmo VALUES (1, 2026, 2, 200);
+)";
+
+class RecordsetTest : public DataFixture {
+ protected:
+  void SetUp() override { path_ = MakeDatabase("dati.mdb", kOffers, kThreeOffers); }
+
+  std::unique_ptr<DataSource> Source(std::string sql) {
+    auto source = std::make_unique<DataSource>(engine_, "Data1", "");
+    source->DatabaseName = path_;
+    source->RecordSource = std::move(sql);
+    source->Refresh();
+    return source;
+  }
+
+  // The values of `field` of every row of `sql`, read through a data source of their own.
+  std::vector<std::string> Texts(std::string sql, std::string_view field) {
+    auto source = Source(std::move(sql));
+    std::vector<std::string> texts;
+    for (auto& rs = source->Recordset(); !rs.Eof(); rs.MoveNext()) {
+      texts.push_back(rs.Field(field).IsNull() ? "<null>" : rs.Field(field).ToText());
+    }
+    return texts;
+  }
+
+  std::string path_;
+};
+
+TEST_F(RecordsetTest, EmptyResultIsAtTheEndAtOnce) {
+  auto source = Source("select * from offte where  data2 < 45000  and stato = 'A' ");
+  Recordset& rs = source->Recordset();
+  EXPECT_TRUE(rs.Eof());
+  EXPECT_EQ(rs.RecordCount(), 0);
+  EXPECT_THROW(rs.MoveFirst(), DatabaseError);
+  EXPECT_THROW(rs.MoveNext(), DatabaseError);
+  EXPECT_THROW(rs.Field("numero"), DatabaseError);
+  EXPECT_THROW(rs.Edit(), DatabaseError);
+  EXPECT_THROW(rs.Delete(), DatabaseError);
+}
+
+TEST_F(RecordsetTest, WalkingCountsTheRowsReached) {
+  auto source = Source("SELECT * FROM offte ORDER BY numero");
+  Recordset& rs = source->Recordset();
+  ASSERT_FALSE(rs.Eof());
+  EXPECT_EQ(rs.RecordCount(), 1);
+  EXPECT_EQ(rs.Field("numero").ToLong(), 1);
+  rs.MoveNext();
+  EXPECT_EQ(rs.RecordCount(), 2);
+  EXPECT_EQ(rs.Field("DESCRIZIONE").ToText(), "Caffè");  // names in any case
+  rs.MoveNext();
+  EXPECT_EQ(rs.RecordCount(), 3);
+  rs.MoveNext();
+  EXPECT_TRUE(rs.Eof());
+  EXPECT_EQ(rs.RecordCount(), 3);
+  EXPECT_THROW(rs.MoveNext(), DatabaseError);
+  EXPECT_THROW(rs.Field("numero"), DatabaseError);
+
+  rs.MoveFirst();
+  EXPECT_FALSE(rs.Eof());
+  EXPECT_EQ(rs.Field("numero").ToLong(), 1);
+  EXPECT_EQ(rs.RecordCount(), 3);
+}
+
+TEST_F(RecordsetTest, UnknownFieldNamesFieldAndQuery) {
+  auto source = Source("SELECT * FROM offte");
+  try {
+    source->Recordset().Field("prezzo");
+    FAIL() << "no error for a missing field";
+  } catch (const DatabaseError& error) {
+    EXPECT_NE(std::string(error.what()).find("prezzo"), std::string::npos) << error.what();
+    EXPECT_NE(std::string(error.what()).find("SELECT * FROM offte"), std::string::npos)
+        << error.what();
+  }
+}
+
+TEST_F(RecordsetTest, EditProtocolIsEnforced) {
+  auto source = Source("SELECT * FROM offte ORDER BY numero");
+  Recordset& rs = source->Recordset();
+  EXPECT_THROW(rs.SetField("stato", Value::Text("D")), DatabaseError);
+  EXPECT_THROW(rs.Update(), DatabaseError);
+
+  rs.Edit();
+  rs.SetField("stato", Value::Text("D"));
+  EXPECT_EQ(rs.Field("stato").AsText(), "D");  // the edit buffer is what is read while editing
+  rs.CancelUpdate();
+  EXPECT_EQ(rs.Field("stato").AsText(), "A");
+  EXPECT_THROW(rs.Update(), DatabaseError);
+  EXPECT_EQ(Texts("SELECT * FROM offte WHERE numero = 1", "stato"), std::vector<std::string>{"A"});
+
+  // Moving away drops an edit that was not saved.
+  rs.Edit();
+  rs.SetField("stato", Value::Text("X"));
+  rs.MoveNext();
+  EXPECT_THROW(rs.Update(), DatabaseError);
+  EXPECT_EQ(Texts("SELECT * FROM offte WHERE numero = 1", "stato"), std::vector<std::string>{"A"});
+}
+
+TEST_F(RecordsetTest, UpdateSavesTheFieldAndTheRowShowsIt) {
+  auto source = Source("select * from offte where  data2 < 45292  and stato = 'A' ");
+  Recordset& rs = source->Recordset();
+  ASSERT_FALSE(rs.Eof());
+  rs.MoveFirst();
+  while (!rs.Eof()) {
+    rs.Edit();
+    rs.SetField("stato", Value::Text("D"));
+    rs.Update();
+    EXPECT_EQ(rs.Field("stato").AsText(), "D");
+    rs.MoveNext();
+  }
+  rs.MoveFirst();
+  EXPECT_EQ(rs.Field("stato").AsText(), "D");  // the recordset keeps the saved values
+  EXPECT_EQ(Texts("SELECT * FROM offte ORDER BY numero", "stato"),
+            (std::vector<std::string>{"D", "A", "D"}));
+}
+
+TEST_F(RecordsetTest, EditKeepsWhatAnotherSourceSaved) {
+  auto a = Source("SELECT * FROM offte WHERE numero = 2");
+  auto b = Source("SELECT * FROM offte WHERE numero = 2");
+  ASSERT_EQ(a->Recordset().Field("stato").AsText(), "A");
+
+  b->Recordset().Edit();
+  b->Recordset().SetField("stato", Value::Text("D"));
+  b->Recordset().Update();
+
+  // A read the row before B saved; its own edit starts from the row as it is now.
+  a->Recordset().Edit();
+  EXPECT_EQ(a->Recordset().Field("stato").AsText(), "D");
+  a->Recordset().SetField("descrizione", Value::Text("Caffè in grani"));
+  a->Recordset().Update();
+
+  EXPECT_EQ(Texts("SELECT * FROM offte WHERE numero = 2", "stato"), std::vector<std::string>{"D"});
+  EXPECT_EQ(Texts("SELECT * FROM offte WHERE numero = 2", "descrizione"),
+            std::vector<std::string>{"Caffè in grani"});
+}
+
+TEST_F(RecordsetTest, UpdateWritesOnlyTheFieldsWritten) {
+  auto a = Source("SELECT * FROM offte WHERE numero = 1");
+  auto b = Source("SELECT * FROM offte WHERE numero = 1");
+  a->Recordset().Edit();  // A's buffer holds stato 'A' from here on
+
+  b->Recordset().Edit();
+  b->Recordset().SetField("stato", Value::Text("D"));
+  b->Recordset().Update();
+
+  a->Recordset().SetField("data2", Value::Day(Date{45400}));
+  a->Recordset().Update();
+
+  EXPECT_EQ(Texts("SELECT * FROM offte WHERE numero = 1", "stato"), std::vector<std::string>{"D"});
+  auto check = Source("SELECT * FROM offte WHERE numero = 1");
+  EXPECT_EQ(check->Recordset().Field("data2"), Value::Day(Date{45400}));
+}
+
+TEST_F(RecordsetTest, EditOfARowAnotherSourceDeletedFails) {
+  auto a = Source("SELECT * FROM offte WHERE numero = 3");
+  auto b = Source("SELECT * FROM offte WHERE numero = 3");
+  b->Recordset().Delete();
+  EXPECT_THROW(a->Recordset().Edit(), DatabaseError);
+  EXPECT_THROW(a->Recordset().Delete(), DatabaseError);
+}
+
+TEST_F(RecordsetTest, AddedRowDoesNotMoveThePosition) {
+  auto source = Source("SELECT * FROM offmo WHERE bnumer = 1 ORDER BY briga");
+  Recordset& rs = source->Recordset();
+  rs.MoveNext();
+  rs.MoveNext();
+  ASSERT_TRUE(rs.Eof());
+  ASSERT_EQ(rs.RecordCount(), 2);
+
+  rs.AddNew();
+  rs.SetField("bnumer", Value::Long(1));
+  rs.SetField("bannoc", Value::Integer(2026));
+  rs.SetField("briga", Value::Long(3));  // coerced to the SHORT column
+  rs.Update();
+  EXPECT_TRUE(rs.Eof());  // still at the end: the new row is not current
+  EXPECT_EQ(rs.RecordCount(), 3);
+  EXPECT_THROW(rs.Field("briga"), DatabaseError);
+
+  // Added in the middle of a walk: the current row stays current; the walk reaches the new row.
+  rs.MoveFirst();
+  rs.AddNew();
+  rs.SetField("bnumer", Value::Long(1));
+  rs.SetField("bannoc", Value::Integer(2026));
+  rs.SetField("briga", Value::Integer(4));
+  rs.Update();
+  EXPECT_EQ(rs.Field("briga").ToInteger(), 1);
+  std::vector<int> walked;
+  for (; !rs.Eof(); rs.MoveNext()) {
+    walked.push_back(rs.Field("briga").ToInteger());
+  }
+  EXPECT_EQ(walked, (std::vector<int>{1, 2, 3, 4}));
+  EXPECT_EQ(rs.RecordCount(), 4);
+
+  // The fields not written took the table's default (none here: Null).
+  EXPECT_EQ(Texts("SELECT * FROM offmo WHERE briga >= 3 ORDER BY briga", "codart"),
+            (std::vector<std::string>{"<null>", "<null>"}));
+}
+
+TEST_F(RecordsetTest, DeleteWhileWalkingEmptiesTheTable) {
+  auto source = Source("SELECT * FROM offte");
+  Recordset& rs = source->Recordset();
+  rs.MoveFirst();
+  while (!rs.Eof()) {
+    rs.Delete();
+    EXPECT_THROW(rs.Field("numero"), DatabaseError);  // the position stays on the deleted row
+    EXPECT_THROW(rs.Delete(), DatabaseError);
+    EXPECT_THROW(rs.Edit(), DatabaseError);
+    rs.MoveNext();
+  }
+  EXPECT_EQ(rs.RecordCount(), 0);
+  EXPECT_THROW(rs.MoveFirst(), DatabaseError);
+  EXPECT_TRUE(Texts("SELECT * FROM offte", "numero").empty());
+}
+
+TEST_F(RecordsetTest, DeletedRowIsSkippedByTheWalk) {
+  auto source = Source("SELECT * FROM offte ORDER BY numero");
+  Recordset& rs = source->Recordset();
+  rs.MoveNext();
+  rs.Delete();
+  rs.MoveFirst();
+  std::vector<int> walked;
+  for (; !rs.Eof(); rs.MoveNext()) {
+    walked.push_back(rs.Field("numero").ToLong());
+  }
+  EXPECT_EQ(walked, (std::vector<int>{1, 3}));
+  EXPECT_EQ(rs.RecordCount(), 2);
+}
+
+TEST_F(RecordsetTest, TooLongTextIsRefusedAndNothingIsSaved) {
+  auto source = Source("SELECT * FROM offte WHERE numero = 1");
+  Recordset& rs = source->Recordset();
+  rs.Edit();
+  rs.SetField("stato", Value::Text("D"));
+  EXPECT_THROW(rs.SetField("descrizione", Value::Text(std::string(31, 'x'))), ConversionError);
+  EXPECT_EQ(rs.Field("descrizione").AsText(), "Pasta");
+  rs.CancelUpdate();
+  EXPECT_EQ(Texts("SELECT * FROM offte WHERE numero = 1", "descrizione"),
+            std::vector<std::string>{"Pasta"});
+  EXPECT_EQ(Texts("SELECT * FROM offte WHERE numero = 1", "stato"), std::vector<std::string>{"A"});
+}
+
+TEST_F(RecordsetTest, QueryOnMoreThanOneTableIsReadOnly) {
+  auto source =
+      Source("SELECT * FROM offte, offmo WHERE offte.numero = offmo.bnumer ORDER BY offmo.briga");
+  Recordset& rs = source->Recordset();
+  ASSERT_FALSE(rs.Eof());
+  EXPECT_EQ(rs.Field("codart").ToLong(), 100);
+  for (auto attempt : {+[](Recordset& r) { r.Edit(); }, +[](Recordset& r) { r.AddNew(); },
+                       +[](Recordset& r) { r.Delete(); }}) {
+    try {
+      attempt(rs);
+      ADD_FAILURE() << "a joined query was changed";
+    } catch (const DatabaseError& error) {
+      EXPECT_NE(std::string(error.what()).find("non aggiornabile"), std::string::npos)
+          << error.what();
+    }
+  }
+}
+
+TEST_F(RecordsetTest, LockEditsIsKept) {
+  auto source = Source("SELECT * FROM offte");
+  Recordset& rs = source->Recordset();
+  rs.LockEdits(false);
+  EXPECT_FALSE(rs.LockEdits());
+  rs.LockEdits(true);
+  EXPECT_TRUE(rs.LockEdits());
+}
+
+TEST_F(RecordsetTest, DataSourceNeedsRefreshAndRunsTheNewQueryOnEachRefresh) {
+  DataSource source(engine_, "Data1", "");
+  EXPECT_THROW(source.Recordset(), DatabaseError);
+  source.DatabaseName = path_;
+  source.RecordSource = "SELECT * FROM offte WHERE numero = 1";
+  source.Refresh();
+  EXPECT_EQ(source.Recordset().Field("descrizione").AsText(), "Pasta");
+  source.RecordSource = "SELECT * FROM offmo  WHERE bnumer= 1 and bannoc = 2026 ";
+  source.Refresh();
+  EXPECT_EQ(source.Recordset().Field("codart").ToLong(), 100);
+
+  source.DatabaseName = WindowsPath("manca.mdb");
+  EXPECT_THROW(source.Refresh(), DatabaseError);
+  EXPECT_THROW(source.Recordset(), DatabaseError);  // the old recordset went first
+}
+
+}  // namespace
+}  // namespace zav5::data

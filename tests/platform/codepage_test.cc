@@ -1,0 +1,68 @@
+#include "platform/codepage.h"
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/utf8.h"
+
+namespace zav5::platform {
+namespace {
+
+TEST(CodePageTest, WritesLatinLettersAndTheEuroAsOneByteEach) {
+  EXPECT_EQ(Utf8ToWindows1252("Prezzo 3,50"), "Prezzo 3,50");
+  EXPECT_EQ(Utf8ToWindows1252("città è però"), "citt\xE0 \xE8 per\xF2");
+  EXPECT_EQ(Utf8ToWindows1252("ÀÈÉÌÒÙ"), "\xC0\xC8\xC9\xCC\xD2\xD9");
+  EXPECT_EQ(Utf8ToWindows1252("2,00 €"), "2,00 \x80");
+  EXPECT_EQ(Utf8ToWindows1252("“Œ” – Ÿ™"), "\x93\x8C\x94 \x96 \x9F\x99");
+}
+
+TEST(CodePageTest, CharactersTheCodePageLacksBecomeOneQuestionMarkEach) {
+  EXPECT_EQ(Utf8ToWindows1252("Łódź"),
+            "?\xF3"
+            "d?");
+  EXPECT_EQ(Utf8ToWindows1252("漢字 ok"), "?? ok");
+  EXPECT_EQ(Utf8ToWindows1252("a😀b"), "a?b");
+  // C1 control characters are not in the code page: 0x80 is the euro there, not U+0080.
+  EXPECT_EQ(Utf8ToWindows1252("\xC2\x80"), "?");
+  EXPECT_EQ(Utf8ToWindows1252("Ā"), "?");
+}
+
+TEST(CodePageTest, EveryMalformedByteBecomesAQuestionMark) {
+  EXPECT_EQ(Utf8ToWindows1252("\xFF"), "?");
+  EXPECT_EQ(Utf8ToWindows1252("a\x80z"), "a?z");             // stray continuation byte
+  EXPECT_EQ(Utf8ToWindows1252("a\xE2\x82z"), "a??z");        // euro cut short
+  EXPECT_EQ(Utf8ToWindows1252("a\xE2\x82"), "a??");          // cut short at the end
+  EXPECT_EQ(Utf8ToWindows1252("\xC0\xAF"), "??");            // overlong "/"
+  EXPECT_EQ(Utf8ToWindows1252("\xED\xA0\x80"), "???");       // surrogate
+  EXPECT_EQ(Utf8ToWindows1252("\xF4\x90\x80\x80"), "????");  // above U+10FFFF
+  EXPECT_EQ(Utf8ToWindows1252("\xC3\xA0\xC3"), "\xE0?");
+}
+
+TEST(CodePageTest, ReadsEveryByteAsItsCharacter) {
+  EXPECT_EQ(Windows1252ToUtf8("citt\xE0"), "città");
+  EXPECT_EQ(Windows1252ToUtf8("\x80"), "€");
+  EXPECT_EQ(Windows1252ToUtf8("\x8A\x9F"), "ŠŸ");
+  EXPECT_EQ(Windows1252ToUtf8("\x81\x8D\x8F\x90\x9D"), "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D");
+  EXPECT_EQ(Windows1252ToUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
+}
+
+TEST(CodePageTest, EveryByteSurvivesARoundTrip) {
+  for (int byte = 0; byte < 256; ++byte) {
+    const std::string one(1, static_cast<char>(byte));
+    EXPECT_EQ(Utf8ToWindows1252(Windows1252ToUtf8(one)), one) << "byte " << byte;
+  }
+}
+
+TEST(Utf8Test, EncodesAndDecodesAtEveryLengthBoundary) {
+  for (const char32_t c : {0x0u, 0x7Fu, 0x80u, 0x7FFu, 0x800u, 0xFFFFu, 0x10000u, 0x10FFFFu}) {
+    std::string text;
+    AppendUtf8(text, c);
+    std::size_t pos = 0;
+    EXPECT_EQ(DecodeUtf8(text, pos), c) << "U+" << std::hex << static_cast<unsigned>(c);
+    EXPECT_EQ(pos, text.size());
+  }
+}
+
+}  // namespace
+}  // namespace zav5::platform

@@ -1,0 +1,287 @@
+// Cases every Env must pass the same way: the program must not be able to tell the in-memory fake
+// from the real file system in what it relies on.
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "errors.h"
+#include "platform/env.h"
+#include "platform/fake/mem_env.h"
+#include "platform/posix/posix_env.h"
+#include "platform/windows_path.h"
+#include "support/temp_dir.h"
+
+namespace zav5::platform {
+namespace {
+
+using Names = std::vector<std::string>;
+
+// An Env and a way to set up and inspect its files behind its back, spelt exactly as given.
+class Machine {
+ public:
+  virtual ~Machine() = default;
+  virtual Env& env() = 0;
+  virtual void MakeFolder(std::string_view path) = 0;
+  virtual void PutFile(std::string_view path, std::string_view bytes) = 0;
+  // A file that exists but is hidden: `name` in `folder`.
+  virtual void PutHiddenFile(std::string_view folder, std::string_view name) = 0;
+  virtual std::optional<std::string> Bytes(std::string_view path) = 0;
+  virtual bool FolderExists(std::string_view path) = 0;
+};
+
+class PosixMachine : public Machine {
+ public:
+  PosixMachine() : env_({{'C', dir_.path()}}, 'C', errors_) {}
+  Env& env() override { return env_; }
+  void MakeFolder(std::string_view path) override { dir_.MakeDir(Relative(path)); }
+  void PutFile(std::string_view path, std::string_view bytes) override {
+    dir_.WriteFile(Relative(path), bytes);
+  }
+  void PutHiddenFile(std::string_view folder, std::string_view name) override {
+    dir_.WriteFile(Relative(folder) + "/." + std::string(name), "hidden");
+  }
+  std::optional<std::string> Bytes(std::string_view path) override {
+    const std::filesystem::path file = dir_.path() / Relative(path);
+    if (!std::filesystem::is_regular_file(file)) {
+      return std::nullopt;
+    }
+    return testing::ReadFile(file);
+  }
+  bool FolderExists(std::string_view path) override {
+    return std::filesystem::is_directory(dir_.path() / Relative(path));
+  }
+
+ private:
+  static std::string Relative(std::string_view path) {
+    std::string relative;
+    for (const std::string& element : ParseWindowsPath(path, 'c').elements) {
+      relative += (relative.empty() ? "" : "/") + element;
+    }
+    return relative;
+  }
+
+  testing::TempDir dir_;
+  std::ostringstream errors_;
+  PosixEnv env_;
+};
+
+class MemMachine : public Machine {
+ public:
+  Env& env() override { return env_; }
+  void MakeFolder(std::string_view path) override { env_.MakeFolder(path); }
+  void PutFile(std::string_view path, std::string_view bytes) override {
+    env_.PutFile(path, bytes);
+  }
+  void PutHiddenFile(std::string_view folder, std::string_view name) override {
+    env_.PutFile(std::string(folder) + "\\" + std::string(name), "hidden", /*hidden=*/true);
+  }
+  std::optional<std::string> Bytes(std::string_view path) override { return env_.FileBytes(path); }
+  bool FolderExists(std::string_view path) override { return env_.FolderExists(path); }
+
+ private:
+  MemEnv env_;
+};
+
+struct MachineKind {
+  std::string name;
+  std::function<std::unique_ptr<Machine>()> make;
+};
+
+void PrintTo(const MachineKind& kind, std::ostream* out) {
+  *out << kind.name;
+}
+
+class EnvConformanceTest : public ::testing::TestWithParam<MachineKind> {
+ protected:
+  EnvConformanceTest() : machine_(GetParam().make()), env_(machine_->env()) {}
+
+  Names FindSorted(std::string_view pattern) {
+    Names names = env_.FindFiles(pattern);
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  std::unique_ptr<Machine> machine_;
+  Env& env_;
+};
+
+TEST_P(EnvConformanceTest, FindsFilesByPatternWithTheirOwnSpelling) {
+  machine_->PutFile("C:\\Sulvo\\Import_VPA_20261207.txt", "a");
+  machine_->PutFile("C:\\Sulvo\\import_b.TXT", "b");
+  machine_->PutFile("C:\\Sulvo\\importX", "c");
+  machine_->PutFile("C:\\Sulvo\\export.txt", "d");
+  machine_->MakeFolder("C:\\Sulvo\\Import_old");
+  machine_->PutHiddenFile("C:\\Sulvo", "import_hidden.txt");
+
+  EXPECT_EQ(FindSorted("c:\\SULVO\\IMPORT*.*"),
+            (Names{"Import_VPA_20261207.txt", "importX", "import_b.TXT"}));
+  EXPECT_EQ(FindSorted("C:\\sulvo\\*.txt"),
+            (Names{"Import_VPA_20261207.txt", "export.txt", "import_b.TXT"}));
+  EXPECT_EQ(FindSorted("C:\\sulvo\\import?.*"), (Names{"importX"}));
+  EXPECT_EQ(FindSorted("C:\\sulvo\\*.mdb"), Names{});
+}
+
+TEST_P(EnvConformanceTest, LooksUpOneFileWithoutRegardToCase) {
+  machine_->PutFile("C:\\Sulvo\\Dati.mdb", "db");
+  machine_->MakeFolder("C:\\Sulvo\\Bkp");
+  machine_->PutHiddenFile("C:\\Sulvo", "nascosto.txt");
+
+  EXPECT_EQ(env_.FindFiles("C:\\SULVO\\DATI.MDB"), Names{"Dati.mdb"});
+  EXPECT_EQ(env_.FindFiles("c:/sulvo/bkp/../dati.mdb"), Names{"Dati.mdb"});
+  EXPECT_TRUE(FileExists(env_, "\\sulvo\\dati.mdb"));
+  EXPECT_TRUE(FileExists(env_, "sulvo\\dati.mdb"));  // from the current drive's root
+  EXPECT_FALSE(FileExists(env_, "C:\\Sulvo\\Bkp"));  // a folder
+  EXPECT_FALSE(FileExists(env_, "C:\\Sulvo"));
+  EXPECT_FALSE(FileExists(env_, "C:\\Sulvo\\altro.mdb"));
+  EXPECT_FALSE(FileExists(env_, "C:\\Manca\\dati.mdb"));
+  EXPECT_EQ(env_.FindFiles("C:\\Manca\\*.*"), Names{});
+  EXPECT_EQ(env_.FindFiles("C:\\"), Names{});
+  EXPECT_EQ(env_.NativePath("C:\\SULVO\\DATI.MDB"), env_.NativePath("c:\\sulvo\\dati.mdb"));
+  EXPECT_EQ(env_.CurrentDrive(), 'c');
+}
+
+TEST_P(EnvConformanceTest, DeletesOnlyTheMatchingFiles) {
+  machine_->PutFile("C:\\Sulvo\\Bkp\\a.txt", "a");
+  machine_->PutFile("C:\\Sulvo\\Bkp\\B.Txt", "b");
+  machine_->PutFile("C:\\Sulvo\\Bkp\\keep.mdb", "k");
+  machine_->PutFile("C:\\Sulvo\\Bkp\\Sub.txt\\inner.txt", "i");  // a folder that matches
+
+  env_.DeleteFiles("c:\\sulvo\\BKP\\*.TXT");
+  EXPECT_EQ(machine_->Bytes("C:\\Sulvo\\Bkp\\a.txt"), std::nullopt);
+  EXPECT_EQ(machine_->Bytes("C:\\Sulvo\\Bkp\\B.Txt"), std::nullopt);
+  EXPECT_EQ(machine_->Bytes("C:\\Sulvo\\Bkp\\keep.mdb"), "k");
+  EXPECT_EQ(machine_->Bytes("C:\\Sulvo\\Bkp\\Sub.txt\\inner.txt"), "i");
+
+  env_.DeleteFiles("C:\\SULVO\\BKP\\KEEP.MDB");
+  EXPECT_EQ(machine_->Bytes("C:\\Sulvo\\Bkp\\keep.mdb"), std::nullopt);
+
+  EXPECT_NO_THROW(env_.DeleteFiles("C:\\Sulvo\\Bkp\\*.mdb"));
+  EXPECT_NO_THROW(env_.DeleteFiles("C:\\Manca\\*.*"));
+}
+
+TEST_P(EnvConformanceTest, AnOpenFileCanNeitherBeDeletedNorOpenedAgain) {
+  machine_->MakeFolder("C:\\Sulvo");
+  const FileHandle log = env_.OpenTextFile("C:\\sulvo\\log.txt", OpenMode::kAppend);
+
+  EXPECT_THROW(env_.DeleteFiles("C:\\SULVO\\*.txt"), FileError);
+  EXPECT_THROW(env_.OpenTextFile("C:\\SULVO\\LOG.TXT", OpenMode::kOutput), FileError);
+  EXPECT_TRUE(env_.IsOpen(log));
+  env_.WriteLine(log, "still here");
+  env_.Close(log);
+  EXPECT_EQ(machine_->Bytes("C:\\Sulvo\\log.txt"), "still here\r\n");
+
+  env_.DeleteFiles("C:\\SULVO\\*.txt");
+  EXPECT_EQ(machine_->Bytes("C:\\Sulvo\\log.txt"), std::nullopt);
+}
+
+TEST_P(EnvConformanceTest, OutputEmptiesAFileAndAppendKeepsIt) {
+  machine_->PutFile("C:\\Sulvo\\Out.txt", "old line\r\n");
+  machine_->PutFile("C:\\Sulvo\\Log.txt", "first\r\n");
+
+  const FileHandle out = env_.OpenTextFile("C:\\SULVO\\OUT.TXT", OpenMode::kOutput);
+  EXPECT_EQ(machine_->Bytes("C:\\Sulvo\\Out.txt"), "");
+  env_.WriteLine(out, "new");
+  const FileHandle log = env_.OpenTextFile("c:\\sulvo\\log.txt", OpenMode::kAppend);
+  env_.WriteLine(log, "second");
+  env_.CloseAll();
+
+  EXPECT_EQ(machine_->Bytes("C:\\Sulvo\\Out.txt"), "new\r\n");
+  EXPECT_EQ(machine_->Bytes("C:\\Sulvo\\Log.txt"), "first\r\nsecond\r\n");
+}
+
+TEST_P(EnvConformanceTest, CreatesMissingFilesInTheExistingFolder) {
+  machine_->MakeFolder("C:\\Sulvo");
+  env_.Close(env_.OpenTextFile("C:\\SULVO\\Nuovo.txt", OpenMode::kAppend));
+  env_.Close(env_.OpenTextFile("C:\\SULVO\\Vuoto.txt", OpenMode::kOutput));
+
+  EXPECT_EQ(machine_->Bytes("C:\\Sulvo\\Nuovo.txt"), "");
+  EXPECT_EQ(machine_->Bytes("C:\\Sulvo\\Vuoto.txt"), "");
+  EXPECT_EQ(env_.FindFiles("C:\\sulvo\\nuovo.TXT"), Names{"Nuovo.txt"});
+}
+
+TEST_P(EnvConformanceTest, WritesLinesInTheStoreCodePageWithCrLf) {
+  machine_->MakeFolder("C:\\Sulvo");
+  const FileHandle file = env_.OpenTextFile("C:\\Sulvo\\etichette.txt", OpenMode::kOutput);
+  env_.WriteLine(file, "Sconto – 2,00 €;Città");
+  env_.WriteLine(file, "");
+  env_.WriteLine(file, "漢字 Łódź");
+  // Each line is in the file as soon as it is written, before the file is closed.
+  EXPECT_EQ(machine_->Bytes("C:\\Sulvo\\etichette.txt"),
+            "Sconto \x96 2,00 \x80;Citt\xE0\r\n\r\n?? ?\xF3"
+            "d?\r\n");
+  env_.Close(file);
+}
+
+TEST_P(EnvConformanceTest, DoesNotCreateAMissingFolder) {
+  machine_->MakeFolder("C:\\Sulvo");
+  try {
+    env_.OpenTextFile("C:\\Sulvo\\Manca\\log.txt", OpenMode::kAppend);
+    FAIL() << "opened a file in a missing folder";
+  } catch (const FileError& error) {
+    EXPECT_NE(std::string(error.what()).find("C:\\Sulvo\\Manca\\log.txt"), std::string::npos)
+        << error.what();
+  }
+  EXPECT_THROW(env_.OpenTextFile("C:\\Sulvo\\Manca\\log.txt", OpenMode::kOutput), FileError);
+  EXPECT_FALSE(machine_->FolderExists("C:\\Sulvo\\Manca"));
+  EXPECT_THROW(env_.OpenTextFile("C:\\SULVO", OpenMode::kOutput), FileError);  // a folder
+}
+
+TEST_P(EnvConformanceTest, NeverGivesOutAFileNumberTwice) {
+  machine_->MakeFolder("C:\\Sulvo");
+  const FileHandle first = env_.OpenTextFile("C:\\Sulvo\\1.txt", OpenMode::kOutput);
+  const FileHandle second = env_.OpenTextFile("C:\\Sulvo\\2.txt", OpenMode::kOutput);
+  EXPECT_NE(first, second);
+
+  env_.Close(first);
+  EXPECT_FALSE(env_.IsOpen(first));
+  EXPECT_TRUE(env_.IsOpen(second));
+  const FileHandle third = env_.OpenTextFile("C:\\Sulvo\\3.txt", OpenMode::kOutput);
+  EXPECT_NE(third, first);
+  EXPECT_NE(third, second);
+  EXPECT_FALSE(env_.IsOpen(first));  // the closed file's number stays closed
+
+  env_.WriteLine(third, "terzo");
+  env_.WriteLine(second, "secondo");
+  env_.CloseAll();
+  EXPECT_EQ(machine_->Bytes("C:\\Sulvo\\1.txt"), "");
+  EXPECT_EQ(machine_->Bytes("C:\\Sulvo\\2.txt"), "secondo\r\n");
+  EXPECT_EQ(machine_->Bytes("C:\\Sulvo\\3.txt"), "terzo\r\n");
+}
+
+TEST_P(EnvConformanceTest, WritingAfterCloseAllFails) {
+  machine_->MakeFolder("C:\\Sulvo");
+  const FileHandle first = env_.OpenTextFile("C:\\Sulvo\\1.txt", OpenMode::kOutput);
+  const FileHandle second = env_.OpenTextFile("C:\\Sulvo\\2.txt", OpenMode::kAppend);
+  env_.CloseAll();
+
+  EXPECT_FALSE(env_.IsOpen(first));
+  EXPECT_FALSE(env_.IsOpen(second));
+  try {
+    env_.WriteLine(first, "too late");
+    FAIL() << "wrote to a closed file";
+  } catch (const FileError& error) {
+    EXPECT_NE(std::string(error.what()).find("not open"), std::string::npos) << error.what();
+  }
+  EXPECT_THROW(env_.WriteLine(0, "never opened"), FileError);
+  EXPECT_NO_THROW(env_.Close(second));
+  EXPECT_EQ(machine_->Bytes("C:\\Sulvo\\1.txt"), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Envs, EnvConformanceTest,
+    ::testing::Values(
+        MachineKind{"Posix", [] { return std::unique_ptr<Machine>(new PosixMachine()); }},
+        MachineKind{"Mem", [] { return std::unique_ptr<Machine>(new MemMachine()); }}),
+    [](const ::testing::TestParamInfo<MachineKind>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace zav5::platform
