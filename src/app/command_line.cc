@@ -1,7 +1,7 @@
 #include "app/command_line.h"
 
-#include <CLI/CLI.hpp>
 #include <fmt/format.h>
+#include <CLI/CLI.hpp>
 
 #include <cctype>
 #include <sstream>
@@ -85,7 +85,8 @@ Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
   }
   const auto letter = DriveLetter(current);
   if (!letter) {
-    return {std::nullopt, 2, fmt::format("--current-drive {}: expected one drive letter\n", current)};
+    return {std::nullopt, 2,
+            fmt::format("--current-drive {}: expected one drive letter\n", current)};
   }
   opzioni.unita_corrente = *letter;
   if (!today.empty()) {

@@ -112,11 +112,17 @@ std::string Ean(int articolo, int variante) {
   return dodici + CifraControllo(dodici);
 }
 
-std::string Testo(std::string_view text) { return data::SqlLiteral(text); }
+std::string Testo(std::string_view text) {
+  return data::SqlLiteral(text);
+}
 
-std::string Prezzo(double valore) { return fmt::format("{:.2f}", std::round(valore * 100) / 100); }
+std::string Prezzo(double valore) {
+  return fmt::format("{:.2f}", std::round(valore * 100) / 100);
+}
 
-int CodiceArticolo(int indice) { return 1001 + indice; }
+int CodiceArticolo(int indice) {
+  return 1001 + indice;
+}
 
 class Generatore {
  public:
@@ -142,8 +148,9 @@ class Generatore {
   void Riga(std::string text) { sql_ += text + ";\n"; }
 
   void Impostazioni() {
-    Riga("INSERT INTO utenti (codutente, nome, nrpos, artico, chiusura, fid_rep, Flag_CF) "
-         "VALUES (1, 'NEGOZIO DEMO', 4, 'S', 'N', '12', 'S')");
+    Riga(
+        "INSERT INTO utenti (codutente, nome, nrpos, artico, chiusura, fid_rep, Flag_CF) "
+        "VALUES (1, 'NEGOZIO DEMO', 4, 'S', 'N', '12', 'S')");
     Riga("INSERT INTO automa (codice, escludocaselle) VALUES (1, '')");
     Riga("INSERT INTO pv (codice, descrizione, proprio) VALUES (1, 'PUNTO VENDITA CENTRO', '1')");
     Riga("INSERT INTO pv (codice, descrizione, proprio) VALUES (2, 'MAGAZZINO', '0')");
@@ -162,12 +169,15 @@ class Generatore {
     Riga("INSERT INTO offtab (codice, descrizione, codelettro) VALUES (2, 'VOLANTINO', 'V')");
     Riga("INSERT INTO offtab (codice, descrizione, codelettro) VALUES (3, 'PREZZI BLOCCATI', 'B')");
     // Two active label systems, one per layout, and one switched off.
-    Riga("INSERT INTO elettro (codice, descrizione, attivato, ftp, vexular, percorsoint) "
-         "VALUES (1, 'ETICHETTE CORSIE', '1', '0', NULL, 'C:\\sulvo\\')");
-    Riga("INSERT INTO elettro (codice, descrizione, attivato, ftp, vexular, percorsoint) "
-         "VALUES (2, 'ETICHETTE BANCO FRESCHI', '1', '1', 'ESL', 'C:\\sulvo\\esl\\')");
-    Riga("INSERT INTO elettro (codice, descrizione, attivato, ftp, vexular, percorsoint) "
-         "VALUES (3, 'VECCHIO IMPIANTO', '0', '0', NULL, 'C:\\sulvo\\old\\')");
+    Riga(
+        "INSERT INTO elettro (codice, descrizione, attivato, ftp, vexular, percorsoint) "
+        "VALUES (1, 'ETICHETTE CORSIE', '1', '0', NULL, 'C:\\sulvo\\')");
+    Riga(
+        "INSERT INTO elettro (codice, descrizione, attivato, ftp, vexular, percorsoint) "
+        "VALUES (2, 'ETICHETTE BANCO FRESCHI', '1', '1', 'ESL', 'C:\\sulvo\\esl\\')");
+    Riga(
+        "INSERT INTO elettro (codice, descrizione, attivato, ftp, vexular, percorsoint) "
+        "VALUES (3, 'VECCHIO IMPIANTO', '0', '0', NULL, 'C:\\sulvo\\old\\')");
   }
 
   void Articolo(int indice) {
@@ -188,24 +198,27 @@ class Generatore {
         Testo(p.unita), Testo(p.unita), p.quantita, Testo(p.iva), Testo(m.fornitore),
         Testo(p.reparto), Testo(p.gruppo), Testo(p.sottogruppo),
         Testo(indice % 3 == 0 ? "ITALIA" : "UE"), Testo(indice % 2 == 0 ? "I" : "II")));
-    Riga(fmt::format("INSERT INTO codean (eanare, codare, soglia, sconto, scoval, omaggio, puntif, "
-                     "mix, codpro, nrcard, descom, przpro, numpro) "
-                     "VALUES ({}, {}, 0, 0, 0, 0, 0, 0, 0, 0, NULL, 0, 0)",
-                     Testo(Ean(codice, 0)), codice));
+    Riga(
+        fmt::format("INSERT INTO codean (eanare, codare, soglia, sconto, scoval, omaggio, puntif, "
+                    "mix, codpro, nrcard, descom, przpro, numpro) "
+                    "VALUES ({}, {}, 0, 0, 0, 0, 0, 0, 0, 0, NULL, 0, 0)",
+                    Testo(Ean(codice, 0)), codice));
     if (indice % 5 == 0) {  // a second pack size sold under its own EAN
-      Riga(fmt::format("INSERT INTO codean (eanare, codare, soglia, sconto, scoval, omaggio, "
-                       "puntif, mix, codpro, nrcard, descom, przpro, numpro) "
-                       "VALUES ({}, {}, 0, 0, 0, 0, 0, 0, 0, 0, NULL, 0, 0)",
-                       Testo(Ean(codice, 1)), codice));
+      Riga(
+          fmt::format("INSERT INTO codean (eanare, codare, soglia, sconto, scoval, omaggio, "
+                      "puntif, mix, codpro, nrcard, descom, przpro, numpro) "
+                      "VALUES ({}, {}, 0, 0, 0, 0, 0, 0, 0, 0, NULL, 0, 0)",
+                      Testo(Ean(codice, 1)), codice));
     }
   }
 
   void Promozione(const Offerta& o) {
     const int inizio = oggi_ + o.inizio;
     const int fine = oggi_ + o.fine;
-    Riga(fmt::format("INSERT INTO offte (numero, anno, descrizione, data1, data2, stato) "
-                     "VALUES ({}, {}, {}, {}, {}, 'A')",
-                     o.numero, anno_, Testo(o.descrizione), inizio, fine));
+    Riga(
+        fmt::format("INSERT INTO offte (numero, anno, descrizione, data1, data2, stato) "
+                    "VALUES ({}, {}, {}, {}, {}, 'A')",
+                    o.numero, anno_, Testo(o.descrizione), inizio, fine));
     for (int riga = 0; riga < o.articoli; ++riga) {
       const int indice = o.primo_articolo + riga;
       const int codice = CodiceArticolo(indice);
@@ -219,14 +232,16 @@ class Generatore {
           "UPDATE listi01 SET przsal = {}, cosoff = {}, data1 = {}, data2 = {}, stapro = 'A', "
           "numpro = {}, codpro = {}, AA_offerta = {}, NR_offerta = {}, descom = {} "
           "WHERE codart = {}",
-          promozionale, Prezzo(pubblico * 0.6), inizio, fine, o.numero, o.tipo, anno_,
-          o.numero, descom, codice));
-      Riga(fmt::format("UPDATE codean SET przpro = {}, numpro = {}, codpro = {}, descom = {} "
-                       "WHERE codare = {}",
-                       promozionale, o.numero, o.tipo, descom, codice));
-      Riga(fmt::format("INSERT INTO offmo (bnumer, bannoc, briga, eanrig, articoli, sconto, "
-                       "codafo, stato, bflag2) VALUES ({}, {}, {}, {}, {}, {}, NULL, 'A', ' ')",
-                       o.numero, anno_, riga + 1, Testo(Ean(codice, 0)), codice, sconto));
+          promozionale, Prezzo(pubblico * 0.6), inizio, fine, o.numero, o.tipo, anno_, o.numero,
+          descom, codice));
+      Riga(
+          fmt::format("UPDATE codean SET przpro = {}, numpro = {}, codpro = {}, descom = {} "
+                      "WHERE codare = {}",
+                      promozionale, o.numero, o.tipo, descom, codice));
+      Riga(
+          fmt::format("INSERT INTO offmo (bnumer, bannoc, briga, eanrig, articoli, sconto, "
+                      "codafo, stato, bflag2) VALUES ({}, {}, {}, {}, {}, {}, NULL, 'A', ' ')",
+                      o.numero, anno_, riga + 1, Testo(Ean(codice, 0)), codice, sconto));
     }
   }
 
@@ -243,13 +258,13 @@ std::string DatiNegozioDemo(std::chrono::year_month_day oggi, int* articoli) {
 
 NegozioDemo CreaNegozioDemo(const std::filesystem::path& folder, std::chrono::year_month_day oggi) {
   NegozioDemo demo;
-  const std::filesystem::path root = std::filesystem::absolute(folder);
+  const std::filesystem::path root = std::filesystem::absolute(folder).lexically_normal();
   demo.unita_c = root / "c";
   demo.unita_z = root / "z";
   std::error_code error;
-  for (const auto& dir : {demo.unita_c / "dorn", demo.unita_c / "sulvo" / "bkp",
-                          demo.unita_c / "sulvo" / "neg01", demo.unita_c / "sulvo" / "esl",
-                          demo.unita_z}) {
+  for (const auto& dir :
+       {demo.unita_c / "dorn", demo.unita_c / "sulvo" / "bkp", demo.unita_c / "sulvo" / "neg01",
+        demo.unita_c / "sulvo" / "esl", demo.unita_z}) {
     std::filesystem::create_directories(dir, error);
     if (error) {
       throw FileError("cartella " + dir.string() + " non creata: " + error.message());
@@ -262,10 +277,9 @@ NegozioDemo CreaNegozioDemo(const std::filesystem::path& folder, std::chrono::ye
       "INSERT INTO inizio (codute, descrizione) VALUES (1, 'AVVIO AUTOMATICO');\n";
   data::CreateSqliteDatabase((demo.unita_c / "dorn" / "sulvo.mdb").string(),
                              std::string(schema::k_azienda) + azienda);
-  data::CreateSqliteDatabase(
-      (demo.unita_c / "sulvo" / "neg01" / "dati.mdb").string(),
-      std::string(schema::k_negozio) + "BEGIN;\n" + DatiNegozioDemo(oggi, &demo.articoli) +
-          "COMMIT;\n");
+  data::CreateSqliteDatabase((demo.unita_c / "sulvo" / "neg01" / "dati.mdb").string(),
+                             std::string(schema::k_negozio) + "BEGIN;\n" +
+                                 DatiNegozioDemo(oggi, &demo.articoli) + "COMMIT;\n");
   demo.offerte_scadute = 2;
   return demo;
 }

@@ -22,11 +22,12 @@ std::chrono::year_month_day Today(zav5::platform::Env& env) {
 int CreaDemo(const Opzioni& opzioni, const char* programma) {
   zav5::platform::PosixEnv env({}, 'C');
   const zav5::app::NegozioDemo demo = zav5::app::CreaNegozioDemo(opzioni.cartella_demo, Today(env));
-  std::cout << "Negozio dimostrativo creato in " << std::filesystem::absolute(opzioni.cartella_demo)
-            << ": " << demo.articoli << " articoli, " << demo.offerte_scadute
+  std::cout << "Negozio dimostrativo creato in "
+            << std::filesystem::absolute(opzioni.cartella_demo).lexically_normal().string() << ": "
+            << demo.articoli << " articoli, " << demo.offerte_scadute
             << " offerte scadute e una in corso.\nPer avviarlo:\n  "
-            << zav5::app::ComandoPerDemo(std::filesystem::absolute(programma), demo.unita_c,
-                                         demo.unita_z)
+            << zav5::app::ComandoPerDemo(std::filesystem::absolute(programma).lexically_normal(),
+                                         demo.unita_c, demo.unita_z)
             << "\n";
   return 0;
 }

@@ -11,6 +11,8 @@ namespace zav5::data {
 std::string DoubleQuotes(std::string_view text);
 
 // `text` as an SQL string literal: between single quotes, inner quotes doubled.
-inline std::string SqlLiteral(std::string_view text) { return "'" + DoubleQuotes(text) + "'"; }
+inline std::string SqlLiteral(std::string_view text) {
+  return "'" + DoubleQuotes(text) + "'";
+}
 
 }  // namespace zav5::data

@@ -8,7 +8,7 @@
 
 #include "data/field_reading.h"
 #include "errors.h"
-#include "platform/text_case.h"
+#include "platform/case_fold.h"
 #include "startup/log_format.h"
 
 namespace zav5::startup {
@@ -189,8 +189,7 @@ void Avvio::LeggiPuntoVendita() {
 }  // namespace
 
 std::string CartellaDaPercorso(std::string_view database, char lettera_unita) {
-  static constexpr std::array<std::string_view, 3> kNomiDati = {"dati.mdb", "Dati.mdb",
-                                                                "DATI.MDB"};
+  static constexpr std::array<std::string_view, 3> kNomiDati = {"dati.mdb", "Dati.mdb", "DATI.MDB"};
   const std::vector<std::string_view> elements = Elements(database);
   std::string cartella;
   // At most the first eleven elements are looked at.
@@ -211,6 +210,8 @@ std::string MessaggioAziendaMancante(std::string_view percorso_azienda) {
   return "ERRORE : FILE " + std::string(percorso_azienda) + " NON ESISTE ";
 }
 
-EsitoAvvio EseguiAvvio(AmbienteAvvio ambiente) { return Avvio(ambiente).Esegui(); }
+EsitoAvvio EseguiAvvio(AmbienteAvvio ambiente) {
+  return Avvio(ambiente).Esegui();
+}
 
 }  // namespace zav5::startup

@@ -9,8 +9,8 @@ void RunLog::ApriLog(const std::string& path) {
   ChiudiLog();
   // An existing ordinary file is never truncated; anything else (nothing there, a folder) gets a
   // new file, which fails where a folder stands in the way.
-  const auto mode = platform::FileExists(env_, path) ? platform::OpenMode::kAppend
-                                                     : platform::OpenMode::kOutput;
+  const auto mode =
+      platform::FileExists(env_, path) ? platform::OpenMode::kAppend : platform::OpenMode::kOutput;
   try {
     file_ = env_.OpenTextFile(path, mode);
     reported_failure_.clear();
@@ -44,6 +44,8 @@ void RunLog::ChiudiLog() {
   }
 }
 
-bool RunLog::IsOpen() const { return file_ && env_.IsOpen(*file_); }
+bool RunLog::IsOpen() const {
+  return file_ && env_.IsOpen(*file_);
+}
 
 }  // namespace zav5::startup

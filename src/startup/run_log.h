@@ -3,9 +3,9 @@
 // failures only here.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
-#include <optional>
 
 #include "platform/env.h"
 

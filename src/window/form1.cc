@@ -19,8 +19,7 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 20> kSorgent
 
 }  // namespace
 
-Form1::Form1(platform::Env& env)
-    : env_(env), engine_(env), log_(env), drive_(env.CurrentDrive()) {
+Form1::Form1(platform::Env& env) : env_(env), engine_(env), log_(env), drive_(env.CurrentDrive()) {
   for (const auto& [name, caption] : kSorgenti) {
     sorgenti_.emplace(std::string(name), std::make_unique<data::DataSource>(
                                              engine_, std::string(name), std::string(caption)));
@@ -35,7 +34,9 @@ void Form1::Form_Load() {
   }
 }
 
-void Form1::Form_Unload() { env_.CloseAll(); }
+void Form1::Form_Unload() {
+  env_.CloseAll();
+}
 
 std::int32_t Form1::OggiScansione() {
   if (oggi_fisso_) {

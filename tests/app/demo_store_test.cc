@@ -62,9 +62,9 @@ TEST_F(DemoStoreTest, StartUpCompletesOnIt) {
 
 TEST_F(DemoStoreTest, TwoOffersHaveExpiredAndOneRuns) {
   const int today = data::DayNumber(kToday);
-  EXPECT_EQ(Count("select * from offte where  data2 < " + std::to_string(today) +
-                  "  and stato = 'A' "),
-            2);
+  EXPECT_EQ(
+      Count("select * from offte where  data2 < " + std::to_string(today) + "  and stato = 'A' "),
+      2);
   EXPECT_EQ(Count("SELECT * FROM offte WHERE data2 >= " + std::to_string(today)), 1);
   // Every offer row names an article whose promotion covers its offer's period.
   EXPECT_EQ(Count("SELECT * FROM offmo"), Count("SELECT * FROM listi01 WHERE numpro > 0"));
@@ -93,9 +93,9 @@ TEST_F(DemoStoreTest, HoldsAFewHundredArticlesWithValidEanCodes) {
 
 TEST_F(DemoStoreTest, TwoActiveLabelSystemsOnePerLayout) {
   EXPECT_EQ(Count("SELECT * FROM elettro WHERE attivato = '1'"), 2);
-  EXPECT_EQ(First("SELECT * FROM elettro WHERE attivato = '1' AND ftp = '0'", "percorsoint")
-                .ToText(),
-            "C:\\sulvo\\");
+  EXPECT_EQ(
+      First("SELECT * FROM elettro WHERE attivato = '1' AND ftp = '0'", "percorsoint").ToText(),
+      "C:\\sulvo\\");
   EXPECT_EQ(First("SELECT * FROM elettro WHERE attivato = '1' AND ftp = '1'", "vexular").ToText(),
             "ESL");
 }

@@ -1,5 +1,5 @@
-// Loading the window runs start-up against real database files: each way start-up can end, what the log then holds, and
-// the settings it loads.
+// Loading the window runs start-up against real database files: each way start-up can end, what the
+// log then holds, and the settings it loads.
 
 #include "startup/avvio.h"
 
@@ -100,8 +100,8 @@ TEST_F(AvvioTest, MissingCompanyDatabaseShowsOneMessageBoxAndNothingElse) {
 
 TEST_F(AvvioTest, CompanyDatabaseIsLookedUpOnTheCurrentDrive) {
   store_.dir().MakeDir("d/dorn");
-  testing::TestEnv env_d(platform::DriveMap{{'C', store_.DriveC()}, {'D', store_.dir().path() / "d"}},
-                         'D');
+  testing::TestEnv env_d(
+      platform::DriveMap{{'C', store_.DriveC()}, {'D', store_.dir().path() / "d"}}, 'D');
   store_.CreateCompanyDatabase(kCompany);  // on C:, not on the current drive D:
   window::Form1 form(env_d);
   form.Form_Load();
@@ -128,7 +128,8 @@ TEST_F(AvvioTest, NoCompanyRow) {
 }
 
 TEST_F(AvvioTest, NoStartRowKeepsTheMixedCaseStorePath) {
-  store_.CreateCompanyDatabase("INSERT INTO società VALUES (1, 'DEMO', 'C:\\Sulvo\\Neg01\\dati.mdb');");
+  store_.CreateCompanyDatabase(
+      "INSERT INTO società VALUES (1, 'DEMO', 'C:\\Sulvo\\Neg01\\dati.mdb');");
   window::Form1& form = Load();
 
   EXPECT_THAT(store_.LogLines(),
@@ -208,8 +209,8 @@ class AvvioErrorTest : public AvvioTest {
 };
 
 TEST_F(AvvioErrorTest, CompanyDatabaseThatIsNoDatabase) {
-  store_.dir().WriteFile("c/dorn/sulvo.mdb", std::string("\0\1\0\0Standard Jet DB\0", 20) +
-                                                 std::string(2000, '\0'));
+  store_.dir().WriteFile("c/dorn/sulvo.mdb",
+                         std::string("\0\1\0\0Standard Jet DB\0", 20) + std::string(2000, '\0'));
   const std::string line = ErrorLineAfterLoading();
   EXPECT_THAT(line, HasSubstr("sulvo.mdb"));
   EXPECT_THAT(line, HasSubstr("Jet"));
@@ -253,8 +254,9 @@ TEST_F(AvvioErrorTest, NullPointOfSaleCode) {
 
 TEST_F(AvvioErrorTest, SettingOutOfRange) {
   store_.CreateCompanyDatabase(kCompany);
-  store_.CreateStoreDatabase("sulvo/neg01/dati.mdb",
-                             "INSERT INTO utenti (codutente, nrpos, fid_rep) VALUES (1, 2, '99999');");
+  store_.CreateStoreDatabase(
+      "sulvo/neg01/dati.mdb",
+      "INSERT INTO utenti (codutente, nrpos, fid_rep) VALUES (1, 2, '99999');");
   EXPECT_THAT(ErrorLineAfterLoading(), HasSubstr("fid_rep"));
   EXPECT_EQ(Contesto().NumeroPos, 2);  // read before the failing field
 }
@@ -268,9 +270,9 @@ TEST_F(AvvioTest, NullSettingsLeaveTheirFieldsAsTheyWere) {
   window::Form1& form = Load();
   EXPECT_EQ(form.Esito(), EsitoAvvio::kCompleto);
   EXPECT_EQ(form.nrposw(), "0");
-  EXPECT_EQ(Contesto().FlagArtico.str(), " ");         // empty text stores one blank
+  EXPECT_EQ(Contesto().FlagArtico.str(), " ");                     // empty text stores one blank
   EXPECT_EQ(Contesto().FlagChiusura.str(), std::string(1, '\0'));  // never stored into
-  EXPECT_FALSE(Contesto().FlagCF);                     // only "S" sets it
+  EXPECT_FALSE(Contesto().FlagCF);                                 // only "S" sets it
   EXPECT_EQ(Contesto().EscludoCaselle, "");
   EXPECT_EQ(Contesto().CodicePv, 0);  // no own point of sale
 }
