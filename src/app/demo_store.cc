@@ -145,7 +145,10 @@ class Generatore {
   }
 
  private:
-  void Riga(std::string text) { sql_ += text + ";\n"; }
+  void Riga(std::string_view text) {
+    sql_ += text;
+    sql_ += ";\n";
+  }
 
   void Impostazioni() {
     Riga(

@@ -60,7 +60,8 @@ class Connection {
   virtual std::vector<std::string> IndexColumns(std::string_view table, std::string_view index) = 0;
 
   // The first row of `table` whose `key_columns` equal `key`, or nothing.
-  virtual std::optional<Row> Seek(std::string_view table, const std::vector<std::string>& key_columns,
+  virtual std::optional<Row> Seek(std::string_view table,
+                                  const std::vector<std::string>& key_columns,
                                   const std::vector<Value>& key) = 0;
 
   // The current values of one row, or nothing when it has gone.

@@ -10,6 +10,8 @@
 #include <type_traits>
 
 #include "errors.h"
+#include "platform/case_fold.h"
+#include "platform/utf8.h"
 
 namespace zav5::data {
 
@@ -66,22 +68,6 @@ std::string_view Trim(std::string_view text) {
     text.remove_suffix(1);
   }
   return text;
-}
-
-char AsciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) {
-      return false;
-    }
-  }
-  return true;
 }
 
 // A decimal number as written: its value is digits × 10^exponent. `digits` has no leading zeros,
@@ -517,21 +503,11 @@ std::optional<Date> ParseDate(std::string_view text) {
   return Date{number < 0 ? number - time : number + time};
 }
 
-// The byte length of the character starting at `pos`: its first byte and the continuation bytes
-// after it.
-std::size_t CharacterLength(std::string_view text, std::size_t pos) {
-  std::size_t end = pos + 1;
-  while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-    ++end;
-  }
-  return end - pos;
-}
-
 std::string ShortenForMessage(std::string_view text) {
   std::size_t pos = 0;
   std::size_t count = 0;
   while (pos < text.size() && count < kDescribedTextLength) {
-    pos += CharacterLength(text, pos);
+    pos = platform::SkipUtf8Character(text, pos);
     ++count;
   }
   return pos < text.size() ? std::string(text.substr(0, pos)) + "..." : std::string(text);
@@ -685,10 +661,12 @@ bool Value::ToBoolean() const {
       return AsCurrency().diecimillesimi != 0;
     case ValueKind::kText: {
       const std::string_view text = Trim(AsText());
-      if (EqualsIgnoringCase(text, "True") || EqualsIgnoringCase(text, "Vero")) {
+      if (platform::EqualsIgnoringCase(text, "True") ||
+          platform::EqualsIgnoringCase(text, "Vero")) {
         return true;
       }
-      if (EqualsIgnoringCase(text, "False") || EqualsIgnoringCase(text, "Falso")) {
+      if (platform::EqualsIgnoringCase(text, "False") ||
+          platform::EqualsIgnoringCase(text, "Falso")) {
         return false;
       }
       const std::optional<Decimal> number = ParseDecimal(text);
@@ -806,7 +784,7 @@ double LeadingNumber(std::string_view text) {
 
 std::size_t CharacterCount(std::string_view text) {
   std::size_t count = 0;
-  for (std::size_t pos = 0; pos < text.size(); pos += CharacterLength(text, pos)) {
+  for (std::size_t pos = 0; pos < text.size(); pos = platform::SkipUtf8Character(text, pos)) {
     ++count;
   }
   return count;
@@ -816,7 +794,7 @@ std::string FitText(std::string_view text, std::size_t length) {
   std::size_t pos = 0;
   std::size_t count = 0;
   while (pos < text.size() && count < length) {
-    pos += CharacterLength(text, pos);
+    pos = platform::SkipUtf8Character(text, pos);
     ++count;
   }
   std::string fitted(text.substr(0, pos));

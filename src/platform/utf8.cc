@@ -55,6 +55,13 @@ std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t& pos) {
   return c;
 }
 
+std::size_t SkipUtf8Character(std::string_view text, std::size_t pos) {
+  do {
+    ++pos;
+  } while (pos < text.size() && IsContinuation(static_cast<unsigned char>(text[pos])));
+  return pos;
+}
+
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out += static_cast<char>(c);

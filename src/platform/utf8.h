@@ -16,6 +16,14 @@ namespace zav5::platform {
 // REQUIRES: pos < text.size()
 std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t& pos);
 
+// The position just past the character that starts at `text[pos]`, found without decoding it: the
+// byte at `pos` and the continuation bytes (10xxxxxx) right after it. Unlike DecodeUtf8 it does
+// not check the sequence: a truncated sequence, or any byte followed by stray continuation bytes,
+// counts as one character. A text cut at such a position never leaves a continuation byte at the
+// start of what follows.
+// REQUIRES: pos < text.size()
+std::size_t SkipUtf8Character(std::string_view text, std::size_t pos);
+
 // Appends the UTF-8 form of `c` to `out`.
 // REQUIRES: c is a Unicode scalar value (at most U+10FFFF and not a surrogate)
 void AppendUtf8(std::string& out, char32_t c);

@@ -40,6 +40,36 @@ TEST(CharacterCountTest, CountsCharactersNotBytes) {
   EXPECT_EQ(CharacterCount(std::string(4, '\0')), 4u);
 }
 
+TEST(CharacterCountTest, CountsAMalformedSequenceAsOneCharacter) {
+  // A byte and the continuation bytes after it are one character, well-formed or not.
+  EXPECT_EQ(CharacterCount("\x80\x80"), 1u);
+  EXPECT_EQ(CharacterCount("a\x80\x80"
+                           "b"),
+            2u);
+  EXPECT_EQ(CharacterCount("\xE2\x82"), 1u);  // the euro sign cut short
+  EXPECT_EQ(CharacterCount("\xC3"
+                           "a"),
+            2u);  // a lead byte without its continuation
+  EXPECT_EQ(CharacterCount("\xFF\xFE"), 2u);
+  EXPECT_EQ(CharacterCount("\xC3\xA0\xA0"), 1u);  // à and a stray continuation byte
+}
+
+TEST(FitTextTest, NeverSplitsTheBytesOfAMalformedSequence) {
+  EXPECT_EQ(FitText("\xE2\x82"
+                    "ab",
+                    1),
+            "\xE2\x82");
+  EXPECT_EQ(FitText("a\x80"
+                    "b",
+                    1),
+            "a\x80");
+  EXPECT_EQ(FitText("\xC3"
+                    "a",
+                    3),
+            "\xC3"
+            "a ");
+}
+
 TEST(FitTextTest, CutsOrPadsToCharacters) {
   EXPECT_EQ(FitText("città", 3), "cit");
   EXPECT_EQ(FitText("città", 4), "citt");

@@ -1,6 +1,8 @@
 #include "platform/codepage.h"
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -62,6 +64,36 @@ TEST(Utf8Test, EncodesAndDecodesAtEveryLengthBoundary) {
     EXPECT_EQ(DecodeUtf8(text, pos), c) << "U+" << std::hex << static_cast<unsigned>(c);
     EXPECT_EQ(pos, text.size());
   }
+}
+
+TEST(Utf8Test, SkipsACharacterWithItsContinuationBytes) {
+  const std::string text = "a\xC3\xA0\xE2\x82\xAC\xF0\x9F\x98\x80z";  // a à € 😀 z
+  std::vector<std::size_t> ends;
+  for (std::size_t pos = 0; pos < text.size(); pos = SkipUtf8Character(text, pos)) {
+    ends.push_back(SkipUtf8Character(text, pos));
+  }
+  EXPECT_EQ(ends, (std::vector<std::size_t>{1, 3, 6, 10, 11}));
+}
+
+TEST(Utf8Test, SkipsAMalformedSequenceAsOneCharacterUnlikeDecoding) {
+  const std::string stray = "\x80\x80\x80";
+  EXPECT_EQ(SkipUtf8Character(stray, 0), 3u);
+  EXPECT_EQ(SkipUtf8Character(stray, 1), 3u);
+  std::size_t pos = 0;
+  EXPECT_EQ(DecodeUtf8(stray, pos), std::nullopt);
+  EXPECT_EQ(pos, 1u);
+
+  const std::string cut =
+      "\xE2\x82"
+      "a";  // the euro sign cut short
+  EXPECT_EQ(SkipUtf8Character(cut, 0), 2u);
+  EXPECT_EQ(SkipUtf8Character(cut, 2), 3u);
+  const std::string lone =
+      "\xC3"
+      "a";  // a lead byte without its continuation
+  EXPECT_EQ(SkipUtf8Character(lone, 0), 1u);
+  const std::string overlong = "\xC0\xAF";
+  EXPECT_EQ(SkipUtf8Character(overlong, 0), 2u);
 }
 
 }  // namespace

@@ -83,7 +83,8 @@ TEST_F(PosixEnvTest, PrefersTheExactSpellingThenTheFirstInOrder) {
 TEST_F(PosixEnvTest, TellsHowToMapADriveItCannotReach) {
   const std::string unmapped = FileErrorOf([&] { env_.NativePath("q:\\sulvo\\dati.mdb"); });
   EXPECT_NE(unmapped.find("q:\\sulvo\\dati.mdb"), std::string::npos) << unmapped;
-  EXPECT_NE(unmapped.find("drive Q: is not mapped"), std::string::npos) << unmapped;
+  EXPECT_NE(unmapped.find("l'unità Q: non è collegata a una cartella"), std::string::npos)
+      << unmapped;
   EXPECT_NE(unmapped.find("--drive Q="), std::string::npos) << unmapped;
 
   const std::string network = FileErrorOf([&] { env_.NativePath("\\\\server\\share\\x.txt"); });
@@ -150,7 +151,7 @@ TEST_F(PosixEnvTest, RefusesToOpenWhatIsNotAnOrdinaryFile) {
   const std::string message =
       FileErrorOf([&] { env_.OpenTextFile("C:\\Sulvo\\PIPE", OpenMode::kAppend); });
   EXPECT_NE(message.find("C:\\Sulvo\\PIPE"), std::string::npos) << message;
-  EXPECT_NE(message.find("not an ordinary file"), std::string::npos) << message;
+  EXPECT_NE(message.find("non è un file ordinario"), std::string::npos) << message;
   EXPECT_FALSE(env_.IsOpen(1));
   ::close(reader);
 }
@@ -160,7 +161,7 @@ TEST_F(PosixEnvTest, NamesTheFileAndTheReasonWhenItCannotCreateOne) {
       FileErrorOf([&] { env_.OpenTextFile("C:\\Manca\\log.txt", OpenMode::kOutput); });
   EXPECT_NE(message.find("C:\\Manca\\log.txt"), std::string::npos) << message;
   EXPECT_NE(message.find((dir_.path() / "Manca/log.txt").string()), std::string::npos) << message;
-  EXPECT_NE(message.find("No such file or directory"), std::string::npos) << message;
+  EXPECT_NE(message.find("file o cartella inesistente"), std::string::npos) << message;
 }
 
 TEST_F(PosixEnvTest, ClosesItsFilesWhenDestroyed) {

@@ -63,7 +63,7 @@ void MemEnv::MakeFolder(std::string_view path) {
     above = above.Child(element);
     const auto [entry, created] = entries_.try_emplace(Key(above), Entry{above, true, false, {}});
     if (!created && !entry->second.folder) {
-      throw FileError(fmt::format("cannot create the folder {}: {} is a file", path,
+      throw FileError(fmt::format("impossibile creare la cartella {}: {} è un file", path,
                                   entry->second.path.ToString()));
     }
   }
@@ -76,12 +76,12 @@ bool MemEnv::FolderExists(std::string_view path) const {
 void MemEnv::PutFile(std::string_view path, std::string_view bytes, bool hidden) {
   const WindowsPath file = Resolve(Parse(path));
   if (file.elements.empty()) {
-    throw FileError(fmt::format("cannot create {}: not a file name", path));
+    throw FileError(fmt::format("impossibile creare {}: non è il nome di un file", path));
   }
   MakeFolder(file.Parent().ToString());
   const auto [entry, created] = entries_.try_emplace(Key(file), Entry{file, false, hidden, {}});
   if (entry->second.folder) {
-    throw FileError(fmt::format("cannot create {}: it is a folder", path));
+    throw FileError(fmt::format("impossibile creare {}: è una cartella", path));
   }
   entry->second.hidden = hidden;
   entry->second.bytes = bytes;
@@ -135,7 +135,7 @@ std::vector<std::string> MemEnv::FindFiles(std::string_view pattern) {
 void MemEnv::DeleteFiles(std::string_view pattern) {
   for (const std::string& key : MatchingFiles(Parse(pattern))) {
     if (const std::optional<FileHandle> number = OpenNumberOf(key)) {
-      throw FileError(fmt::format("cannot delete {}: it is open as file #{}",
+      throw FileError(fmt::format("impossibile cancellare {}: il file è aperto come file n. {}",
                                   entries_.at(key).path.ToString(), *number));
     }
     entries_.erase(key);
@@ -145,20 +145,25 @@ void MemEnv::DeleteFiles(std::string_view pattern) {
 FileHandle MemEnv::OpenTextFile(std::string_view path, OpenMode mode) {
   const WindowsPath file = Parse(path);
   if (file.elements.empty()) {
-    throw FileError(fmt::format("cannot open {}: not a file name", path));
+    throw FileError(fmt::format("impossibile aprire {}: non è il nome di un file", path));
   }
   if (!IsFolder(file.Parent())) {
-    throw FileError(fmt::format("cannot {} {}: the folder {} does not exist",
-                                mode == OpenMode::kOutput ? "create" : "open for appending", path,
-                                file.Parent().ToString()));
+    const std::string folder = file.Parent().ToString();
+    if (mode == OpenMode::kOutput) {
+      throw FileError(
+          fmt::format("impossibile creare {}: la cartella {} non esiste", path, folder));
+    }
+    throw FileError(fmt::format(
+        "impossibile aprire {} per aggiungervi righe: la cartella {} non esiste", path, folder));
   }
   const std::string key = Key(file);
   const Entry* existing = FindEntry(file);
   if (existing != nullptr && existing->folder) {
-    throw FileError(fmt::format("cannot open {}: not an ordinary file", path));
+    throw FileError(fmt::format("impossibile aprire {}: non è un file ordinario", path));
   }
   if (const std::optional<FileHandle> number = OpenNumberOf(key)) {
-    throw FileError(fmt::format("cannot open {}: it is already open as file #{}", path, *number));
+    throw FileError(
+        fmt::format("impossibile aprire {}: il file è già aperto come file n. {}", path, *number));
   }
   const FileHandle number = numbers_.Next();
   const auto [entry, created] = entries_.try_emplace(key, Entry{Resolve(file), false, false, {}});
@@ -172,7 +177,7 @@ FileHandle MemEnv::OpenTextFile(std::string_view path, OpenMode mode) {
 void MemEnv::WriteLine(FileHandle file, std::string_view line) {
   const auto open = files_.find(file);
   if (open == files_.end()) {
-    throw FileError(fmt::format("cannot write to file #{}: file not open", file));
+    throw FileError(fmt::format("impossibile scrivere sul file n. {}: il file non è aperto", file));
   }
   std::string& bytes = entries_.at(open->second).bytes;
   bytes += Utf8ToWindows1252(line);

@@ -85,7 +85,7 @@ class MemEnv : public Env {
 
   char current_drive_;
   LocalTime now_;
-  std::map<std::string, Entry> entries_;     // by the case-folded normalised path
+  std::map<std::string, Entry> entries_;  // by the case-folded normalised path
   FileNumbers numbers_;
   std::map<FileHandle, std::string> files_;  // open file -> key of its entry
   std::vector<std::string> message_boxes_;

@@ -30,26 +30,69 @@ bool IsAsciiLetter(char c) {
 
 char DriveLetter(char letter) {
   if (!IsAsciiLetter(letter)) {
-    throw std::invalid_argument(fmt::format("'{}' is not a drive letter", letter));
+    throw std::invalid_argument(fmt::format("'{}' non è la lettera di un'unità", letter));
   }
   return static_cast<char>(letter | 0x20);
 }
 
+// The reason the system gives for `error`, in the operator's language. The C library's own
+// texts follow the locale, which on a server is seldom Italian; the reasons a file operation
+// meets in practice are written out here, any other keeps the system's words.
 std::string ErrorText(int error) {
-  return std::generic_category().message(error);
+  switch (error) {
+    case ENOENT:
+      return "file o cartella inesistente";
+    case EACCES:
+    case EPERM:
+      return "permesso negato";
+    case ENOTDIR:
+      return "un elemento del percorso non è una cartella";
+    case EISDIR:
+      return "è una cartella";
+    case ENOSPC:
+      return "spazio esaurito sul disco";
+    case EDQUOT:
+      return "quota del disco esaurita";
+    case EROFS:
+      return "il disco è in sola lettura";
+    case EFBIG:
+      return "file troppo grande";
+    case ENAMETOOLONG:
+      return "nome troppo lungo";
+    case ELOOP:
+      return "troppi collegamenti simbolici nel percorso";
+    case EMFILE:
+    case ENFILE:
+      return "troppi file aperti";
+    case EBUSY:
+    case ETXTBSY:
+      return "il file è in uso";
+    case EIO:
+      return "errore di lettura o scrittura sul disco";
+    default:
+      return std::generic_category().message(error);
+  }
+}
+
+std::string ErrorText(const std::error_code& error) {
+  if (error.category() == std::generic_category() || error.category() == std::system_category()) {
+    return ErrorText(error.value());
+  }
+  return error.message();
 }
 
 std::string NotMappedMessage(std::string_view path, const WindowsPath& parsed) {
   if (parsed.IsUnc()) {
     return fmt::format(
-        "cannot reach {}: network paths are not mapped on this machine; mount the share in a "
-        "folder and map a drive to it with --drive X=/path/to/folder",
+        "impossibile raggiungere {}: su questo computer i percorsi di rete non sono collegati a "
+        "cartelle: montare la condivisione in una cartella e indicarla per un'unità con "
+        "--drive X=CARTELLA",
         path);
   }
   const char letter = static_cast<char>(parsed.drive & ~0x20);
   return fmt::format(
-      "cannot reach {}: drive {}: is not mapped; map it to a folder with --drive "
-      "{}=/path/to/folder",
+      "impossibile raggiungere {}: l'unità {}: non è collegata a una cartella: indicarla con "
+      "--drive {}=CARTELLA",
       path, letter, letter);
 }
 
@@ -105,7 +148,7 @@ void WriteAll(int descriptor, std::string_view bytes, const std::string& path) {
       if (errno == EINTR) {
         continue;
       }
-      throw FileError(fmt::format("cannot write to {}: {}", path, ErrorText(errno)));
+      throw FileError(fmt::format("impossibile scrivere su {}: {}", path, ErrorText(errno)));
     }
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
@@ -202,14 +245,15 @@ void PosixEnv::DeleteFiles(std::string_view pattern) {
   }
   for (const fs::path& file : MatchingFiles(parsed)) {
     if (const std::optional<FileHandle> number = OpenNumberOf(file)) {
-      throw FileError(
-          fmt::format("cannot delete {}: it is open as file #{}", file.string(), *number));
+      throw FileError(fmt::format("impossibile cancellare {}: il file è aperto come file n. {}",
+                                  file.string(), *number));
     }
     // A file that vanished since it was listed needs no deleting.
     std::error_code error;
     fs::remove(file, error);
     if (error) {
-      throw FileError(fmt::format("cannot delete {}: {}", file.string(), error.message()));
+      throw FileError(
+          fmt::format("impossibile cancellare {}: {}", file.string(), ErrorText(error)));
     }
   }
 }
@@ -219,10 +263,12 @@ FileHandle PosixEnv::OpenTextFile(std::string_view path, OpenMode mode) {
   struct stat status {};
   if (::stat(host.c_str(), &status) == 0) {
     if (!S_ISREG(status.st_mode)) {
-      throw FileError(fmt::format("cannot open {} ({}): not an ordinary file", path, host));
+      throw FileError(
+          fmt::format("impossibile aprire {} ({}): non è un file ordinario", path, host));
     }
     if (const std::optional<FileHandle> number = OpenNumberOf(host)) {
-      throw FileError(fmt::format("cannot open {}: it is already open as file #{}", path, *number));
+      throw FileError(fmt::format("impossibile aprire {}: il file è già aperto come file n. {}",
+                                  path, *number));
     }
   }
   const FileHandle number = numbers_.Next();
@@ -232,18 +278,21 @@ FileHandle PosixEnv::OpenTextFile(std::string_view path, OpenMode mode) {
                     (mode == OpenMode::kOutput ? O_TRUNC : O_APPEND);
   const int descriptor = ::open(host.c_str(), flags, 0666);
   if (descriptor < 0) {
-    throw FileError(fmt::format("cannot {} {} ({}): {}",
-                                mode == OpenMode::kOutput ? "create" : "open for appending", path,
-                                host, ErrorText(errno)));
+    const std::string reason = ErrorText(errno);
+    if (mode == OpenMode::kOutput) {
+      throw FileError(fmt::format("impossibile creare {} ({}): {}", path, host, reason));
+    }
+    throw FileError(
+        fmt::format("impossibile aprire {} ({}) per aggiungervi righe: {}", path, host, reason));
   }
   if (::fstat(descriptor, &status) != 0) {
     const int error = errno;
     ::close(descriptor);
-    throw FileError(fmt::format("cannot open {} ({}): {}", path, host, ErrorText(error)));
+    throw FileError(fmt::format("impossibile aprire {} ({}): {}", path, host, ErrorText(error)));
   }
   if (!S_ISREG(status.st_mode)) {
     ::close(descriptor);
-    throw FileError(fmt::format("cannot open {} ({}): not an ordinary file", path, host));
+    throw FileError(fmt::format("impossibile aprire {} ({}): non è un file ordinario", path, host));
   }
   files_.emplace(number, OpenFile{descriptor, std::string(path), status.st_dev, status.st_ino});
   return number;
@@ -252,7 +301,7 @@ FileHandle PosixEnv::OpenTextFile(std::string_view path, OpenMode mode) {
 void PosixEnv::WriteLine(FileHandle file, std::string_view line) {
   const auto open = files_.find(file);
   if (open == files_.end()) {
-    throw FileError(fmt::format("cannot write to file #{}: file not open", file));
+    throw FileError(fmt::format("impossibile scrivere sul file n. {}: il file non è aperto", file));
   }
   std::string bytes = Utf8ToWindows1252(line);
   bytes += "\r\n";
@@ -275,9 +324,10 @@ void PosixEnv::Close(FileHandle file) {
 }
 
 void PosixEnv::CloseAll() {
-  while (!files_.empty()) {
-    Close(files_.begin()->first);
+  for (const auto& [number, open] : files_) {
+    ::close(open.descriptor);
   }
+  files_.clear();
 }
 
 std::string PosixEnv::NativePath(std::string_view path) {
@@ -293,7 +343,7 @@ LocalTime PosixEnv::Now() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   if (now == static_cast<std::time_t>(-1) || ::localtime_r(&now, &local) == nullptr) {
-    throw Errore("cannot read the local clock");
+    throw Errore("impossibile leggere l'orologio del sistema");
   }
   using namespace std::chrono;
   const year_month_day date{year{local.tm_year + 1900},
