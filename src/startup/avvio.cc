@@ -51,7 +51,7 @@ struct Interrotto {
 
 class Avvio {
  public:
-  explicit Avvio(AmbienteAvvio a) : a_(a), c_(a.contesto) {}
+  explicit Avvio(const AmbienteAvvio& a) : a_(a), c_(a.contesto) {}
 
   EsitoAvvio Esegui();
 
@@ -210,7 +210,7 @@ std::string MessaggioAziendaMancante(std::string_view percorso_azienda) {
   return "ERRORE : FILE " + std::string(percorso_azienda) + " NON ESISTE ";
 }
 
-EsitoAvvio EseguiAvvio(AmbienteAvvio ambiente) {
+EsitoAvvio EseguiAvvio(const AmbienteAvvio& ambiente) {
   return Avvio(ambiente).Esegui();
 }
 

@@ -30,7 +30,7 @@ struct AmbienteAvvio {
 
 // Runs start-up once. It never throws for a store-side failure: each one is reported (the message
 // box, or one run-log line that begins "ERRORE : ") and ends start-up there.
-EsitoAvvio EseguiAvvio(AmbienteAvvio ambiente);
+EsitoAvvio EseguiAvvio(const AmbienteAvvio& ambiente);
 
 // The folder of the store databases from the `database` value of the company record: its
 // elements up to the one that names dati.mdb (in the three spellings the suite uses), each
