@@ -100,6 +100,11 @@ TEST_F(DemoStoreTest, TwoActiveLabelSystemsOnePerLayout) {
             "ESL");
 }
 
+TEST_F(DemoStoreTest, TextsCompareWithoutRegardToCaseAsInAccess) {
+  EXPECT_EQ(Count("SELECT * FROM offte WHERE stato = 'a'"), 3);
+  EXPECT_EQ(Count("SELECT * FROM unitam WHERE coduni = 'kg'"), 1);
+}
+
 TEST_F(DemoStoreTest, NeverOverwritesAnExistingStore) {
   EXPECT_THROW(CreaNegozioDemo(dir_.path() / "demo", kToday), Errore);
   // The first store is intact.
