@@ -22,6 +22,11 @@ fi
 
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null 2>&1; then
+    echo "These packages are missing: ${missing[*]}" >&2
+    echo "Run this script as root, or install sudo, to install them." >&2
+    exit 1
+  fi
   sudo="sudo"
 fi
 echo "Installing: ${missing[*]}"

@@ -19,16 +19,22 @@ std::chrono::year_month_day Today(zav5::platform::Env& env) {
   return std::chrono::year_month_day{std::chrono::floor<std::chrono::days>(env.Now())};
 }
 
-int CreaDemo(const Opzioni& opzioni, const char* programma) {
+// The program's own path, for the command the demo prints: argv[0] is only the name typed when the
+// program was found through PATH.
+std::filesystem::path ThisProgram(const char* argv0) {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::filesystem::absolute(argv0).lexically_normal() : self;
+}
+
+int CreaDemo(const Opzioni& opzioni, const char* argv0) {
   zav5::platform::PosixEnv env({}, 'C');
   const zav5::app::NegozioDemo demo = zav5::app::CreaNegozioDemo(opzioni.cartella_demo, Today(env));
   std::cout << "Negozio dimostrativo creato in "
             << std::filesystem::absolute(opzioni.cartella_demo).lexically_normal().string() << ": "
             << demo.articoli << " articoli, " << demo.offerte_scadute
             << " offerte scadute e una in corso.\nPer avviarlo:\n  "
-            << zav5::app::ComandoPerDemo(std::filesystem::absolute(programma).lexically_normal(),
-                                         demo.unita_c, demo.unita_z)
-            << "\n";
+            << zav5::app::ComandoPerDemo(ThisProgram(argv0), demo.unita_c, demo.unita_z) << "\n";
   return 0;
 }
 

@@ -97,7 +97,7 @@ EsitoAvvio Avvio::Esegui() {
     a_.log.ScriviRiga(stop.riga);
   } catch (const Errore& error) {
     // A database that does not open, a missing table or field, a value that does not convert.
-    a_.log.ScriviRiga(std::string("ERRORE : ") + error.what());
+    a_.log.ScriviRiga(RigaErrore(error.what()));
   }
   return EsitoAvvio::kInterrotto;
 }

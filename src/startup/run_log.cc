@@ -13,19 +13,15 @@ void RunLog::ApriLog(const std::string& path) {
       platform::FileExists(env_, path) ? platform::OpenMode::kAppend : platform::OpenMode::kOutput;
   try {
     file_ = env_.OpenTextFile(path, mode);
-    reported_failure_.clear();
+    path_ = path;
   } catch (const FileError& error) {
-    if (reported_failure_ != path) {
-      env_.Warn("ZAV5: il registro " + path + " non si apre (" + error.what() +
-                "); il programma continua senza registro");
-      reported_failure_ = path;
-    }
+    Report(path, std::string("non si apre (") + error.what() + ")");
   }
 }
 
 void RunLog::ScriviRiga(std::string_view text) {
   if (IsOpen()) {
-    env_.WriteLine(*file_, text);
+    Write(text);
   }
 }
 
@@ -33,7 +29,27 @@ void RunLog::ScriviRigaDatata(std::string_view text) {
   if (IsOpen()) {
     const platform::LocalTime date_taken = env_.Now();
     const platform::LocalTime time_taken = env_.Now();
-    env_.WriteLine(*file_, DatedLine(date_taken, time_taken, text));
+    Write(DatedLine(date_taken, time_taken, text));
+  }
+}
+
+void RunLog::Write(std::string_view line) {
+  try {
+    env_.WriteLine(*file_, line);
+    reported_failure_.clear();
+  } catch (const FileError& error) {
+    // A full disk must not stop an unattended job: the log closes and the next opening tries
+    // again.
+    ChiudiLog();
+    Report(path_, std::string("non si scrive (") + error.what() + ")");
+  }
+}
+
+void RunLog::Report(const std::string& path, std::string_view what) {
+  if (reported_failure_ != path) {
+    env_.Warn("ZAV5: il registro " + path + " " + std::string(what) +
+              "; il programma continua senza registro");
+    reported_failure_ = path;
   }
 }
 
@@ -42,6 +58,14 @@ void RunLog::ChiudiLog() {
     env_.Close(*file_);
     file_.reset();
   }
+}
+
+std::string RigaErrore(std::string_view message) {
+  std::string line = "ERRORE : ";
+  for (const char c : message) {
+    line += (c == '\r' || c == '\n') ? ' ' : c;
+  }
+  return line;
 }
 
 bool RunLog::IsOpen() const {

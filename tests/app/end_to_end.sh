@@ -8,13 +8,18 @@ trap 'rm -rf "$work"' EXIT
 "$zav5" demo "$work/store" > "$work/demo.out"
 grep -q -- "--drive C=$work/store/c --drive Z=$work/store/z" "$work/demo.out" || {
   echo "demo does not print the command that runs it:"; cat "$work/demo.out"; exit 1; }
+printed=$(grep -- "--drive C=" "$work/demo.out" | awk '{print $1}')
+[ "$printed" -ef "$zav5" ] || { echo "demo names the program $printed, not $zav5"; exit 1; }
 
 "$zav5" --drive "C=$work/store/c" --drive "Z=$work/store/z" --once > "$work/run.out" 2> "$work/run.err"
 grep -qx "nrposw: 4" "$work/run.out" || { echo "unexpected output:"; cat "$work/run.out" "$work/run.err"; exit 1; }
 [ ! -s "$work/run.err" ] || { echo "unexpected standard error:"; cat "$work/run.err"; exit 1; }
 
-log="$work/store/c/sulvo/bkp/logzav3_$(date +%d%m%Y).txt"
-[ -f "$log" ] || { echo "no run log at $log"; ls -R "$work/store/c/sulvo"; exit 1; }
+# The log is named after the day the program started: the only log in the folder.
+mapfile -t logs < <(find "$work/store/c/sulvo/bkp" -name 'logzav3_*.txt')
+[ "${#logs[@]}" -eq 1 ] || { echo "expected one run log, found: ${logs[*]:-none}"; exit 1; }
+log="${logs[0]}"
+[[ "$(basename "$log")" =~ ^logzav3_[0-3][0-9][01][0-9][0-9]{4}\.txt$ ]] || { echo "bad log name $log"; exit 1; }
 expected=(
   "- Avvio programma"
   "- Apro DB  C:\\sulvo\\neg01\\dati.mdb"

@@ -6,6 +6,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "errors.h"
+#include "platform/env_wrapper.h"
 #include "platform/fake/mem_env.h"
 #include "startup/log_format.h"
 
@@ -117,10 +119,56 @@ TEST_F(RunLogTest, MissingFolderIsReportedOnceAndWritingDoesNothing) {
   EXPECT_FALSE(log_.IsOpen());
   ASSERT_EQ(env_.warnings().size(), 1U);
   EXPECT_THAT(env_.warnings()[0], ::testing::HasSubstr(elsewhere));
-  // Once it works again, a later failure is reported again.
+  // Once a line is written again, a later failure is reported again.
   env_.MakeFolder("C:\\manca");
   log_.ApriLog(elsewhere);
-  EXPECT_TRUE(log_.IsOpen());
+  ASSERT_TRUE(log_.IsOpen());
+  log_.ScriviRiga("scritta");
+  log_.ApriLog("C:\\altrove\\logzav3_07122026.txt");
+  EXPECT_EQ(env_.warnings().size(), 2U);
+  log_.ApriLog(elsewhere);
+  log_.ScriviRiga("scritta");
+  log_.ApriLog("C:\\altrove\\logzav3_07122026.txt");
+  EXPECT_EQ(env_.warnings().size(), 3U);
+  EXPECT_EQ(env_.FileBytes(elsewhere), "scritta\r\nscritta\r\n");
+}
+
+// An Env whose writes fail on demand, as on a full disk.
+class FullDiskEnv : public platform::EnvWrapper {
+ public:
+  using platform::EnvWrapper::EnvWrapper;
+  void WriteLine(platform::FileHandle file, std::string_view line) override {
+    if (full) {
+      throw FileError("spazio esaurito sul disco");
+    }
+    platform::EnvWrapper::WriteLine(file, line);
+  }
+  bool full = false;
+};
+
+TEST_F(RunLogTest, AFailedWriteClosesTheLogAndIsReportedOnceWithoutStoppingTheProgram) {
+  FullDiskEnv disk(env_);
+  RunLog log(disk);
+  log.ApriLog(kPath);
+  log.ScriviRiga("prima");
+  disk.full = true;
+  EXPECT_NO_THROW(log.ScriviRigaDatata("- Avvio programma"));
+  EXPECT_FALSE(log.IsOpen());
+  EXPECT_NO_THROW(log.ScriviRiga("persa"));
+  log.ApriLog(kPath);  // the next cycle reopens: still full, no second report
+  EXPECT_NO_THROW(log.ScriviRiga("persa"));
+  ASSERT_EQ(env_.warnings().size(), 1U);
+  EXPECT_THAT(env_.warnings()[0], ::testing::HasSubstr("spazio esaurito"));
+  disk.full = false;
+  log.ApriLog(kPath);
+  log.ScriviRiga("dopo");
+  EXPECT_EQ(Bytes(), "prima\r\ndopo\r\n");
+}
+
+TEST(RigaErroreTest, KeepsTheMessageOnOneLine) {
+  EXPECT_EQ(RigaErrore("il database C:\\x.mdb non esiste"),
+            "ERRORE : il database C:\\x.mdb non esiste");
+  EXPECT_EQ(RigaErrore("testo 'riga1\r\nriga2\n'"), "ERRORE : testo 'riga1  riga2 '");
 }
 
 TEST_F(RunLogTest, ClosingALogThatIsNotOpenDoesNothing) {

@@ -174,6 +174,33 @@ TEST_F(AvvioTest, MissingStoreDatabase) {
   EXPECT_EQ(form.nrposw(), "0");
 }
 
+TEST_F(AvvioTest, StoreDatabaseOnANetworkShareThatIsNotMapped) {
+  store_.CreateCompanyDatabase(
+      "INSERT INTO società VALUES (1, 'DEMO', '\\\\srv\\sh\\dati.mdb');"
+      "INSERT INTO inizio VALUES (1, 'AVVIO');");
+  Load();
+  const auto lines = store_.LogLines();
+  ASSERT_EQ(lines.size(), 5U);
+  EXPECT_EQ(lines[1], "07/12/2026-11:49:30- Apro DB  \\\\srv\\sh\\dati.mdb");
+  EXPECT_EQ(lines[4], "ERRORE : DB NON ESISTE ");
+  EXPECT_EQ(Contesto().PercorsoDati, "\\\\SRV\\SH\\DATI.MDB");
+}
+
+TEST_F(AvvioTest, StoreDatabaseTwelveElementsDeep) {
+  store_.CreateCompanyDatabase(
+      "INSERT INTO società VALUES (1, 'DEMO', 'C:\\a\\b\\c\\d\\e\\f\\g\\h\\i\\j\\k\\dati.mdb');"
+      "INSERT INTO inizio VALUES (1, 'AVVIO');");
+  store_.CreateStoreDatabase("a/b/c/d/e/f/g/h/i/j/k/dati.mdb", kStoreRows);
+  window::Form1& form = Load();
+  EXPECT_EQ(form.Esito(), EsitoAvvio::kCompleto);
+  // Only eleven elements are looked at: the folder stops before k, the store database is still
+  // found under its full path.
+  EXPECT_EQ(Contesto().CartellaDati, "C:\\a\\b\\c\\d\\e\\f\\g\\h\\i\\j\\");
+  EXPECT_EQ(store_.LogLines()[2],
+            "07/12/2026-11:49:30- Apro DB  C:\\a\\b\\c\\d\\e\\f\\g\\h\\i\\j\\vendite.mdb");
+  EXPECT_EQ(Contesto().PercorsoDati, "C:\\A\\B\\C\\D\\E\\F\\G\\H\\I\\J\\K\\DATI.MDB");
+}
+
 TEST_F(AvvioTest, StoreDatabaseIsFoundWhateverTheCaseOnDisk) {
   store_.CreateCompanyDatabase(
       "INSERT INTO società VALUES (1, 'DEMO', 'C:\\sulvo\\dati.mdb');"
