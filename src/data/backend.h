@@ -14,8 +14,13 @@
 
 namespace zav5::data {
 
-// Identifies one row of a table for a later change: SQLite uses the rowid; other engines the
-// values of the primary key, or all of the row's original values.
+// Identifies one row of a table for a later Fetch, Update or Delete. Made by the engine that
+// read the row and meaningful to it alone. A row must be found by what makes it that row: when
+// the table has a primary key, `values` holds the key's values as stored, one per key column in
+// the key's order, and the row is found by them. A row deleted by another program is then gone
+// for good, even when the engine gives its internal number (SQLite's rowid) to a new row, or
+// renumbers the rows (VACUUM). Empty `values`: the row is found by `rowid` alone (a table
+// without a primary key, or a key with a Null part, which can be shared by several rows).
 struct RowKey {
   std::int64_t rowid = 0;
   std::vector<Value> values;
@@ -64,13 +69,15 @@ class Connection {
                                   const std::vector<std::string>& key_columns,
                                   const std::vector<Value>& key) = 0;
 
-  // The current values of one row, or nothing when it has gone.
+  // The current values of one row, or nothing when it has gone. Fetch, Update and Delete throw
+  // DatabaseError when `key` is not of the form this engine gives the table's rows.
   virtual std::optional<Row> Fetch(std::string_view table, const RowKey& key) = 0;
 
-  // Saves changed fields of one row. Throws DatabaseError when the row has gone or the engine
-  // refuses the change.
-  virtual void Update(std::string_view table, const RowKey& key,
-                      const std::vector<FieldChange>& changes) = 0;
+  // Saves changed fields of one row and returns its key as it is afterwards: a different one when
+  // a key column was changed. Throws DatabaseError when the row has gone or the engine refuses
+  // the change.
+  virtual RowKey Update(std::string_view table, const RowKey& key,
+                        const std::vector<FieldChange>& changes) = 0;
 
   // Adds a row with the given fields (the others take their defaults); returns its key.
   virtual RowKey Insert(std::string_view table, const std::vector<FieldChange>& fields) = 0;

@@ -131,7 +131,8 @@ void RowEditor::SaveEdit() {
     }
   }
   // On failure the edit buffer stays, as the engine leaves it: the caller may retry or cancel.
-  database_->connection().Update(table_, current_->key, changes);
+  // The key follows the row when a key column was changed, so that the row is found again.
+  current_->key = database_->connection().Update(table_, current_->key, changes);
   current_->values.resize(std::max(current_->values.size(), columns_.size()));
   for (std::size_t i = 0; i < columns_.size(); ++i) {
     if (changed_[i]) {
@@ -165,6 +166,7 @@ Recordset::Recordset(std::shared_ptr<Database> database, std::string sql)
   QueryResult result = this->database().connection().Query(source());
   SetShape(std::move(result.table), std::move(result.columns));
   rows_ = std::move(result.rows);
+  original_count_ = rows_.size();
   deleted_.assign(rows_.size(), false);
   MoveTo(0);
 }
@@ -175,12 +177,12 @@ void Recordset::MoveTo(std::size_t index) {
   }
   at_end_ = index >= rows_.size();
   if (at_end_) {
-    reached_ = std::max(reached_, rows_.size());
+    original_reached_ = original_count_;
     SetCurrent(std::nullopt);
     return;
   }
   position_ = index;
-  reached_ = std::max(reached_, index + 1);
+  original_reached_ = std::max(original_reached_, std::min(index + 1, original_count_));
   SetCurrent(rows_[index]);
 }
 
@@ -209,14 +211,14 @@ void Recordset::Delete() {
 }
 
 int Recordset::RecordCount() const {
-  return static_cast<int>(reached_ - deleted_count_);
+  return static_cast<int>(original_reached_ + added_count_ - deleted_count_);
 }
 
 void Recordset::OnRowChanged(const Row& row, bool added) {
   if (added) {
     rows_.push_back(row);
     deleted_.push_back(false);
-    ++reached_;
+    ++added_count_;
   } else if (!at_end_) {
     rows_[position_] = row;
   }

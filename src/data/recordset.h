@@ -104,8 +104,12 @@ class Recordset : public RowEditor {
   // Past the last row. A state of its own, so that a row added at the end does not become
   // current by itself.
   bool at_end_ = true;
-  std::size_t reached_ = 0;  // rows reached by moving, plus rows added
-  std::size_t deleted_count_ = 0;
+  // The count is kept in parts, because added rows follow the original ones in rows_ and a row
+  // added in the middle of a walk must not stand for the original rows not yet reached.
+  std::size_t original_count_ = 0;    // rows the query returned; the added ones follow them
+  std::size_t original_reached_ = 0;  // original rows up to the furthest reached by moving
+  std::size_t added_count_ = 0;
+  std::size_t deleted_count_ = 0;  // original or added, deleted through this recordset
   bool lock_edits_ = true;
 };
 

@@ -231,6 +231,64 @@ TEST_F(RecordsetTest, AddedRowDoesNotMoveThePosition) {
             (std::vector<std::string>{"<null>", "<null>"}));
 }
 
+// The count is the original rows reached so far plus the rows added, whatever the position.
+TEST_F(RecordsetTest, RowAddedMidWalkDoesNotHideTheRowsReachedAfterIt) {
+  auto source = Source("SELECT * FROM offte ORDER BY numero");
+  Recordset& rs = source->Recordset();
+  ASSERT_EQ(rs.RecordCount(), 1);
+  rs.AddNew();
+  rs.SetField("numero", Value::Long(4));
+  rs.SetField("anno", Value::Integer(2026));
+  rs.Update();
+  EXPECT_EQ(rs.RecordCount(), 2);  // row 1 reached, one added
+  rs.MoveNext();
+  EXPECT_EQ(rs.RecordCount(), 3);
+  rs.MoveNext();
+  EXPECT_EQ(rs.RecordCount(), 4);
+  rs.MoveNext();
+  ASSERT_FALSE(rs.Eof());
+  EXPECT_EQ(rs.Field("numero").ToLong(), 4);  // the added row, reached by the walk
+  EXPECT_EQ(rs.RecordCount(), 4);
+  rs.MoveNext();
+  EXPECT_TRUE(rs.Eof());
+  EXPECT_EQ(rs.RecordCount(), 4);
+  rs.MoveFirst();
+  EXPECT_EQ(rs.RecordCount(), 4);
+}
+
+TEST_F(RecordsetTest, RowsDeletedWhileWalkingLeaveTheCount) {
+  auto source = Source("SELECT * FROM offte ORDER BY numero");
+  Recordset& rs = source->Recordset();
+  rs.AddNew();
+  rs.SetField("numero", Value::Long(4));
+  rs.SetField("anno", Value::Integer(2026));
+  rs.Update();
+  ASSERT_EQ(rs.RecordCount(), 2);
+  rs.MoveNext();
+  EXPECT_EQ(rs.RecordCount(), 3);
+  rs.Delete();  // offer 2
+  EXPECT_EQ(rs.RecordCount(), 2);
+  rs.MoveNext();
+  EXPECT_EQ(rs.Field("numero").ToLong(), 3);
+  EXPECT_EQ(rs.RecordCount(), 3);
+  rs.MoveNext();
+  EXPECT_EQ(rs.Field("numero").ToLong(), 4);
+  rs.Delete();  // the added offer
+  EXPECT_EQ(rs.RecordCount(), 2);
+  rs.MoveNext();
+  EXPECT_TRUE(rs.Eof());
+  EXPECT_EQ(rs.RecordCount(), 2);
+
+  std::vector<int> walked;
+  for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
+    walked.push_back(rs.Field("numero").ToLong());
+  }
+  EXPECT_EQ(walked, (std::vector<int>{1, 3}));
+  EXPECT_EQ(rs.RecordCount(), 2);
+  EXPECT_EQ(Texts("SELECT * FROM offte ORDER BY numero", "numero"),
+            (std::vector<std::string>{"1", "3"}));
+}
+
 TEST_F(RecordsetTest, DeleteWhileWalkingEmptiesTheTable) {
   auto source = Source("SELECT * FROM offte");
   Recordset& rs = source->Recordset();

@@ -12,6 +12,9 @@
 
 #include "errors.h"
 
+// RETURNING reads a row's key as it is saved, in the statement that saves it.
+static_assert(SQLITE_VERSION_NUMBER >= 3035000, "SQLite 3.35 or later is needed (RETURNING)");
+
 namespace zav5::data {
 
 namespace {
@@ -348,15 +351,141 @@ std::vector<Column> StatementColumns(sqlite3_stmt* statement, int first) {
   return columns;
 }
 
-// A row of a statement that selected "rowid, *".
-Row ReadRowWithId(sqlite3_stmt* statement, const std::vector<Column>& columns) {
+// --- Finding a row again -------------------------------------------------------------------------
+
+// A key value as the engine stores it: kept by its storage class, not read by the column's type,
+// so that bound back it compares equal to what is stored (a CURRENCY key with five decimals, a
+// date key another program wrote as text). Nothing for what cannot be bound back the same way: a
+// blob, an integer beyond those a double holds exactly, and Null, since a key with a Null part
+// can be shared by several rows.
+std::optional<Value> StoredKeyValue(sqlite3_stmt* statement, int i) {
+  switch (sqlite3_column_type(statement, i)) {
+    case SQLITE_INTEGER: {
+      const std::int64_t v = sqlite3_column_int64(statement, i);
+      if (v >= std::numeric_limits<std::int32_t>::min() &&
+          v <= std::numeric_limits<std::int32_t>::max()) {
+        return Value::Long(static_cast<std::int32_t>(v));
+      }
+      // Beyond 32 bits as a double, which the engine compares with the stored integer as a
+      // number: exact up to 2^53.
+      constexpr std::int64_t kExactInDouble = std::int64_t{1} << 53;
+      if (v >= -kExactInDouble && v <= kExactInDouble) {
+        return Value::Double(static_cast<double>(v));
+      }
+      return std::nullopt;
+    }
+    case SQLITE_FLOAT:
+      return Value::Double(sqlite3_column_double(statement, i));
+    case SQLITE_TEXT:
+      return Value::Text(ColumnBytes(statement, i));
+    default:
+      return std::nullopt;
+  }
+}
+
+// The key of the row a statement stands on: the rowid from column `rowid_at`, the primary key's
+// values from the columns `key_at` (none for a table without one). A key value that cannot be
+// bound back leaves the row to be found by its rowid.
+RowKey ReadKey(sqlite3_stmt* statement, int rowid_at, const std::vector<int>& key_at) {
+  RowKey key{sqlite3_column_int64(statement, rowid_at), {}};
+  for (int i : key_at) {
+    std::optional<Value> value = StoredKeyValue(statement, i);
+    if (!value) {
+      key.values.clear();
+      break;
+    }
+    key.values.push_back(std::move(*value));
+  }
+  return key;
+}
+
+// Where the key's columns stand in a statement whose columns from `first` on are `columns`.
+std::vector<int> KeyPlaces(const std::vector<std::string>& key_columns,
+                           const std::vector<Column>& columns, int first) {
+  std::vector<int> places;
+  for (const std::string& name : key_columns) {
+    const auto column = std::find_if(columns.begin(), columns.end(), [&name](const Column& c) {
+      return EqualsIgnoreCase(c.name, name);
+    });
+    if (column == columns.end()) {
+      throw DatabaseError(
+          fmt::format("la colonna {} della chiave primaria manca tra le colonne lette", name));
+    }
+    places.push_back(first + static_cast<int>(column - columns.begin()));
+  }
+  return places;
+}
+
+// The places of the key's columns in a RETURNING clause made by Returning().
+std::vector<int> ReturnedKeyPlaces(const std::vector<std::string>& key_columns) {
+  std::vector<int> places;
+  for (std::size_t i = 0; i < key_columns.size(); ++i) {
+    places.push_back(static_cast<int>(i) + 1);
+  }
+  return places;
+}
+
+// " RETURNING rowid, <key columns>": what an INSERT or UPDATE gives back of the row's key, as
+// stored, read with ReadKey(statement, 0, ReturnedKeyPlaces(key_columns)).
+std::string Returning(const std::vector<std::string>& key_columns) {
+  std::string clause = " RETURNING rowid";
+  for (const std::string& name : key_columns) {
+    clause += ", " + QuoteName(name);
+  }
+  return clause;
+}
+
+// The condition that finds the row of `key`: its primary key's columns, or its rowid. Each "?"
+// is bound by Use::BindKey.
+//
+// Not the rowid as well when there is a key: after a VACUUM the row would be gone when it is
+// only renumbered. Nothing but the rowid when there is none: the row's other values as read
+// would turn a change another program saved since (which Update keeps, writing only the fields
+// written) into a "row gone", and do not all bind back as stored (a blob; a CURRENCY with more
+// than four decimals). A row of a table without a key read before another program deleted it
+// may so be taken for the row that gets its rowid; the store's tables that have no key hold
+// lists rewritten as a whole (listipro) or one flag (Semafori).
+std::string RowCondition(const std::vector<std::string>& key_columns, const RowKey& key) {
+  if (key.values.empty()) {
+    return "rowid = ?";
+  }
+  std::string condition;
+  for (std::size_t i = 0; i < key_columns.size(); ++i) {
+    condition += (i == 0 ? "" : " AND ") + QuoteName(key_columns[i]) + " = ?";
+  }
+  return condition;
+}
+
+// The row's key for messages: "5" (a rowid) or "con numero = 2, anno = 2026".
+std::string KeyText(const std::vector<std::string>& key_columns, const RowKey& key) {
+  if (key.values.empty()) {
+    return std::to_string(key.rowid);
+  }
+  std::string text = "con ";
+  for (std::size_t i = 0; i < key.values.size() && i < key_columns.size(); ++i) {
+    const Value& value = key.values[i];
+    text += (i == 0 ? "" : ", ") + key_columns[i] + " = " +
+            (value.Kind() == ValueKind::kText ? "'" + value.AsText() + "'" : value.ToText());
+  }
+  return text;
+}
+
+// The row a statement that selected "rowid, *" stands on; `key_at` as for ReadKey.
+Row ReadRow(sqlite3_stmt* statement, const std::vector<Column>& columns,
+            const std::vector<int>& key_at) {
   Row row;
-  row.key.rowid = sqlite3_column_int64(statement, 0);
+  row.key = ReadKey(statement, 0, key_at);
   row.values.reserve(columns.size());
   for (std::size_t i = 0; i < columns.size(); ++i) {
     row.values.push_back(ReadValue(statement, static_cast<int>(i) + 1, columns[i]));
   }
   return row;
+}
+
+// The row a statement that selected "rowid, *" from a table with `key_columns` stands on.
+Row ReadTableRow(sqlite3_stmt* statement, const std::vector<std::string>& key_columns) {
+  const std::vector<Column> columns = StatementColumns(statement, 1);
+  return ReadRow(statement, columns, KeyPlaces(key_columns, columns, 1));
 }
 
 }  // namespace
@@ -382,6 +511,17 @@ class SqliteConnection::Use {
 
   void BindRowid(int index, std::int64_t rowid) {
     Check(sqlite3_bind_int64(statement_, index, rowid));
+  }
+
+  // Binds what RowCondition(..., key) asks for, from parameter `first` on.
+  void BindKey(int first, const RowKey& key) {
+    if (key.values.empty()) {
+      BindRowid(first, key.rowid);
+      return;
+    }
+    for (std::size_t i = 0; i < key.values.size(); ++i) {
+      Bind(first + static_cast<int>(i), key.values[i]);
+    }
   }
 
   void Bind(int index, const Value& value) {
@@ -429,6 +569,13 @@ class SqliteConnection::Use {
       connection_.Fail(doing_);
     }
     return false;
+  }
+
+  // Runs the statement to its end. A statement with RETURNING has made its change at the first
+  // row, but commits it (outside a transaction) only at its end, which may still fail.
+  void Finish() {
+    while (Step()) {
+    }
   }
 
   int Changes() const { return sqlite3_changes(connection_.db_); }
@@ -548,11 +695,16 @@ QueryResult SqliteConnection::Query(std::string_view sql) {
       first = 1;
     }
   }
+  std::vector<std::string> key_columns;
+  if (first == 1) {
+    key_columns = KeyColumns(result.table);
+  }
   Use use(*this, text, fmt::format("eseguendo la query \"{}\"", sql));
   result.columns = StatementColumns(use.get(), first);
+  const std::vector<int> key_at = KeyPlaces(key_columns, result.columns, first);
   while (use.Step()) {
     if (first == 1) {
-      result.rows.push_back(ReadRowWithId(use.get(), result.columns));
+      result.rows.push_back(ReadRow(use.get(), result.columns, key_at));
       continue;
     }
     Row row;
@@ -565,6 +717,7 @@ QueryResult SqliteConnection::Query(std::string_view sql) {
 }
 
 void SqliteConnection::Execute(std::string_view sql) {
+  key_columns_.clear();  // the text may change the schema
   char* error = nullptr;
   if (sqlite3_exec(db_, std::string(sql).c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
     const std::string message = error != nullptr ? error : sqlite3_errmsg(db_);
@@ -619,12 +772,7 @@ std::vector<std::string> SqliteConnection::IndexColumns(std::string_view table,
       columns.push_back(ColumnBytes(use.get(), 0));
     }
   } else if (EqualsIgnoreCase(index, "primary") || EqualsIgnoreCase(index, "PrimaryKey")) {
-    Use use(*this, "SELECT name FROM pragma_table_info(?1) WHERE pk > 0 ORDER BY pk",
-            fmt::format("leggendo la chiave primaria della tabella {}", table));
-    use.Bind(1, Value::Text(std::string(table)));
-    while (use.Step()) {
-      columns.push_back(ColumnBytes(use.get(), 0));
-    }
+    columns = KeyColumns(table);
   }
   if (columns.empty()) {
     throw DatabaseError(fmt::format("errore del database {}: la tabella {} non ha l'indice {}",
@@ -646,6 +794,7 @@ std::optional<Row> SqliteConnection::Seek(std::string_view table,
     sql += (i == 0 ? "" : " AND ") + QuoteName(key_columns[i]) + " = ?";
   }
   sql += " LIMIT 1";
+  const std::vector<std::string> primary_key = KeyColumns(table);
   Use use(*this, sql, fmt::format("cercando nella tabella {}", table));
   for (std::size_t i = 0; i < key.size(); ++i) {
     use.Bind(static_cast<int>(i) + 1, key[i]);
@@ -653,40 +802,60 @@ std::optional<Row> SqliteConnection::Seek(std::string_view table,
   if (!use.Step()) {
     return std::nullopt;
   }
-  return ReadRowWithId(use.get(), StatementColumns(use.get(), 1));
+  return ReadTableRow(use.get(), primary_key);
+}
+
+void SqliteConnection::CheckKey(std::string_view table, const std::vector<std::string>& key_columns,
+                                const RowKey& key) const {
+  if (!key.values.empty() && key.values.size() != key_columns.size()) {
+    throw DatabaseError(fmt::format(
+        "errore del database {}: un record della tabella {} cercato per {} valori di chiave, la "
+        "chiave primaria ha {} colonne",
+        path_, table, key.values.size(), key_columns.size()));
+  }
 }
 
 std::optional<Row> SqliteConnection::Fetch(std::string_view table, const RowKey& key) {
-  Use use(*this, "SELECT rowid, * FROM " + QuoteName(table) + " WHERE rowid = ?1",
-          fmt::format("rileggendo il record {} della tabella {}", key.rowid, table));
-  use.BindRowid(1, key.rowid);
+  const std::vector<std::string> key_columns = KeyColumns(table);
+  CheckKey(table, key_columns, key);
+  Use use(
+      *this,
+      "SELECT rowid, * FROM " + QuoteName(table) + " WHERE " + RowCondition(key_columns, key),
+      fmt::format("rileggendo il record {} della tabella {}", KeyText(key_columns, key), table));
+  use.BindKey(1, key);
   if (!use.Step()) {
     return std::nullopt;
   }
-  return ReadRowWithId(use.get(), StatementColumns(use.get(), 1));
+  return ReadTableRow(use.get(), key_columns);
 }
 
-void SqliteConnection::Update(std::string_view table, const RowKey& key,
-                              const std::vector<FieldChange>& changes) {
+RowKey SqliteConnection::Update(std::string_view table, const RowKey& key,
+                                const std::vector<FieldChange>& changes) {
+  const std::vector<std::string> key_columns = KeyColumns(table);
+  CheckKey(table, key_columns, key);
   if (changes.empty()) {
-    return;
+    return key;
   }
   std::string sql = "UPDATE " + QuoteName(table) + " SET ";
   for (std::size_t i = 0; i < changes.size(); ++i) {
     sql += (i == 0 ? "" : ", ") + QuoteName(changes[i].column) + " = ?";
   }
-  sql += " WHERE rowid = ?";
-  Use use(*this, sql, fmt::format("salvando il record {} della tabella {}", key.rowid, table));
+  sql += " WHERE " + RowCondition(key_columns, key) + Returning(key_columns);
+  const std::string which = KeyText(key_columns, key);
+  Use use(*this, sql, fmt::format("salvando il record {} della tabella {}", which, table));
   for (std::size_t i = 0; i < changes.size(); ++i) {
     use.Bind(static_cast<int>(i) + 1, changes[i].value);
   }
-  use.BindRowid(static_cast<int>(changes.size()) + 1, key.rowid);
-  use.Step();
-  if (use.Changes() == 0) {
+  use.BindKey(static_cast<int>(changes.size()) + 1, key);
+  if (!use.Step()) {
     throw DatabaseError(
         fmt::format("errore del database {} salvando nella tabella {}: il record {} non esiste più",
-                    path_, table, key.rowid));
+                    path_, table, which));
   }
+  // The key as stored now: it follows a change of a key column.
+  RowKey saved = ReadKey(use.get(), 0, ReturnedKeyPlaces(key_columns));
+  use.Finish();
+  return saved;
 }
 
 RowKey SqliteConnection::Insert(std::string_view table, const std::vector<FieldChange>& fields) {
@@ -701,24 +870,62 @@ RowKey SqliteConnection::Insert(std::string_view table, const std::vector<FieldC
     }
     sql += " (" + names + ") VALUES (" + marks + ")";
   }
-  Use use(*this, sql, fmt::format("aggiungendo un record alla tabella {}", table));
+  // The key as stored, with the values the engine gave the key columns not written (an INTEGER
+  // PRIMARY KEY, a default), read in the same statement as the row is added.
+  const std::vector<std::string> key_columns = KeyColumns(table);
+  sql += Returning(key_columns);
+  const std::string doing = fmt::format("aggiungendo un record alla tabella {}", table);
+  Use use(*this, sql, doing);
   for (std::size_t i = 0; i < fields.size(); ++i) {
     use.Bind(static_cast<int>(i) + 1, fields[i].value);
   }
-  use.Step();
-  return RowKey{sqlite3_last_insert_rowid(db_), {}};
+  if (!use.Step()) {
+    throw DatabaseError(
+        fmt::format("errore del database {} {}: il record non è stato aggiunto", path_, doing));
+  }
+  RowKey added = ReadKey(use.get(), 0, ReturnedKeyPlaces(key_columns));
+  use.Finish();
+  return added;
 }
 
 void SqliteConnection::Delete(std::string_view table, const RowKey& key) {
-  Use use(*this, "DELETE FROM " + QuoteName(table) + " WHERE rowid = ?1",
-          fmt::format("eliminando il record {} della tabella {}", key.rowid, table));
-  use.BindRowid(1, key.rowid);
+  const std::vector<std::string> key_columns = KeyColumns(table);
+  CheckKey(table, key_columns, key);
+  const std::string which = KeyText(key_columns, key);
+  Use use(*this, "DELETE FROM " + QuoteName(table) + " WHERE " + RowCondition(key_columns, key),
+          fmt::format("eliminando il record {} della tabella {}", which, table));
+  use.BindKey(1, key);
   use.Step();
   if (use.Changes() == 0) {
     throw DatabaseError(fmt::format(
         "errore del database {} eliminando dalla tabella {}: il record {} non esiste più", path_,
-        table, key.rowid));
+        table, which));
   }
+}
+
+std::vector<std::string> SqliteConnection::KeyColumns(std::string_view table) {
+  std::string name(table);
+  std::transform(name.begin(), name.end(), name.begin(), AsciiLower);
+  if (const auto known = key_columns_.find(name); known != key_columns_.end()) {
+    return known->second;
+  }
+  std::vector<std::string> columns;
+  bool exists = false;
+  {
+    Use use(*this, "SELECT name, pk FROM pragma_table_info(?1) ORDER BY pk",
+            fmt::format("leggendo la chiave primaria della tabella {}", table));
+    use.Bind(1, Value::Text(std::string(table)));
+    while (use.Step()) {
+      exists = true;
+      if (sqlite3_column_int(use.get(), 1) > 0) {
+        columns.push_back(ColumnBytes(use.get(), 0));
+      }
+    }
+  }
+  if (exists) {  // a table added later must not be remembered as one without a key
+    key_columns_.emplace(std::move(name), columns);
+  }
+  return columns;
 }
 
 // IMMEDIATE: the write lock is taken at the start, so that a piece of work either gets the file

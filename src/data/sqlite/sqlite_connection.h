@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +33,12 @@ std::optional<SelectAllFrom> ParseSelectAllFrom(std::string_view sql);
 //
 // Dates are kept as the REAL OLE day number, so that the program's own queries ("data2 < 45292")
 // compare numbers; yes/no fields as -1 and 0, the way Access stores them.
+//
+// A row is found again by its table's primary key (see RowKey), not by its rowid: SQLite gives
+// the rowid of the last row again once that row is deleted, and VACUUM may renumber the rows of
+// a table without an INTEGER PRIMARY KEY, so a rowid kept while other programs work on the file
+// may come to name another row. The key is used alone, without the rowid, so that the rows stay
+// findable after a VACUUM. Only a table without a primary key falls back on the rowid.
 class SqliteConnection : public Connection {
  public:
   static constexpr std::chrono::milliseconds kDefaultBusyTimeout{5000};
@@ -53,8 +60,8 @@ class SqliteConnection : public Connection {
   std::optional<Row> Seek(std::string_view table, const std::vector<std::string>& key_columns,
                           const std::vector<Value>& key) override;
   std::optional<Row> Fetch(std::string_view table, const RowKey& key) override;
-  void Update(std::string_view table, const RowKey& key,
-              const std::vector<FieldChange>& changes) override;
+  RowKey Update(std::string_view table, const RowKey& key,
+                const std::vector<FieldChange>& changes) override;
   RowKey Insert(std::string_view table, const std::vector<FieldChange>& fields) override;
   void Delete(std::string_view table, const RowKey& key) override;
   void BeginTransaction() override;
@@ -72,11 +79,21 @@ class SqliteConnection : public Connection {
   // The name of a table as the schema spells it, and whether it has rowids; nothing when
   // `table` is not a table of this database.
   std::optional<std::pair<std::string, bool>> FindTable(std::string_view table);
+  // The columns of the primary key of `table`, in the key's order; empty when it has none (or
+  // does not exist). Read once per table: the store's tables do not change shape while the
+  // program runs.
+  std::vector<std::string> KeyColumns(std::string_view table);
+  // Throws DatabaseError when `key` is not of the form this connection gives the rows of
+  // `table`, whose primary key has `key_columns`.
+  void CheckKey(std::string_view table, const std::vector<std::string>& key_columns,
+                const RowKey& key) const;
 
   sqlite3* db_ = nullptr;
   std::string path_;
   // Most recently used first. Small: the program runs a handful of distinct statements.
   std::vector<std::pair<std::string, sqlite3_stmt*>> cache_;
+  // KeyColumns by table name in ASCII lower case (table names in SQLite ignore ASCII case).
+  std::map<std::string, std::vector<std::string>> key_columns_;
 };
 
 }  // namespace zav5::data
