@@ -61,8 +61,8 @@ std::shared_ptr<Database> DbEngine::OpenDatabase(std::string_view path) {
       break;
     case FileSignature::kJet:
       throw DatabaseError(fmt::format(
-          "il file {} è un database Access (Jet); questa versione del programma lo apre solo "
-          "tramite ODBC",
+          "il file {} è un database Access (Jet): questa versione del programma apre solo "
+          "database SQLite",
           where));
     case FileSignature::kEmpty:
       throw DatabaseError(fmt::format("il file {} è vuoto, non è un database", where));
