@@ -7,18 +7,9 @@
 
 #include "data/column.h"
 #include "errors.h"
+#include "platform/case_fold.h"
 
 namespace zav5::data {
-
-namespace {
-
-bool SameName(std::string_view a, std::string_view b) {
-  auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [&](char x, char y) { return lower(x) == lower(y); });
-}
-
-}  // namespace
 
 // --- RowEditor -----------------------------------------------------------------------------------
 
@@ -37,7 +28,7 @@ void RowEditor::SetCurrent(std::optional<Row> row) {
 
 std::size_t RowEditor::ColumnIndex(std::string_view name) const {
   for (std::size_t i = 0; i < columns_.size(); ++i) {
-    if (SameName(columns_[i].name, name)) {
+    if (platform::EqualsIgnoringCase(columns_[i].name, name)) {
       return i;
     }
   }

@@ -11,6 +11,7 @@
 #include <limits>
 
 #include "errors.h"
+#include "platform/case_fold.h"
 
 // RETURNING reads a row's key as it is saved, in the statement that saves it.
 static_assert(SQLITE_VERSION_NUMBER >= 3035000, "SQLite 3.35 or later is needed (RETURNING)");
@@ -23,12 +24,6 @@ constexpr std::size_t kCacheCapacity = 24;
 
 char AsciiLower(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return AsciiLower(x) == AsciiLower(y);
-         });
 }
 
 // A name from the schema, ready to stand in SQL text.
@@ -141,7 +136,7 @@ class Lexer {
 };
 
 bool IsWord(const Token& token, std::string_view word) {
-  return token.kind == Token::Kind::kWord && EqualsIgnoreCase(token.text, word);
+  return token.kind == Token::Kind::kWord && platform::EqualsIgnoringCase(token.text, word);
 }
 
 bool IsSymbol(const Token& token, char symbol) {
@@ -405,7 +400,7 @@ std::vector<int> KeyPlaces(const std::vector<std::string>& key_columns,
   std::vector<int> places;
   for (const std::string& name : key_columns) {
     const auto column = std::find_if(columns.begin(), columns.end(), [&name](const Column& c) {
-      return EqualsIgnoreCase(c.name, name);
+      return platform::EqualsIgnoringCase(c.name, name);
     });
     if (column == columns.end()) {
       throw DatabaseError(
@@ -752,7 +747,7 @@ std::vector<std::string> SqliteConnection::IndexColumns(std::string_view table,
     use.Bind(1, Value::Text(std::string(table)));
     while (!found && use.Step()) {
       std::string name = ColumnBytes(use.get(), 0);
-      if (EqualsIgnoreCase(name, index)) {
+      if (platform::EqualsIgnoringCase(name, index)) {
         found = std::move(name);
       }
     }
@@ -771,7 +766,8 @@ std::vector<std::string> SqliteConnection::IndexColumns(std::string_view table,
       }
       columns.push_back(ColumnBytes(use.get(), 0));
     }
-  } else if (EqualsIgnoreCase(index, "primary") || EqualsIgnoreCase(index, "PrimaryKey")) {
+  } else if (platform::EqualsIgnoringCase(index, "primary") ||
+             platform::EqualsIgnoringCase(index, "PrimaryKey")) {
     columns = KeyColumns(table);
   }
   if (columns.empty()) {
