@@ -67,6 +67,12 @@ class Env {
   // The drive the process runs on, as the drive list names it: one lower-case letter.
   virtual char CurrentDrive() const = 0;
 
+  // Processes: starts the script at `path` (a batch file of the command interpreter) as a separate
+  // process and returns without waiting for it; what the script then does is not seen here. On
+  // Windows its window opens maximised and takes the focus. Throws FileError when the script does
+  // not exist or cannot be started.
+  virtual void StartScript(std::string_view path) = 0;
+
   // Clock: the local date and time now.
   virtual LocalTime Now() = 0;
 

@@ -27,6 +27,7 @@ class EnvWrapper : public Env {
   void CloseAll() override { target_.CloseAll(); }
   std::string NativePath(std::string_view path) override { return target_.NativePath(path); }
   char CurrentDrive() const override { return target_.CurrentDrive(); }
+  void StartScript(std::string_view path) override { target_.StartScript(path); }
   LocalTime Now() override { return target_.Now(); }
   void MessageBox(std::string_view text, std::string_view caption) override {
     target_.MessageBox(text, caption);

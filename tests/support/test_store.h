@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "errors.h"
 #include "platform/env_wrapper.h"
 #include "platform/posix/posix_env.h"
 #include "support/temp_dir.h"
@@ -37,6 +38,17 @@ class TestEnv : private PosixEnvHolder, public platform::EnvWrapper {
     message_boxes.push_back(std::string(caption) + ": " + std::string(text));
   }
   void Warn(std::string_view text) override { warnings.emplace_back(text); }
+  // Scripts are recorded, not run, unless a test hands them to a real launcher.
+  void StartScript(std::string_view path) override {
+    if (start_script) {
+      start_script(path);
+      return;
+    }
+    if (!platform::FileExists(*this, path)) {
+      throw FileError("impossibile avviare " + std::string(path) + ": file non trovato");
+    }
+    started_scripts.emplace_back(path);
+  }
   void WriteLine(platform::FileHandle file, std::string_view line) override {
     platform::EnvWrapper::WriteLine(file, line);
     if (after_write_line) {
@@ -46,6 +58,9 @@ class TestEnv : private PosixEnvHolder, public platform::EnvWrapper {
 
   std::vector<std::string> message_boxes;
   std::vector<std::string> warnings;
+  std::vector<std::string> started_scripts;
+  // When set, starts scripts in place of the recording above.
+  std::function<void(std::string_view)> start_script;
   // Called after each line written to any file: lets a test change the store at a given moment.
   std::function<void(std::string_view)> after_write_line;
 

@@ -205,6 +205,13 @@ void MemEnv::MessageBox(std::string_view text, std::string_view caption) {
   message_box_captions_.emplace_back(caption);
 }
 
+void MemEnv::StartScript(std::string_view path) {
+  if (FindFiles(path).empty()) {
+    throw FileError("impossibile avviare " + std::string(path) + ": file non trovato");
+  }
+  started_scripts_.emplace_back(path);
+}
+
 void MemEnv::Warn(std::string_view text) {
   warnings_.emplace_back(text);
 }

@@ -49,6 +49,8 @@ class MemEnv : public Env {
   const std::vector<std::string>& message_boxes() const { return message_boxes_; }
   const std::vector<std::string>& message_box_captions() const { return message_box_captions_; }
   const std::vector<std::string>& warnings() const { return warnings_; }
+  // The path of each script started, in order, as the program named it.
+  const std::vector<std::string>& started_scripts() const { return started_scripts_; }
 
   // Env.
 
@@ -62,6 +64,8 @@ class MemEnv : public Env {
   // The path normalised (C:\sulvo\bkp\x.txt), each existing element spelt as it was created.
   std::string NativePath(std::string_view path) override;
   char CurrentDrive() const override { return current_drive_; }
+  // Records the start; nothing runs.
+  void StartScript(std::string_view path) override;
   LocalTime Now() override { return now_; }
   void MessageBox(std::string_view text, std::string_view caption) override;
   void Warn(std::string_view text) override;
@@ -91,6 +95,7 @@ class MemEnv : public Env {
   std::vector<std::string> message_boxes_;
   std::vector<std::string> message_box_captions_;
   std::vector<std::string> warnings_;
+  std::vector<std::string> started_scripts_;
 };
 
 }  // namespace zav5::platform

@@ -16,6 +16,8 @@
 #include "platform/case_fold.h"
 #include "platform/codepage.h"
 #include "platform/file_numbers.h"
+#include "platform/posix/detached_process.h"
+#include "platform/posix/error_text.h"
 #include "platform/wildcard.h"
 
 namespace zav5::platform {
@@ -33,52 +35,6 @@ char DriveLetter(char letter) {
     throw std::invalid_argument(fmt::format("'{}' non è la lettera di un'unità", letter));
   }
   return static_cast<char>(letter | 0x20);
-}
-
-// The reason the system gives for `error`, in the operator's language. The C library's own
-// texts follow the locale, which on a server is seldom Italian; the reasons a file operation
-// meets in practice are written out here, any other keeps the system's words.
-std::string ErrorText(int error) {
-  switch (error) {
-    case ENOENT:
-      return "file o cartella inesistente";
-    case EACCES:
-    case EPERM:
-      return "permesso negato";
-    case ENOTDIR:
-      return "un elemento del percorso non è una cartella";
-    case EISDIR:
-      return "è una cartella";
-    case ENOSPC:
-      return "spazio esaurito sul disco";
-    case EDQUOT:
-      return "quota del disco esaurita";
-    case EROFS:
-      return "il disco è in sola lettura";
-    case EFBIG:
-      return "file troppo grande";
-    case ENAMETOOLONG:
-      return "nome troppo lungo";
-    case ELOOP:
-      return "troppi collegamenti simbolici nel percorso";
-    case EMFILE:
-    case ENFILE:
-      return "troppi file aperti";
-    case EBUSY:
-    case ETXTBSY:
-      return "il file è in uso";
-    case EIO:
-      return "errore di lettura o scrittura sul disco";
-    default:
-      return std::generic_category().message(error);
-  }
-}
-
-std::string ErrorText(const std::error_code& error) {
-  if (error.category() == std::generic_category() || error.category() == std::system_category()) {
-    return ErrorText(error.value());
-  }
-  return error.message();
 }
 
 std::string NotMappedMessage(std::string_view path, const WindowsPath& parsed) {
@@ -352,6 +308,19 @@ LocalTime PosixEnv::Now() {
   // A leap second (tm_sec 60) stays in its minute.
   const int second = local.tm_sec > 59 ? 59 : local.tm_sec;
   return local_days{date} + hours{local.tm_hour} + minutes{local.tm_min} + seconds{second};
+}
+
+void PosixEnv::StartScript(std::string_view path) {
+  if (FindFiles(path).empty()) {
+    throw FileError(fmt::format("impossibile avviare {}: file non trovato", path));
+  }
+  if (launcher_.empty()) {
+    throw FileError(fmt::format(
+        "impossibile avviare {}: nessun programma è indicato per eseguire gli script", path));
+  }
+  std::vector<std::string> command = launcher_;
+  command.emplace_back(path);
+  StartDetachedProcess(command);
 }
 
 void PosixEnv::MessageBox(std::string_view text, std::string_view caption) {

@@ -62,10 +62,17 @@ class PosixEnv : public Env {
   // every element after it.
   std::string NativePath(std::string_view path) override;
   char CurrentDrive() const override { return current_drive_; }
+  // There is no command interpreter here: the script is handed, as the Windows path the program
+  // named, to the launcher set with SetScriptLauncher. Throws FileError when none is set.
+  void StartScript(std::string_view path) override;
   LocalTime Now() override;
   // No window here: the message goes to the error stream as one line, "caption: text".
   void MessageBox(std::string_view text, std::string_view caption) override;
   void Warn(std::string_view text) override;
+
+  // The program that runs the scripts StartScript starts: `command` (an executable's path and its
+  // first arguments) followed by the script's Windows path, started detached.
+  void SetScriptLauncher(std::vector<std::string> command) { launcher_ = std::move(command); }
 
  private:
   struct OpenFile {
@@ -88,6 +95,7 @@ class PosixEnv : public Env {
   std::ostream& errors_;
   FileNumbers numbers_;
   std::map<FileHandle, OpenFile> files_;
+  std::vector<std::string> launcher_;
 };
 
 }  // namespace zav5::platform
