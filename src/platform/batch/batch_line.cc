@@ -1,0 +1,252 @@
+#include "platform/batch/batch_line.h"
+
+#include <algorithm>
+#include <optional>
+#include <utility>
+
+#include <fmt/core.h>
+
+namespace zav5::platform {
+
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+bool IsAsciiLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+std::string LowerAscii(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  return lower;
+}
+
+char UpperAscii(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+std::string_view TrimLeft(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) {
+    text.remove_prefix(1);
+  }
+  return text;
+}
+
+std::string_view TrimRight(std::string_view text) {
+  while (!text.empty() && IsBlank(text.back())) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+BatchLine MakeLine(BatchCommand command, std::string text = {}) {
+  BatchLine line;
+  line.command = command;
+  line.text = std::move(text);
+  return line;
+}
+
+BatchLine Unsupported(std::string reason) {
+  return MakeLine(BatchCommand::kUnsupported, std::move(reason));
+}
+
+// Why `text` needs a part of the interpreter that is not carried here, if it does. Variables are
+// expanded even between quotes; the other characters only outside them.
+std::optional<std::string> NeedsInterpreter(std::string_view text) {
+  if (text.find('%') != std::string_view::npos) {
+    return "le variabili (%...%) non sono gestite";
+  }
+  bool quoted = false;
+  for (char c : text) {
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (!quoted) {
+      switch (c) {
+        case '>':
+        case '<':
+          return "le redirezioni (> <) non sono gestite";
+        case '|':
+          return "le pipe (|) non sono gestite";
+        case '&':
+          return "più comandi su una riga (&) non sono gestiti";
+        case '^':
+          return "il carattere di escape ^ non è gestito";
+        default:
+          break;
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+// `rest` is what follows the word "echo": one blank or a "." and the text.
+BatchLine Echo(std::string_view rest) {
+  if (rest.empty()) {
+    return Unsupported("echo senza testo (che mostra lo stato di echo) non è gestito");
+  }
+  const bool dot = rest.front() == '.';
+  rest.remove_prefix(1);
+  if (!dot) {
+    const std::string word = LowerAscii(TrimLeft(rest));
+    if (word == "on" || word == "off") {
+      return {};
+    }
+  }
+  return MakeLine(BatchCommand::kEcho, std::string(rest));
+}
+
+// `rest` is what follows the word "cd": "..", "\path", " /d X:\path", " "path with blanks"". As
+// cmd does, the folder runs to the end of the line, blanks included.
+BatchLine ChangeFolder(std::string_view rest) {
+  BatchLine line = MakeLine(BatchCommand::kChangeFolder);
+  rest = TrimLeft(rest);
+  if (rest.starts_with('/')) {
+    std::size_t end = 1;
+    while (end < rest.size() && !IsBlank(rest[end])) {
+      ++end;
+    }
+    if (LowerAscii(rest.substr(0, end)) != "/d") {
+      return Unsupported(fmt::format("opzione {} di cd non gestita", rest.substr(0, end)));
+    }
+    line.switches.push_back('D');
+    rest = TrimLeft(rest.substr(end));
+    if (rest.empty()) {
+      return Unsupported("cd /d senza cartella non è gestito");
+    }
+  }
+  for (char c : rest) {
+    if (c != '"') {
+      line.text += c;
+    }
+  }
+  line.text.resize(TrimRight(line.text).size());
+  return line;
+}
+
+struct Word {
+  std::string text;
+  bool is_switch = false;
+};
+
+// The arguments of copy and del: words separated by blanks, where quotes keep blanks inside a word
+// and are dropped. A word that begins with an unquoted "/" is a group of switches ("/Y", "/Y/B");
+// `accepted` holds the letters the command takes.
+BatchLine Arguments(BatchCommand command, std::string_view rest, std::string_view accepted) {
+  std::vector<Word> words;
+  bool quoted = false;
+  bool in_word = false;
+  for (char c : rest) {
+    if (c == '"') {
+      quoted = !quoted;
+      if (!in_word) {
+        words.emplace_back();
+        in_word = true;
+      }
+      continue;
+    }
+    if (!quoted) {
+      if (IsBlank(c)) {
+        in_word = false;
+        continue;
+      }
+      if (c == '+') {
+        return Unsupported("unire più file con + non è gestito");
+      }
+      if (c == ',' || c == ';' || c == '=') {
+        return Unsupported(fmt::format("il separatore {} non è gestito", c));
+      }
+    }
+    if (!in_word) {
+      words.emplace_back();
+      words.back().is_switch = !quoted && c == '/';
+      in_word = true;
+    }
+    words.back().text += c;
+  }
+
+  BatchLine line = MakeLine(command);
+  for (Word& word : words) {
+    if (!word.is_switch) {
+      line.paths.push_back(std::move(word.text));
+      continue;
+    }
+    // "/Y/B" is two switches; "/" alone, "/-Y" or "/YB" is none that is accepted.
+    std::string_view group(word.text);
+    while (!group.empty()) {
+      group.remove_prefix(1);
+      const std::size_t end = std::min(group.find('/'), group.size());
+      const std::string_view name = group.substr(0, end);
+      if (name.size() != 1 || accepted.find(UpperAscii(name[0])) == std::string_view::npos) {
+        return Unsupported(fmt::format("opzione /{} non gestita", name));
+      }
+      line.switches += UpperAscii(name[0]);
+      group.remove_prefix(end);
+    }
+  }
+  return line;
+}
+
+}  // namespace
+
+std::string_view TrimBatchLine(std::string_view line) {
+  return TrimRight(TrimLeft(line));
+}
+
+BatchLine ParseBatchLine(std::string_view line) {
+  std::string_view text = TrimBatchLine(line);
+  while (text.starts_with('@')) {
+    text = TrimLeft(text.substr(1));
+  }
+  if (text.empty()) {
+    return {};
+  }
+  if (text.size() == 2 && IsAsciiLetter(text[0]) && text[1] == ':') {
+    return MakeLine(BatchCommand::kChangeDrive, std::string(text));
+  }
+
+  std::size_t end = 0;
+  while (end < text.size() && IsAsciiLetter(text[end])) {
+    ++end;
+  }
+  const std::string word = LowerAscii(text.substr(0, end));
+  const std::string_view rest = text.substr(end);
+  // cmd ends a command word at a blank, and lets some commands touch what follows: "cd..",
+  // "cd\sulvo", "echo.", "copy/Y". Any other character makes it a different word.
+  const auto followed_by = [&rest](std::string_view allowed) {
+    return rest.empty() || IsBlank(rest.front()) ||
+           allowed.find(rest.front()) != std::string_view::npos;
+  };
+
+  // A remark is never carried out, whatever it holds.
+  if (word == "rem" && followed_by("")) {
+    return {};
+  }
+  if (std::optional<std::string> why = NeedsInterpreter(text)) {
+    return Unsupported(std::move(*why));
+  }
+  if (word == "cls" && followed_by("")) {
+    return rest.empty() ? BatchLine{} : Unsupported("cls con argomenti non è gestito");
+  }
+  if (word == "echo" && followed_by(".")) {
+    return Echo(rest);
+  }
+  if ((word == "cd" || word == "chdir") && followed_by(".\\/\"")) {
+    return ChangeFolder(rest);
+  }
+  if (word == "copy" && followed_by("/\"")) {
+    return Arguments(BatchCommand::kCopy, rest, "YB");
+  }
+  if ((word == "del" || word == "erase") && followed_by("/\"")) {
+    return Arguments(BatchCommand::kDelete, rest, "QF");
+  }
+  return Unsupported("comando non gestito");
+}
+
+}  // namespace zav5::platform

@@ -1,0 +1,41 @@
+// One line of a batch script of the Windows command interpreter, taken apart into the command and
+// its arguments. Only the commands of the store's transfer scripts are understood; any other line
+// comes back as unsupported with the reason, so that the runner reports it instead of guessing.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zav5::platform {
+
+enum class BatchCommand {
+  kNothing,       // empty line, rem, cls, echo off, echo on
+  kEcho,          // prints `text`
+  kChangeFolder,  // cd, chdir
+  kChangeDrive,   // X:
+  kCopy,          // copy
+  kDelete,        // del, erase
+  kUnsupported,   // `text` says why
+};
+
+struct BatchLine {
+  BatchCommand command = BatchCommand::kNothing;
+  // kEcho: the text to print. kChangeFolder: the folder, quotes removed ("" asks for the current
+  // one). kChangeDrive: the drive, "X:". kUnsupported: why the line cannot run (Italian).
+  std::string text;
+  // kChangeFolder, kCopy, kDelete: the switch letters given, upper case, in order ("YB"). Only the
+  // switches the command accepts ever get here.
+  std::string switches;
+  // kCopy, kDelete: the paths and patterns, in order, quotes removed.
+  std::vector<std::string> paths;
+};
+
+// Takes `line` (one line of the script, without its line end) apart. Leading blanks and tabs, a
+// leading "@" and trailing blanks do not count; command words are matched without regard to case.
+BatchLine ParseBatchLine(std::string_view line);
+
+// `line` without leading and trailing blanks and tabs: the line as error messages quote it.
+std::string_view TrimBatchLine(std::string_view line);
+
+}  // namespace zav5::platform

@@ -1,0 +1,418 @@
+#include "platform/batch/batch_runner.h"
+
+#include <cstddef>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include <fmt/core.h>
+
+#include "errors.h"
+#include "platform/codepage.h"
+#include "platform/wildcard.h"
+
+namespace zav5::platform {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool IsAsciiLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+char LowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// "X:" alone: a drive, which stands for that drive's current folder.
+bool IsDriveOnly(std::string_view text) {
+  return text.size() == 2 && IsAsciiLetter(text[0]) && text[1] == ':';
+}
+
+// The names that stand for every file of a folder.
+bool IsWholeFolder(std::string_view name) {
+  return name == "*" || name == "*.*";
+}
+
+bool HasWildcardAboveName(const WindowsPath& path) {
+  for (std::size_t i = 0; i + 1 < path.elements.size(); ++i) {
+    if (HasWildcard(path.elements[i])) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The reason in the operator's language for the failures a copy meets in practice; any other keeps
+// the system's words.
+std::string ReasonOf(const std::error_code& error) {
+  if (error == std::errc::no_space_on_device) {
+    return "spazio esaurito sul disco";
+  }
+  if (error == std::errc::permission_denied || error == std::errc::operation_not_permitted) {
+    return "permesso negato";
+  }
+  if (error == std::errc::no_such_file_or_directory) {
+    return "file o cartella inesistente";
+  }
+  if (error == std::errc::is_a_directory) {
+    return "al suo posto c'è una cartella";
+  }
+  if (error == std::errc::read_only_file_system) {
+    return "il disco è in sola lettura";
+  }
+  if (error == std::errc::io_error) {
+    return "errore di lettura o scrittura sul disco";
+  }
+  if (error == std::errc::device_or_resource_busy || error == std::errc::text_file_busy) {
+    return "il file è in uso";
+  }
+  return error.message();
+}
+
+// One file of a copy: host paths for the work, Windows paths for the messages.
+struct FileCopy {
+  fs::path from;
+  fs::path to;
+  std::string from_name;
+  std::string to_name;
+};
+
+// Copies a file onto its target, replacing it. The bytes go to a hidden file in the target's folder
+// first, which is then renamed into place: the label system polls that folder and must never read
+// half a file under the final name. Throws FileError.
+void CopyReplacing(const FileCopy& copy) {
+  const fs::path temporary = copy.to.parent_path() / (".~" + copy.to.filename().string() + ".tmp");
+  std::error_code error;
+  fs::copy_file(copy.from, temporary, fs::copy_options::overwrite_existing, error);
+  if (!error) {
+    // cmd's copy keeps the date of the source. Without it the copy is still whole, so a failure
+    // here is not one of the copy.
+    std::error_code ignored;
+    const fs::file_time_type written = fs::last_write_time(copy.from, ignored);
+    if (!ignored) {
+      fs::last_write_time(temporary, written, ignored);
+    }
+    fs::rename(temporary, copy.to, error);
+  }
+  if (error) {
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
+    throw FileError(fmt::format("impossibile copiare {} su {}: {}", copy.from_name, copy.to_name,
+                                ReasonOf(error)));
+  }
+}
+
+}  // namespace
+
+BatchRunner::BatchRunner(Env& env, std::ostream& output, std::ostream& errors)
+    : env_(env), output_(output), errors_(errors) {}
+
+bool BatchRunner::Run(std::string_view script) {
+  script_ = script;
+  line_number_ = 0;
+  line_.clear();
+  current_drive_ = LowerAscii(env_.CurrentDrive());
+  folders_.clear();
+
+  std::string text;
+  try {
+    text = ReadScript();
+  } catch (const Errore& error) {
+    errors_ << error.what() << std::endl;
+    return false;
+  }
+
+  std::string_view rest = text;
+  while (!rest.empty()) {
+    const std::size_t end = rest.find('\n');
+    std::string_view line = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    if (line.ends_with('\r')) {
+      line.remove_suffix(1);
+    }
+    ++line_number_;
+    line_ = TrimBatchLine(line);
+    try {
+      Execute(ParseBatchLine(line));
+    } catch (const Errore& error) {
+      Report(error.what());
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string BatchRunner::ReadScript() const {
+  const std::string native = env_.NativePath(script_);
+  std::error_code error;
+  if (!fs::is_regular_file(native, error)) {
+    throw FileError(
+        fmt::format("impossibile leggere lo script {} ({}): il file non esiste", script_, native));
+  }
+  std::ifstream in(native, std::ios::binary);
+  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (!in.is_open() || in.bad()) {
+    throw FileError(fmt::format("impossibile leggere lo script {} ({}): lettura non riuscita",
+                                script_, native));
+  }
+  return Windows1252ToUtf8(bytes);
+}
+
+void BatchRunner::Execute(const BatchLine& line) {
+  switch (line.command) {
+    case BatchCommand::kNothing:
+      return;
+    case BatchCommand::kEcho:
+      output_ << line.text << std::endl;
+      return;
+    case BatchCommand::kChangeFolder:
+      ChangeFolder(line);
+      return;
+    case BatchCommand::kChangeDrive:
+      ChangeDrive(line);
+      return;
+    case BatchCommand::kCopy:
+      Copy(line);
+      return;
+    case BatchCommand::kDelete:
+      Delete(line);
+      return;
+    case BatchCommand::kUnsupported:
+      throw Errore(line.text);
+  }
+}
+
+void BatchRunner::ChangeFolder(const BatchLine& line) {
+  const bool switch_drive = !line.switches.empty();
+  if (line.text.empty()) {
+    output_ << FolderOf(current_drive_).ToString() << std::endl;
+    return;
+  }
+  // "cd X:" shows X's current folder; "cd /d X:" moves to X, where its current folder is.
+  if (IsDriveOnly(line.text)) {
+    const WindowsPath folder = FolderOf(LowerAscii(line.text[0]));
+    ExistingFolder(folder);
+    if (switch_drive) {
+      current_drive_ = folder.drive;
+    } else {
+      output_ << folder.ToString() << std::endl;
+    }
+    return;
+  }
+  const WindowsPath folder = Resolve(line.text);
+  if (HasWildcardAboveName(folder) || HasWildcard(folder.Name())) {
+    throw Errore("i caratteri jolly in cd non sono gestiti");
+  }
+  ExistingFolder(folder);
+  // As in cmd, each drive keeps its own current folder; only /d moves to another drive.
+  folders_[folder.drive] = folder;
+  if (switch_drive) {
+    current_drive_ = folder.drive;
+  }
+}
+
+void BatchRunner::ChangeDrive(const BatchLine& line) {
+  const WindowsPath folder = FolderOf(LowerAscii(line.text[0]));
+  ExistingFolder(folder);
+  current_drive_ = folder.drive;
+}
+
+void BatchRunner::Copy(const BatchLine& line) {
+  if (line.paths.empty()) {
+    throw Errore("manca il file da copiare");
+  }
+  if (line.paths.size() > 2) {
+    throw Errore("troppi argomenti: copy prende un'origine e una destinazione");
+  }
+  const WindowsPath source = FilePattern(line.paths[0]);
+  const WindowsPath source_folder = source.Parent();
+  const fs::path source_native = ExistingFolder(source_folder);
+
+  // The target is a folder, where each file keeps its name, or a file name for a single file.
+  WindowsPath target_folder = FolderOf(current_drive_);
+  std::optional<std::string> target_name;
+  if (line.paths.size() == 2) {
+    const std::string& text = line.paths[1];
+    const WindowsPath target = Resolve(text);
+    if (text.ends_with('\\') || IsDriveOnly(text) || target.elements.empty()) {
+      target_folder = target;
+    } else if (IsWholeFolder(target.Name())) {
+      target_folder = target.Parent();
+    } else if (HasWildcard(target.Name())) {
+      throw Errore(fmt::format(
+          "una destinazione con caratteri jolly che cambia i nomi ({}) non è gestita", text));
+    } else if (IsFolder(target)) {
+      target_folder = target;
+    } else {
+      target_folder = target.Parent();
+      target_name = target.Name();
+    }
+    if (HasWildcardAboveName(target_folder) || HasWildcard(target_folder.Name())) {
+      throw Errore("i caratteri jolly in una cartella non sono gestiti");
+    }
+  }
+
+  const std::string pattern = source.ToString();
+  const std::vector<std::string> names = env_.FindFiles(pattern);
+  if (names.empty()) {
+    Report(fmt::format("file non trovato: {}", pattern));
+    return;
+  }
+  ExistingFolder(target_folder);
+  if (target_name && names.size() > 1) {
+    throw Errore(fmt::format("copiare {} file in un file solo li unirebbe in uno: non è gestito",
+                             names.size()));
+  }
+
+  // Every file is checked before the first is copied: a copy that one of its files makes
+  // impossible starts none.
+  std::vector<FileCopy> copies;
+  for (const std::string& name : names) {
+    FileCopy copy;
+    copy.from = source_native / name;
+    copy.from_name = source_folder.Child(name).ToString();
+    const WindowsPath to = target_folder.Child(target_name.value_or(name));
+    copy.to_name = to.ToString();
+    // Through Env, so that a file already there under another letter case is replaced, not joined
+    // by a second one that Windows would take for the same.
+    copy.to = env_.NativePath(copy.to_name);
+    std::error_code error;
+    if (fs::equivalent(copy.from, copy.to, error)) {
+      throw FileError(fmt::format("impossibile copiare {} su se stesso", copy.from_name));
+    }
+    copies.push_back(std::move(copy));
+  }
+  std::size_t copied = 0;
+  for (const FileCopy& copy : copies) {
+    try {
+      CopyReplacing(copy);
+    } catch (const FileError& error) {
+      if (copied == 0) {
+        throw;
+      }
+      throw FileError(
+          fmt::format("{} (copiati {} file su {})", error.what(), copied, copies.size()));
+    }
+    ++copied;
+  }
+}
+
+void BatchRunner::Delete(const BatchLine& line) {
+  if (line.paths.empty()) {
+    throw Errore("manca il file da cancellare");
+  }
+  const bool quiet = line.switches.find('Q') != std::string::npos;
+  std::vector<WindowsPath> patterns;
+  for (const std::string& text : line.paths) {
+    WindowsPath pattern = FilePattern(text);
+    if (IsWholeFolder(pattern.Name()) && !quiet) {
+      throw Errore(
+          "cancellare tutti i file di una cartella senza /Q chiede conferma: non è gestito");
+    }
+    ExistingFolder(pattern.Parent());
+    patterns.push_back(std::move(pattern));
+  }
+  for (const WindowsPath& pattern : patterns) {
+    const std::string text = pattern.ToString();
+    if (env_.FindFiles(text).empty()) {
+      Report(fmt::format("file non trovato: {}", text));
+    } else {
+      env_.DeleteFiles(text);
+    }
+  }
+}
+
+WindowsPath BatchRunner::FolderOf(char drive) const {
+  const auto folder = folders_.find(drive);
+  if (folder != folders_.end()) {
+    return folder->second;
+  }
+  WindowsPath root;
+  root.drive = drive;
+  return root;
+}
+
+WindowsPath BatchRunner::Resolve(std::string_view text) const {
+  // Windows would take "/" for "\" in a path, but cmd reads it as the start of a switch; which of
+  // the two a script meant is not for this runner to decide.
+  if (text.find('/') != std::string_view::npos) {
+    throw Errore(fmt::format("{}: la barra / nei percorsi non è gestita (usare \\)", text));
+  }
+  if (text.starts_with("\\\\")) {
+    throw Errore(fmt::format("{}: i percorsi di rete non sono gestiti", text));
+  }
+  char drive = current_drive_;
+  if (text.size() >= 2 && IsAsciiLetter(text[0]) && text[1] == ':') {
+    drive = LowerAscii(text[0]);
+    text.remove_prefix(2);
+  }
+  WindowsPath path = FolderOf(drive);
+  if (text.starts_with('\\')) {
+    path.elements.clear();
+  }
+  while (!text.empty()) {
+    const std::size_t end = text.find('\\');
+    const std::string_view name = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    if (name.empty() || name == ".") {
+      continue;
+    }
+    if (name == "..") {
+      // At the root ".." stays there, as in cmd.
+      if (!path.elements.empty()) {
+        path.elements.pop_back();
+      }
+      continue;
+    }
+    path.elements.emplace_back(name);
+  }
+  return path;
+}
+
+WindowsPath BatchRunner::FilePattern(std::string_view text) const {
+  const WindowsPath path = Resolve(text);
+  if (HasWildcardAboveName(path)) {
+    throw Errore(fmt::format("{}: i caratteri jolly in una cartella non sono gestiti", text));
+  }
+  if (path.elements.empty() || (!HasWildcard(path.Name()) && IsFolder(path))) {
+    throw Errore(fmt::format(
+        "{} è una cartella: per i suoi file si indica un nome o un modello come {}\\*.txt",
+        path.ToString(), path.ToString()));
+  }
+  return path;
+}
+
+fs::path BatchRunner::ExistingFolder(const WindowsPath& folder) const {
+  const std::string name = folder.ToString();
+  fs::path native = env_.NativePath(name);
+  std::error_code error;
+  if (fs::is_directory(native, error)) {
+    return native;
+  }
+  if (fs::exists(native, error)) {
+    throw FileError(fmt::format("{} non è una cartella ({})", name, native.string()));
+  }
+  throw FileError(fmt::format("la cartella {} non esiste ({})", name, native.string()));
+}
+
+bool BatchRunner::IsFolder(const WindowsPath& path) const {
+  std::string native;
+  try {
+    native = env_.NativePath(path.ToString());
+  } catch (const FileError&) {
+    return false;
+  }
+  std::error_code error;
+  return fs::is_directory(native, error);
+}
+
+void BatchRunner::Report(std::string_view why) {
+  errors_ << fmt::format("{}, riga {}: {}: {}", script_, line_number_, line_, why) << std::endl;
+}
+
+}  // namespace zav5::platform

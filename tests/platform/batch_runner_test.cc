@@ -1,0 +1,330 @@
+#include "platform/batch/batch_runner.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/posix/posix_env.h"
+#include "support/temp_dir.h"
+
+namespace zav5::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+using zav5::testing::ReadFile;
+
+// The script that hands the import files to the label system, byte for byte.
+constexpr std::string_view kTransferScript =
+    "cd.. \r\n"
+    "cd\\sulvo\r\n"
+    "copy Import_VPA*.txt Z:\\*.*\r\n"
+    "del Import_VPA*.txt \r\n"
+    "copy Import_PRO*.txt Z:\\*.*\r\n"
+    "del Import_PRO*.txt \r\n"
+    "cls\r\n";
+
+// Every name in `folder` and below it (hidden ones included), relative, sorted.
+Names Tree(const fs::path& folder) {
+  Names names;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    names.push_back(fs::relative(entry.path(), folder).generic_string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class BatchRunnerTest : public ::testing::Test {
+ protected:
+  BatchRunnerTest() : c_(dir_.MakeDir("c")), z_(dir_.MakeDir("z")) {}
+
+  // Saves `script` as C:\prova.bat and runs it with `drives` (C: and Z: when not given).
+  bool Run(std::string_view script, const DriveMap& drives) {
+    output_.str("");
+    errors_.str("");
+    dir_.WriteFile("c/prova.bat", script);
+    PosixEnv env(drives, 'C', env_errors_);
+    BatchRunner runner(env, output_, errors_);
+    return runner.Run("C:\\prova.bat");
+  }
+  bool Run(std::string_view script) { return Run(script, {{'C', c_}, {'Z', z_}}); }
+
+  zav5::testing::TempDir dir_;
+  fs::path c_;
+  fs::path z_;
+  std::ostringstream output_;
+  std::ostringstream errors_;
+  std::ostringstream env_errors_;
+};
+
+TEST_F(BatchRunnerTest, TransferScriptMovesTheImportFilesToTheLabelDrive) {
+  const std::string vpa = "8001234567890;ACQUA;0,39\r\n8009876543210;CAFF\xC8;2,49\r\n";
+  const std::string vpa2 = "8000000000017;PANE;1,10\r\n";
+  const std::string pro = "PRO;17;20261207\r\n";
+  dir_.WriteFile("c/SULVO/Import_VPA_20261207.txt", vpa);
+  dir_.WriteFile("c/SULVO/import_vpa_20261208.TXT", vpa2);
+  dir_.WriteFile("c/SULVO/Import_PRO_20261207.txt", pro);
+  dir_.WriteFile("c/SULVO/dati.mdb", "db");
+  dir_.WriteFile("c/SULVO/Export_VPA.txt", "x");
+  dir_.WriteFile("c/Import_VPA_root.txt", "not in sulvo");
+  dir_.WriteFile("z/IMPORT_PRO_20261207.TXT", "previous");  // replaced, keeping its name
+  dir_.WriteFile("z/altro.txt", "stays");
+
+  EXPECT_TRUE(Run(kTransferScript));
+
+  EXPECT_EQ(errors_.str(), "");
+  EXPECT_EQ(Tree(c_ / "SULVO"), (Names{"Export_VPA.txt", "dati.mdb"}));
+  EXPECT_EQ(ReadFile(c_ / "Import_VPA_root.txt"), "not in sulvo");
+  EXPECT_EQ(Tree(z_), (Names{"IMPORT_PRO_20261207.TXT", "Import_VPA_20261207.txt", "altro.txt",
+                             "import_vpa_20261208.TXT"}));
+  EXPECT_EQ(ReadFile(z_ / "Import_VPA_20261207.txt"), vpa);
+  EXPECT_EQ(ReadFile(z_ / "import_vpa_20261208.TXT"), vpa2);
+  EXPECT_EQ(ReadFile(z_ / "IMPORT_PRO_20261207.TXT"), pro);
+}
+
+TEST_F(BatchRunnerTest, AKindWithoutFilesIsReportedAndTheScriptGoesOn) {
+  dir_.WriteFile("c/sulvo/Import_VPA_1.txt", "vpa");
+
+  EXPECT_TRUE(Run(kTransferScript));
+
+  EXPECT_EQ(Tree(z_), (Names{"Import_VPA_1.txt"}));
+  EXPECT_EQ(Tree(c_ / "sulvo"), Names{});
+  EXPECT_EQ(errors_.str(),
+            "C:\\prova.bat, riga 5: copy Import_PRO*.txt Z:\\*.*: file non trovato: "
+            "C:\\sulvo\\Import_PRO*.txt\n"
+            "C:\\prova.bat, riga 6: del Import_PRO*.txt: file non trovato: "
+            "C:\\sulvo\\Import_PRO*.txt\n");
+}
+
+TEST_F(BatchRunnerTest, AFailedCopyStopsTheScriptBeforeTheSourcesAreDeleted) {
+  struct Case {
+    const char* what;
+    const char* z_folder;  // under the temporary folder; "" leaves Z: unmapped
+    const char* copy;
+  };
+  for (const Case& test : {
+           Case{"Z: not mapped", "", "copy Import_VPA*.txt Z:\\*.*"},
+           Case{"Z: folder missing", "gone", "copy Import_VPA*.txt Z:\\*.*"},
+           Case{"target folder missing", "z", "copy Import_VPA*.txt Z:\\etichette\\*.*"},
+       }) {
+    SCOPED_TRACE(test.what);
+    dir_.WriteFile("c/sulvo/Import_VPA_1.txt", "vpa");
+    DriveMap drives{{'C', c_}};
+    if (*test.z_folder != '\0') {
+      drives['Z'] = dir_.path() / test.z_folder;
+    }
+
+    EXPECT_FALSE(Run(
+        std::string("cd \\sulvo\r\n") + test.copy + "\r\ndel Import_VPA*.txt\r\n" + "echo fine\r\n",
+        drives));
+
+    EXPECT_EQ(ReadFile(c_ / "sulvo/Import_VPA_1.txt"), "vpa");
+    EXPECT_EQ(Tree(z_), Names{});
+    EXPECT_EQ(output_.str(), "");
+    const std::string errors = errors_.str();
+    EXPECT_TRUE(errors.starts_with(std::string("C:\\prova.bat, riga 2: ") + test.copy + ": "))
+        << errors;
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+  }
+}
+
+TEST_F(BatchRunnerTest, ACopyThatFailsPartWayStopsAndLeavesNoTemporaryFile) {
+  dir_.WriteFile("c/sulvo/a.txt", "a");
+  dir_.WriteFile("c/sulvo/b.txt", "b");
+  dir_.MakeDir("z/B.TXT");  // a folder where b.txt must go
+
+  EXPECT_FALSE(Run("copy \\sulvo\\*.txt Z:\\\r\ndel \\sulvo\\*.txt\r\n"));
+
+  EXPECT_EQ(Tree(c_ / "sulvo"), (Names{"a.txt", "b.txt"}));
+  const Names copied = Tree(z_);
+  EXPECT_EQ(std::count_if(copied.begin(), copied.end(),
+                          [](const std::string& name) { return name.starts_with('.'); }),
+            0)
+      << ::testing::PrintToString(copied);
+  EXPECT_NE(errors_.str().find("riga 1: copy \\sulvo\\*.txt Z:\\: impossibile copiare "
+                               "C:\\sulvo\\b.txt su Z:\\b.txt"),
+            std::string::npos)
+      << errors_.str();
+}
+
+TEST_F(BatchRunnerTest, ALineThatCannotRunIsReportedAndNothingAfterItRuns) {
+  struct Case {
+    const char* before;  // lines that run first
+    const char* line;
+  };
+  for (const Case& test : {
+           // Not supported.
+           Case{"", "pause"},
+           Case{"", "echo pronto > uscita.txt"},
+           Case{"", "dir | more"},
+           Case{"", "copy \\sulvo\\a.txt Z:\\ & del \\sulvo\\a.txt"},
+           Case{"", "echo %DATE%"},
+           Case{"", "if exist \\sulvo\\a.txt del \\sulvo\\a.txt"},
+           Case{"", "for %%f in (*.txt) do del %%f"},
+           Case{"", "goto fine"},
+           Case{"", ":fine"},
+           Case{"", "echo"},
+           Case{"", "cls adesso"},
+           Case{"", "cd /x \\sulvo"},
+           Case{"", "cd \\sul*"},
+           Case{"", "copy /V \\sulvo\\a.txt Z:\\"},
+           Case{"", "copy \\sulvo\\a.txt+\\sulvo\\b.txt Z:\\c.txt"},
+           Case{"", "copy \\sulvo\\*.txt Z:\\tutto.txt"},
+           Case{"", "copy \\sulvo\\a.txt Z:\\*.bak"},
+           Case{"", "copy C:/sulvo/a.txt Z:\\"},
+           Case{"", "copy \\sulvo\\a.txt Z:\\ Z:\\x"},
+           Case{"", "copy \\sul*\\a.txt Z:\\"},
+           Case{"", "copy \\sulvo Z:\\"},
+           Case{"", "del \\sulvo\\*.*"},
+           Case{"", "del \\sulvo"},
+           // Failures.
+           Case{"", "cd \\manca"},
+           Case{"", "cd \\sulvo\\a.txt"},
+           Case{"", "cd Y:\\x"},
+           Case{"", "Y:"},
+           Case{"cd \\sulvo\r\n", "copy a.txt"},
+           Case{"", "copy \\sulvo\\a.txt \\SULVO\\"},
+           Case{"", "copy \\manca\\*.txt Z:\\"},
+           Case{"", "del \\manca\\*.txt"},
+       }) {
+    SCOPED_TRACE(test.line);
+    dir_.WriteFile("c/sulvo/a.txt", "a");
+    dir_.WriteFile("c/sulvo/b.txt", "b");
+    const int line_number = 1 + static_cast<int>(std::string_view(test.before).ends_with('\n'));
+
+    EXPECT_FALSE(Run(std::string(test.before) + "  " + test.line + "  \r\necho dopo\r\n"));
+
+    EXPECT_TRUE(errors_.str().starts_with("C:\\prova.bat, riga " + std::to_string(line_number) +
+                                          ": " + test.line + ": "))
+        << errors_.str();
+    EXPECT_EQ(output_.str(), "");
+    EXPECT_EQ(Tree(c_), (Names{"prova.bat", "sulvo", "sulvo/a.txt", "sulvo/b.txt"}));
+    EXPECT_EQ(ReadFile(c_ / "sulvo/a.txt"), "a");
+    EXPECT_EQ(Tree(z_), Names{});
+  }
+}
+
+TEST_F(BatchRunnerTest, CdKeepsACurrentFolderPerDrive) {
+  dir_.MakeDir("c/sulvo/esl");
+  dir_.MakeDir("c/altro");
+  dir_.MakeDir("z/etichette");
+  struct Case {
+    const char* script;
+    const char* shown;
+  };
+  for (const Case& test : {
+           Case{"cd\\sulvo\\esl\r\ncd..\r\ncd", "C:\\sulvo\n"},
+           Case{"cd \\sulvo\r\ncd esl\r\ncd", "C:\\sulvo\\esl\n"},
+           Case{"cd..\r\ncd ..\r\ncd \\..\r\ncd", "C:\\\n"},
+           Case{"cd \"\\sulvo\\esl\"\r\ncd", "C:\\sulvo\\esl\n"},
+           Case{"CD \\SULVO\r\nChDir ESL\r\ncd", "C:\\SULVO\\ESL\n"},
+           Case{"cd sulvo\\esl\\..\\..\\altro\r\ncd", "C:\\altro\n"},
+           Case{"cd \\sulvo\r\ncd ..\\..\\..\\altro\r\ncd", "C:\\altro\n"},
+           Case{"cd C:sulvo\r\ncd", "C:\\sulvo\n"},
+           Case{"cd Z:\\etichette\r\ncd\r\ncd Z:", "C:\\\nZ:\\etichette\n"},
+           Case{"cd /d Z:\\etichette\r\ncd", "Z:\\etichette\n"},
+           Case{"cd Z:\\etichette\r\nZ:\r\ncd", "Z:\\etichette\n"},
+           Case{"cd \\sulvo\r\ncd /D Z:\r\ncd ..\r\nc:\r\ncd", "C:\\sulvo\n"},
+       }) {
+    SCOPED_TRACE(test.script);
+    EXPECT_TRUE(Run(test.script)) << errors_.str();
+    EXPECT_EQ(output_.str(), test.shown);
+  }
+}
+
+TEST_F(BatchRunnerTest, CopyTakesAFolderOrOneFileNameAsTarget) {
+  struct Case {
+    const char* script;
+    const char* copy;  // under Z:
+  };
+  for (const Case& test : {
+           Case{"copy \\sulvo\\a.txt Z:\\", "a.txt"},
+           Case{"copy \\sulvo\\a.txt Z:", "a.txt"},
+           Case{"copy \\sulvo\\a.txt Z:\\*", "a.txt"},
+           Case{"copy /Y \\sulvo\\a.txt Z:\\etichette", "etichette/a.txt"},
+           Case{"copy/y/b \\sulvo\\a.txt \"Z:\\ETICHETTE\\\"", "etichette/a.txt"},
+           Case{"cd Z:\\etichette\r\ncopy \\sulvo\\a.txt Z:", "etichette/a.txt"},
+           Case{"cd /d Z:\\etichette\r\ncopy C:\\sulvo\\a.txt", "etichette/a.txt"},
+           Case{"copy \\sulvo\\a.txt Z:\\nuovo.txt", "nuovo.txt"},
+           Case{"cd \\sulvo\r\ncopy A.TXT Z:\\etichette\\Nuovo.txt", "etichette/Nuovo.txt"},
+           Case{"copy \\sulvo\\a*.* Z:\\uno.txt", "uno.txt"},
+       }) {
+    SCOPED_TRACE(test.script);
+    fs::remove_all(z_);
+    dir_.MakeDir("z/etichette");
+    dir_.WriteFile("c/sulvo/a.txt", std::string_view("a\r\n\xE0\0z", 6));
+
+    EXPECT_TRUE(Run(test.script)) << errors_.str();
+
+    Names expected{"etichette", test.copy};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Tree(z_), expected);
+    EXPECT_EQ(ReadFile(z_ / test.copy), ReadFile(c_ / "sulvo/a.txt"));
+    EXPECT_EQ(Tree(c_ / "sulvo"), Names{"a.txt"});
+  }
+}
+
+TEST_F(BatchRunnerTest, DeleteTakesSeveralPatterns) {
+  for (const char* name : {"a.txt", "b.txt", "c.dat"}) {
+    dir_.WriteFile(std::string("c/sulvo/") + name, "x");
+  }
+  EXPECT_TRUE(Run("erase \\sulvo\\a.txt \"\\sulvo\\x*.txt\" \\SULVO\\*.DAT"));
+  EXPECT_EQ(Tree(c_ / "sulvo"), Names{"b.txt"});
+  EXPECT_EQ(errors_.str(),
+            "C:\\prova.bat, riga 1: erase \\sulvo\\a.txt \"\\sulvo\\x*.txt\" \\SULVO\\*.DAT: "
+            "file non trovato: C:\\sulvo\\x*.txt\n");
+
+  EXPECT_TRUE(Run("del /Q /F \\sulvo\\*.*"));
+  EXPECT_EQ(Tree(c_ / "sulvo"), Names{});
+}
+
+TEST_F(BatchRunnerTest, ReadsLinesEndedByCrLfOrLfInTheStoreCodePage) {
+  for (const std::string_view end : {"\r\n", "\n"}) {
+    SCOPED_TRACE(end.size());
+    fs::remove_all(z_);
+    dir_.MakeDir("z");
+    dir_.WriteFile("c/sulvo/a.txt", "a");
+    const std::string script = std::string("cd \\sulvo") + std::string(end) + "COPY a.txt z:\\" +
+                               std::string(end) + "echo caff\xE8 \x80" + std::string(end) +
+                               "@echo.";  // the last line has no line end
+
+    EXPECT_TRUE(Run(script)) << errors_.str();
+
+    EXPECT_EQ(Tree(z_), Names{"a.txt"});
+    EXPECT_EQ(output_.str(), "caffè €\n\n");
+  }
+}
+
+TEST_F(BatchRunnerTest, EchoRemAndClsLines) {
+  EXPECT_TRUE(
+      Run("@echo off\r\n"
+          "rem copy tutto > nul & del %TEMP%\r\n"
+          "  @ECHO Pronto  \r\n"
+          "\t\r\n"
+          "echo.\r\n"
+          "REM\r\n"
+          "echo   a  \"b > c\"\r\n"
+          "echo ON\r\n"
+          "cls\r\n"));
+  EXPECT_EQ(output_.str(), "Pronto\n\n  a  \"b > c\"\n");
+  EXPECT_EQ(errors_.str(), "");
+}
+
+TEST_F(BatchRunnerTest, AMissingScriptIsOneErrorLine) {
+  PosixEnv env({{'C', c_}}, 'C', env_errors_);
+  BatchRunner runner(env, output_, errors_);
+
+  EXPECT_FALSE(runner.Run("C:\\sulvo\\manca.bat"));
+
+  const std::string errors = errors_.str();
+  EXPECT_NE(errors.find("C:\\sulvo\\manca.bat"), std::string::npos) << errors;
+  EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+}
+
+}  // namespace
+}  // namespace zav5::platform
