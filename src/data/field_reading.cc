@@ -31,4 +31,12 @@ std::string FieldText(const RowEditor& row, std::string_view table, std::string_
   return Read(row, table, field, [](const Value& v) { return v.ToText(); });
 }
 
+double FieldDouble(const RowEditor& row, std::string_view table, std::string_view field) {
+  return Read(row, table, field, [](const Value& v) { return v.ToDouble(); });
+}
+
+Currency FieldCurrency(const RowEditor& row, std::string_view table, std::string_view field) {
+  return Read(row, table, field, [](const Value& v) { return v.ToCurrency(); });
+}
+
 }  // namespace zav5::data

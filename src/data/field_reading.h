@@ -15,5 +15,7 @@ namespace zav5::data {
 std::int16_t FieldInteger(const RowEditor& row, std::string_view table, std::string_view field);
 std::int32_t FieldLong(const RowEditor& row, std::string_view table, std::string_view field);
 std::string FieldText(const RowEditor& row, std::string_view table, std::string_view field);
+double FieldDouble(const RowEditor& row, std::string_view table, std::string_view field);
+Currency FieldCurrency(const RowEditor& row, std::string_view table, std::string_view field);
 
 }  // namespace zav5::data

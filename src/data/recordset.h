@@ -22,6 +22,9 @@ class RowEditor {
   // the field does not exist.
   const Value& Field(std::string_view name) const;
 
+  // The column behind a field. Throws DatabaseError when the field does not exist.
+  const Column& FieldColumn(std::string_view name) const { return columns_[ColumnIndex(name)]; }
+
   // Changes a field in the edit buffer. REQUIRES: between Edit or AddNew and Update; otherwise
   // throws DatabaseError. The value is converted to the column's type (ConversionError).
   void SetField(std::string_view name, const Value& value);

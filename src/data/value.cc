@@ -790,6 +790,18 @@ std::size_t CharacterCount(std::string_view text) {
   return count;
 }
 
+std::string MidText(std::string_view text, std::size_t start, std::size_t length) {
+  std::size_t begin = 0;
+  for (std::size_t skipped = 1; skipped < start && begin < text.size(); ++skipped) {
+    begin = platform::SkipUtf8Character(text, begin);
+  }
+  std::size_t end = begin;
+  for (std::size_t taken = 0; taken < length && end < text.size(); ++taken) {
+    end = platform::SkipUtf8Character(text, end);
+  }
+  return std::string(text.substr(begin, end - begin));
+}
+
 std::string FitText(std::string_view text, std::size_t length) {
   std::size_t pos = 0;
   std::size_t count = 0;

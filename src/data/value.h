@@ -103,6 +103,11 @@ double RoundHalfEven(double value);
 // longer, pads with blanks on the right when it is shorter.
 std::string FitText(std::string_view text, std::size_t length);
 
+// The characters of `text` from the `start`-th (counted from 1), at most `length` of them; empty
+// when the text is shorter than `start`.
+// REQUIRES: start >= 1
+std::string MidText(std::string_view text, std::size_t start, std::size_t length);
+
 // The number of characters of a UTF-8 text.
 std::size_t CharacterCount(std::string_view text);
 
