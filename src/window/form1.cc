@@ -1,8 +1,11 @@
 #include "window/form1.h"
 
 #include <array>
-#include <stdexcept>
 #include <utility>
+
+#include "labels/invio_frontalini.h"
+#include "labels/trasmetto_elettronici.h"
+#include "offers/disattiva.h"
 
 namespace zav5::window {
 
@@ -19,10 +22,10 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 20> kSorgent
 
 }  // namespace
 
-Form1::Form1(platform::Env& env) : env_(env), engine_(env), log_(env), drive_(env.CurrentDrive()) {
+Form1::Form1(platform::Env& env)
+    : env_(env), engine_(env), log_(env), sorgenti_(engine_), drive_(env.CurrentDrive()) {
   for (const auto& [name, caption] : kSorgenti) {
-    sorgenti_.emplace(std::string(name), std::make_unique<data::DataSource>(
-                                             engine_, std::string(name), std::string(caption)));
+    sorgenti_.Aggiungi(name, caption);
   }
 }
 
@@ -46,12 +49,25 @@ std::int32_t Form1::OggiScansione() {
       std::chrono::year_month_day{std::chrono::floor<std::chrono::days>(env_.Now())});
 }
 
-data::DataSource& Form1::Sorgente(std::string_view name) {
-  const auto found = sorgenti_.find(name);
-  if (found == sorgenti_.end()) {
-    throw std::out_of_range("the window has no data source " + std::string(name));
-  }
-  return *found->second;
+labels::Finestra Form1::Finestra() {
+  return {env_, engine_, sorgenti_, contesto_, FtpElettro, VexularElettro};
+}
+
+void Form1::Disattiva(std::int32_t Numpro, std::int32_t AnnoPro, std::int32_t DataX,
+                      std::int32_t DataY) {
+  labels::Finestra finestra = Finestra();
+  offers::Disattiva(finestra, Numpro, AnnoPro, DataX, DataY);
+}
+
+void Form1::InvioFrontaliniElettronici(std::int32_t Numpro, std::int32_t AnnoPro) {
+  labels::Finestra finestra = Finestra();
+  labels::InvioFrontaliniElettronici(finestra, Numpro, AnnoPro);
+}
+
+void Form1::Trasmetto_Elettronici(const std::string& PercorsoElettro, std::int32_t Numpro,
+                                  std::int32_t AnnoPro) {
+  labels::Finestra finestra = Finestra();
+  labels::Trasmetto_Elettronici(finestra, PercorsoElettro, Numpro, AnnoPro);
 }
 
 }  // namespace zav5::window

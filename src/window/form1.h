@@ -12,6 +12,8 @@
 
 #include "data/data_source.h"
 #include "data/database.h"
+#include "data/sorgenti_dati.h"
+#include "labels/finestra.h"
 #include "platform/env.h"
 #include "startup/avvio.h"
 #include "startup/contesto_negozio.h"
@@ -30,7 +32,21 @@ class Form1 {
 
   // The data source named `name` (var, var2, Data1, listi01, ...). Throws std::out_of_range for
   // a name the window does not carry.
-  data::DataSource& Sorgente(std::string_view name);
+  data::DataSource& Sorgente(std::string_view name) { return sorgenti_.Sorgente(name); }
+
+  // Takes the expired offer `Numpro`/`AnnoPro` (days `DataX` to `DataY`) off the articles and
+  // writes the import files of every active label system.
+  void Disattiva(std::int32_t Numpro, std::int32_t AnnoPro, std::int32_t DataX, std::int32_t DataY);
+  // Writes the offer's import files for every active label system.
+  void InvioFrontaliniElettronici(std::int32_t Numpro, std::int32_t AnnoPro);
+  // Writes the offer's import files for the label system in `PercorsoElettro`, in the layout of
+  // FtpElettro.
+  void Trasmetto_Elettronici(const std::string& PercorsoElettro, std::int32_t Numpro,
+                             std::int32_t AnnoPro);
+
+  // Settings of the label system being served.
+  std::string FtpElettro = "0";
+  std::string VexularElettro;
 
   startup::ContestoNegozio& Contesto() { return contesto_; }
   startup::RunLog& Log() { return log_; }
@@ -51,11 +67,13 @@ class Form1 {
   std::optional<startup::EsitoAvvio> Esito() const { return esito_; }
 
  private:
+  labels::Finestra Finestra();
+
   platform::Env& env_;
   data::DbEngine engine_;
   startup::ContestoNegozio contesto_;
   startup::RunLog log_;
-  std::map<std::string, std::unique_ptr<data::DataSource>, std::less<>> sorgenti_;
+  data::SorgentiDati sorgenti_;
   std::string nrposw_;
   char drive_;
   std::optional<startup::EsitoAvvio> esito_;

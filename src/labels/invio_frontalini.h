@@ -1,0 +1,19 @@
+// Label dispatch: the import files of an offer for every active shelf-label system.
+#pragma once
+
+#include <cstdint>
+
+#include "labels/finestra.h"
+
+namespace zav5::labels {
+
+// Serves, in the order the store database gives them, the label systems of table elettro whose
+// `attivato` is "1": for each, its `ftp` and `vexular` settings go into `finestra.FtpElettro` and
+// `finestra.VexularElettro` and its import files are written for the offer `Numpro`/`AnnoPro`.
+//
+// The settings start at "0" and empty once per call, not once per system: a system whose setting
+// is Null is served with the value left by the system before it.
+// Throws at the first failure; the systems after it are not served.
+void InvioFrontaliniElettronici(Finestra& finestra, std::int32_t Numpro, std::int32_t AnnoPro);
+
+}  // namespace zav5::labels

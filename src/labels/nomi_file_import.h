@@ -1,0 +1,30 @@
+// The names of the import files and of the clean-up pattern of a label system's folder. Names are
+// formed by plain concatenation onto the folder, which is expected to end with a backslash.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/env.h"
+
+namespace zav5::labels {
+
+// The date and time of `t` as yyyymmddhhmmss ("20261207143005"), hours 00 to 23.
+std::string TimbroFile(platform::LocalTime t);
+
+// cartella + "\Import_VPA_" + timbro + ".txt": the file of the price lines. A folder that already
+// ends in a backslash gives a doubled one, which Windows reads as one.
+std::string NomeFilePrezzi(std::string_view cartella, platform::LocalTime t);
+
+// cartella + "\Import_PRO_" + timbro + ".txt": the file of the promotion lines.
+std::string NomeFilePromozioni(std::string_view cartella, platform::LocalTime t);
+
+// cartella + prefisso (without its outer blanks) + timbro + ".txt", with no separator added:
+// the one file that receives every line.
+std::string NomeFileUnico(std::string_view cartella, std::string_view prefisso,
+                          platform::LocalTime t);
+
+// cartella + "import*.*": every earlier import file in the folder, whatever its letter case.
+std::string ModelloPulizia(std::string_view cartella);
+
+}  // namespace zav5::labels

@@ -1,0 +1,42 @@
+// One line of a label import file: what it says about one offer row, and its text.
+#pragma once
+
+#include <string>
+
+#include "data/value.h"
+
+namespace zav5::labels {
+
+// What one line of an import file says about one offer row. Fixed-length fields may be given
+// shorter or longer: the line fits them itself.
+struct RigaImport {
+  bool promozione = false;       // kind: false = price line ("0"), true = promotion line ("1")
+  std::string codice_fornitore;  // supplier code, fixed 16, written trimmed
+  std::string ean;               // the row's EAN, fixed 13, written trimmed
+  std::string descrizione;       // fixed 50
+  std::string unita_misura;      // as text
+  double quantita = 0;           // written in its text form (0.5 is "0,5", 2 is "2")
+  std::string iva;               // fixed 2
+  std::string fornitore;         // fixed 45 (price line only)
+  std::string reparto;           // fixed 30
+  std::string gruppo;            // fixed 30 (price line only)
+  std::string sottogruppo;       // fixed 30 (price line only)
+  std::string data_fine;         // promotion line only, already "DD-MM-YYYY" or empty
+  std::string codice_etichetta;  // fixed 1
+  data::Currency prezzo;         // written as money
+  std::string prezzo_unitario = "0";
+  std::string prezzo_normale = "0";           // promotion line only
+  std::string prezzo_unitario_normale = "0";  // promotion line only
+  data::Currency sconto;                      // written as money
+  std::string descrizione_offerta;            // fixed 25
+  std::string provenienza;                    // as text
+  std::string categoria;                      // as text
+};
+
+// The line, without its line end: 54 fields joined by ";" (53 of them), so it ends with the ";"
+// after field 53 and field 54 is empty. Texts are written as they are: a ";" inside one is not
+// escaped. Fixed-length fields are fitted in characters, not bytes.
+std::string TestoRigaImport(const RigaImport& riga,
+                            const data::RegionalSettings& regionale = data::kItaliano);
+
+}  // namespace zav5::labels

@@ -1,0 +1,64 @@
+#include "labels/trasferimento.h"
+
+#include <gtest/gtest.h>
+
+#include "errors.h"
+#include "platform/fake/mem_env.h"
+
+namespace zav5::labels {
+namespace {
+
+constexpr std::string_view kScriptAtteso =
+    "cd.. \r\n"
+    "cd\\sulvo\r\n"
+    "copy Import_VPA*.txt Z:\\*.*\r\n"
+    "del Import_VPA*.txt \r\n"
+    "copy Import_PRO*.txt Z:\\*.*\r\n"
+    "del Import_PRO*.txt \r\n"
+    "cls\r\n";
+
+class TrasferimentoTest : public ::testing::Test {
+ protected:
+  TrasferimentoTest() { env_.MakeFolder("C:\\sulvo"); }
+  platform::MemEnv env_;
+};
+
+TEST_F(TrasferimentoTest, MissingCopyScriptIsWrittenByteForByteAndStarted) {
+  Trasferisci(env_, Tracciato::kDueFile);
+  EXPECT_EQ(env_.FileBytes("C:\\sulvo\\frontalini.bat"), kScriptAtteso);
+  EXPECT_EQ(env_.started_scripts(), std::vector<std::string>{"C:\\sulvo\\frontalini.bat"});
+}
+
+TEST_F(TrasferimentoTest, ExistingCopyScriptIsLeftAsItStandsAndStartedEachTime) {
+  env_.PutFile("C:\\SULVO\\FRONTALINI.BAT", "copy *.txt Y:\\\r\n");
+  Trasferisci(env_, Tracciato::kDueFile);
+  Trasferisci(env_, Tracciato::kDueFile);
+  EXPECT_EQ(env_.FileBytes("C:\\sulvo\\frontalini.bat"), "copy *.txt Y:\\\r\n");
+  EXPECT_EQ(env_.started_scripts().size(), 2u);
+}
+
+TEST_F(TrasferimentoTest, OneFileLayoutWritesTheCopyScriptButStartsOnlyTheSiteScript) {
+  Trasferisci(env_, Tracciato::kFileUnico);
+  EXPECT_EQ(env_.FileBytes("C:\\sulvo\\frontalini.bat"), kScriptAtteso);
+  EXPECT_TRUE(env_.started_scripts().empty()) << "no site script: nothing is started";
+
+  env_.PutFile("C:\\sulvo\\comandoP.bat", "rem\r\n");
+  Trasferisci(env_, Tracciato::kFileUnico);
+  EXPECT_EQ(env_.started_scripts(), std::vector<std::string>{"c:\\sulvo\\comandoP.bat"});
+}
+
+TEST_F(TrasferimentoTest, EveryOpenFileIsClosedBeforeTheScriptStarts) {
+  const platform::FileHandle log =
+      env_.OpenTextFile("C:\\sulvo\\log.txt", platform::OpenMode::kAppend);
+  Trasferisci(env_, Tracciato::kDueFile);
+  EXPECT_FALSE(env_.IsOpen(log));
+}
+
+TEST_F(TrasferimentoTest, AScriptThatCannotBeWrittenIsAnError) {
+  platform::MemEnv senza_cartella;
+  EXPECT_THROW(Trasferisci(senza_cartella, Tracciato::kDueFile), FileError);
+  EXPECT_TRUE(senza_cartella.started_scripts().empty());
+}
+
+}  // namespace
+}  // namespace zav5::labels

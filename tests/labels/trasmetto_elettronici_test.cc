@@ -1,0 +1,251 @@
+#include "labels/trasmetto_elettronici.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+
+#include <fmt/core.h>
+
+#include "data/value.h"
+#include "errors.h"
+#include "support/negozio_prova.h"
+#include "support/temp_dir.h"
+
+namespace zav5::labels {
+namespace {
+
+using testing::NegozioProva;
+using testing::ReadFile;
+
+// 6 December 2026, the end of article 1002's promotion.
+const std::int32_t kSeiDicembre = data::DayNumber(std::chrono::year_month_day{
+    std::chrono::year{2026}, std::chrono::December, std::chrono::day{6}});
+
+// An offer 101/2026 of three rows: an article without promotion, one on promotion without a
+// supplier code, and one that the price list does not have; then an article with only a
+// description and a public price.
+std::string Negozio() {
+  return fmt::format(
+      "INSERT INTO unitam VALUES ('LT', 'LITRO', 1);"
+      "INSERT INTO offtab VALUES (1, 'SOTTOCOSTO', 'S');"
+      "INSERT INTO listi01 (codart, desart, przpub, przsal, codafo, umart, umquaco, quaco, ivart,"
+      " desfor, desrep, desgru, dessot, provenienza, categoria) VALUES (1001, 'LATTE INTERO 1 L',"
+      " 1.99, 0, 'F012345678', 'LT', 'LT', 0.5, '04', 'CENTRALE DEL LATTE', 'LATTICINI', 'LATTE',"
+      " 'FRESCO', 'IT', 'A');"
+      "INSERT INTO listi01 (codart, desart, przpub, przsal, codpro, data2, umart, umquaco, quaco,"
+      " desrep, desgru, provenienza, categoria) VALUES (1002, 'BISCOTTI AL BURRO', 2.9, 2.5, 1,"
+      " {}, 'PZ', 'PZ', 0, 'DOLCI', 'FROLLINI', 'FR', 'B');"
+      "INSERT INTO listi01 (codart, desart, przpub, przsal) VALUES (1003, 'OLIO', 1234.5, 0);"
+      "INSERT INTO offmo (bnumer, bannoc, briga, eanrig, articoli, sconto) VALUES"
+      " (101, 2026, 1, '8001234567890', 1001, NULL),"
+      " (101, 2026, 2, '8002', 1002, 10),"
+      " (101, 2026, 3, '8003', 9999, NULL),"
+      " (101, 2026, 4, '80040000000001234', 1003, NULL);",
+      kSeiDicembre);
+}
+
+// A line of 54 fields, all empty but those given (numbered from 1).
+std::string Linea(const std::map<int, std::string>& campi) {
+  std::string line;
+  for (int campo = 1; campo <= 54; ++campo) {
+    const auto found = campi.find(campo);
+    if (found != campi.end()) {
+      line += found->second;
+    }
+    if (campo < 54) {
+      line += ';';
+    }
+  }
+  return line;
+}
+
+std::string Blanks(std::size_t n) {
+  return std::string(n, ' ');
+}
+
+std::string Fit(std::string_view text, std::size_t n) {
+  return data::FitText(text, n);
+}
+
+const std::string kRigaLatte = Linea({
+    {1, "1234567"},
+    {2, "8001234567890"},
+    {3, "8001234567890"},
+    {4, Fit("LATTE INTERO 1 L", 50)},
+    {10, "LT"},
+    {11, "0,5"},
+    {12, "04"},
+    {13, Fit("CENTRALE DEL LATTE", 45)},
+    {14, Fit("LATTICINI", 30)},
+    {15, Fit("LATTE", 30)},
+    {16, Fit("FRESCO", 30)},
+    {22, " "},
+    {23, "1,99"},
+    {24, "3,98"},
+    {32, "0"},
+    {33, "0"},
+    {34, Blanks(25)},
+    {35, "0,5"},
+    {39, "IT"},
+    {40, "A"},
+});
+
+std::string RigaBiscotti(std::string_view codice_fornitore) {
+  return Linea({
+      {1, std::string(codice_fornitore)},
+      {2, "8002"},
+      {3, "8002"},
+      {4, Fit("BISCOTTI AL BURRO", 50)},
+      {10, "PZ"},
+      {11, "0"},
+      {12, "  "},
+      {14, Fit("DOLCI", 30)},
+      {15, "0"},
+      {19, "06-12-2026"},
+      {22, "S"},
+      {23, "2,25"},
+      {24, "0"},
+      {25, "2,90"},
+      {26, "0"},
+      {32, "10"},
+      {33, "1"},
+      {34, Fit("SOTTOCOSTO", 25)},
+      {35, "0"},
+      {39, "FR"},
+      {40, "B"},
+  });
+}
+
+// The group name of the article before does not carry over.
+const std::string kRigaOlio = Linea({
+    {1, "AB1003"},
+    {2, "8004000000000"},
+    {3, "8004000000000"},
+    {4, Fit("OLIO", 50)},
+    {11, "0"},
+    {12, "  "},
+    {13, Blanks(45)},
+    {14, Blanks(30)},
+    {15, Blanks(30)},
+    {16, Blanks(30)},
+    {22, " "},
+    {23, "1234,5"},
+    {24, "0"},
+    {32, "0"},
+    {33, "0"},
+    {34, Blanks(25)},
+    {35, "0"},
+});
+
+class TrasmettoTest : public ::testing::Test {
+ protected:
+  TrasmettoTest() : negozio_(Negozio()) {}
+
+  void Trasmetti(const std::string& cartella, std::int32_t numero = 101) {
+    Trasmetto_Elettronici(negozio_.finestra(), cartella, numero, 2026);
+  }
+  std::string Leggi(std::string_view relative) const {
+    return ReadFile(negozio_.DriveC() / relative);
+  }
+
+  NegozioProva negozio_;
+};
+
+TEST_F(TrasmettoTest, TwoFileLayoutWritesPriceAndPromotionFilesByteForByte) {
+  Trasmetti("C:\\sulvo\\");
+
+  EXPECT_EQ(negozio_.File("c/sulvo"),
+            (std::vector<std::string>{"Import_PRO_20261207114930.txt",
+                                      "Import_VPA_20261207114930.txt", "frontalini.bat"}));
+  EXPECT_EQ(Leggi("sulvo/Import_VPA_20261207114930.txt"), kRigaLatte + "\r\n" + kRigaOlio + "\r\n");
+  EXPECT_EQ(Leggi("sulvo/Import_PRO_20261207114930.txt"), RigaBiscotti("AB1002") + "\r\n");
+  EXPECT_EQ(negozio_.env().started_scripts, std::vector<std::string>{"C:\\sulvo\\frontalini.bat"});
+}
+
+TEST_F(TrasmettoTest, OneFileLayoutWritesEveryLineInRowOrderUnderThePrefix) {
+  negozio_.FtpElettro() = "1";
+  negozio_.VexularElettro() = " ESL ";
+  Trasmetti("C:\\sulvo\\esl\\");
+
+  EXPECT_EQ(negozio_.File("c/sulvo/esl"), std::vector<std::string>{"ESL20261207114930.txt"});
+  EXPECT_EQ(Leggi("sulvo/esl/ESL20261207114930.txt"),
+            kRigaLatte + "\r\n" + RigaBiscotti("AB1002") + "\r\n" + kRigaOlio + "\r\n");
+  EXPECT_TRUE(negozio_.env().started_scripts.empty()) << "the site has no comandoP.bat";
+  EXPECT_EQ(negozio_.File("c/sulvo"), std::vector<std::string>{"frontalini.bat"});
+}
+
+TEST_F(TrasmettoTest, SupplierCodeFallbackIsStoredAndReadBackOnTheNextCall) {
+  Trasmetti("C:\\sulvo\\");
+  const std::string stored = "AB1002" + Blanks(10);
+  EXPECT_EQ(negozio_.Righe("SELECT codafo FROM listi01 WHERE codart IN (1002, 1003)"),
+            (std::vector<std::string>{stored, "AB1003" + Blanks(10)}));
+  EXPECT_EQ(negozio_.Righe("SELECT codafo FROM offmo ORDER BY briga"),
+            (std::vector<std::string>{"NULL", stored, "NULL", "AB1003" + Blanks(10)}))
+      << "the row of an article with a code of its own, and the skipped row, are not touched";
+
+  Trasmetti("C:\\sulvo\\");
+  EXPECT_EQ(Leggi("sulvo/Import_PRO_20261207114930.txt"), RigaBiscotti("1002") + "\r\n");
+}
+
+TEST_F(TrasmettoTest, CleanUpDeletesEveryImportFileOfTheFolderOnly) {
+  for (const char* name :
+       {"sulvo/import_vecchio.txt", "sulvo/IMPORT", "sulvo/altro.txt", "sulvo/esl/import_1.txt"}) {
+    std::ofstream(negozio_.DriveC() / name) << "x";
+  }
+  Trasmetti("C:\\sulvo\\", 999);  // an offer without rows
+  EXPECT_EQ(negozio_.File("c/sulvo"), std::vector<std::string>{"altro.txt"})
+      << "an offer without rows writes no file and no script";
+  EXPECT_EQ(negozio_.File("c/sulvo/esl"), std::vector<std::string>{"import_1.txt"});
+  EXPECT_TRUE(negozio_.env().started_scripts.empty());
+}
+
+TEST_F(TrasmettoTest, OnlyTheFileOfTheKindOfLinesPresentIsCreated) {
+  negozio_.Sql("DELETE FROM offmo WHERE briga = 2");
+  Trasmetti("C:\\sulvo\\");
+  EXPECT_EQ(negozio_.File("c/sulvo"),
+            (std::vector<std::string>{"Import_VPA_20261207114930.txt", "frontalini.bat"}));
+}
+
+TEST_F(TrasmettoTest, EveryFileIsClosedBeforeAndAfterTheLines) {
+  const platform::FileHandle log =
+      negozio_.env().OpenTextFile("C:\\sulvo\\bkp\\log.txt", platform::OpenMode::kAppend);
+  Trasmetti("C:\\sulvo\\");
+  EXPECT_FALSE(negozio_.env().IsOpen(log));
+}
+
+TEST_F(TrasmettoTest, ANullFieldTheLineCannotDoWithoutNamesTheOfferAndTheRow) {
+  struct Caso {
+    const char* sql;
+    const char* atteso;
+  };
+  for (const Caso& caso : {
+           Caso{"UPDATE offmo SET eanrig = NULL WHERE briga = 2", "riga 2"},
+           Caso{"UPDATE offmo SET articoli = NULL WHERE briga = 1", "riga 1"},
+           Caso{"UPDATE listi01 SET desart = NULL WHERE codart = 1003", "riga 4"},
+       }) {
+    NegozioProva negozio(Negozio());
+    negozio.Sql(caso.sql);
+    try {
+      Trasmetto_Elettronici(negozio.finestra(), "C:\\sulvo\\", 101, 2026);
+      ADD_FAILURE() << caso.sql << ": no error";
+    } catch (const ConversionError& error) {
+      EXPECT_NE(std::string(error.what()).find("offerta 101/2026"), std::string::npos)
+          << error.what();
+      EXPECT_NE(std::string(error.what()).find(caso.atteso), std::string::npos) << error.what();
+    }
+    EXPECT_TRUE(negozio.env().started_scripts.empty()) << caso.sql;
+  }
+}
+
+TEST_F(TrasmettoTest, AQuoteInTheUnitCodeIsAValueNotSql) {
+  negozio_.Sql(
+      "INSERT INTO unitam VALUES ('L''T', 'STRANO', 2);"
+      "UPDATE listi01 SET umquaco = 'L''T' WHERE codart = 1001");
+  Trasmetti("C:\\sulvo\\");
+  EXPECT_NE(Leggi("sulvo/Import_VPA_20261207114930.txt").find(";7,96;"), std::string::npos)
+      << "1,99 / 0,5 x 2";
+}
+
+}  // namespace
+}  // namespace zav5::labels
