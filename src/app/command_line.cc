@@ -57,6 +57,10 @@ Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
   CLI::App* demo = app.add_subcommand("demo", "Create a demo store under DIR");
   std::string demo_dir;
   demo->add_option("DIR", demo_dir, "Folder for the demo store")->required();
+  CLI::App* run_batch = app.add_subcommand(
+      "run-batch", "Run a batch script (a Windows path) the way the command interpreter would");
+  run_batch->add_option("SCRIPT", opzioni.script, "The script, e.g. C:\\sulvo\\frontalini.bat")
+      ->required();
 
   try {
     app.parse(argc, argv);
@@ -89,6 +93,10 @@ Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
             fmt::format("--current-drive {}: expected one drive letter\n", current)};
   }
   opzioni.unita_corrente = *letter;
+  if (run_batch->parsed()) {
+    opzioni.comando = Opzioni::Comando::kEseguiScript;
+    return {opzioni, 0, {}};
+  }
   if (!today.empty()) {
     opzioni.oggi = IsoDate(today);
     if (!opzioni.oggi) {
@@ -96,6 +104,19 @@ Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
     }
   }
   return {opzioni, 0, {}};
+}
+
+std::vector<std::string> ComandoScript(const std::filesystem::path& programma,
+                                       const Opzioni& opzioni) {
+  std::vector<std::string> comando{programma.string()};
+  for (const auto& [lettera, cartella] : opzioni.unita) {
+    comando.emplace_back("--drive");
+    comando.push_back(fmt::format("{}={}", lettera, std::filesystem::absolute(cartella).string()));
+  }
+  comando.emplace_back("--current-drive");
+  comando.emplace_back(1, opzioni.unita_corrente);
+  comando.emplace_back("run-batch");
+  return comando;
 }
 
 std::string ComandoPerDemo(const std::filesystem::path& programma,

@@ -11,7 +11,7 @@
 namespace zav5::app {
 
 struct Opzioni {
-  enum class Comando { kEsegui, kDemo };
+  enum class Comando { kEsegui, kDemo, kEseguiScript };
   Comando comando = Comando::kEsegui;
 
   // zav5 [--drive X=DIR]... [--current-drive X] [--once] [--today YYYY-MM-DD]
@@ -22,6 +22,10 @@ struct Opzioni {
 
   // zav5 demo DIR
   std::filesystem::path cartella_demo;
+
+  // zav5 [--drive X=DIR]... [--current-drive X] run-batch SCRIPT: runs a batch script (a Windows
+  // path) on this machine, which has no command interpreter of its own.
+  std::string script;
 };
 
 // The outcome of reading the command line: options, or the exit code and the text to print
@@ -33,6 +37,11 @@ struct Lettura {
 };
 
 Lettura LeggiRigaDiComando(int argc, const char* const* argv);
+
+// The command that runs the scripts the program starts: this program, the same drives and current
+// drive, "run-batch"; the script's path follows it.
+std::vector<std::string> ComandoScript(const std::filesystem::path& programma,
+                                       const Opzioni& opzioni);
 
 // The command that runs the demo store created under `demo`.
 std::string ComandoPerDemo(const std::filesystem::path& programma,

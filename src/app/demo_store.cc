@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cmath>
+#include <fstream>
 #include <string_view>
 #include <vector>
 
@@ -253,6 +254,20 @@ class Generatore {
   std::string sql_;
 };
 
+// The site's hand-over script of the one-file label system: it sends the files of its folder to
+// the drop folder on drive Z: and removes them.
+void ScriviScriptSito(const std::filesystem::path& path) {
+  std::ofstream script(path, std::ios::binary);
+  script << "@echo off\r\n"
+            "rem Consegna i file delle etichette del banco freschi all'impianto (Z:)\r\n"
+            "cd\\sulvo\\esl\r\n"
+            "copy ESL*.txt Z:\\*.*\r\n"
+            "del ESL*.txt\r\n";
+  if (!script.flush()) {
+    throw FileError("script " + path.string() + " non scritto");
+  }
+}
+
 }  // namespace
 
 std::string DatiNegozioDemo(std::chrono::year_month_day oggi, int* articoli) {
@@ -283,6 +298,7 @@ NegozioDemo CreaNegozioDemo(const std::filesystem::path& folder, std::chrono::ye
   data::CreateSqliteDatabase((demo.unita_c / "sulvo" / "neg01" / "dati.mdb").string(),
                              std::string(schema::k_negozio) + "BEGIN;\n" +
                                  DatiNegozioDemo(oggi, &demo.articoli) + "COMMIT;\n");
+  ScriviScriptSito(demo.unita_c / "sulvo" / "comandoP.bat");
   demo.offerte_scadute = 2;
   return demo;
 }

@@ -8,6 +8,7 @@
 #include "app/command_line.h"
 #include "app/demo_store.h"
 #include "errors.h"
+#include "platform/batch/batch_runner.h"
 #include "platform/posix/posix_env.h"
 #include "window/form1.h"
 
@@ -44,7 +45,22 @@ void AttendiUscita(const sigset_t& segnali) {
   sigwait(&segnali, &segnale);
 }
 
-int Esegui(const Opzioni& opzioni) {
+zav5::platform::DriveMap Unita(const Opzioni& opzioni) {
+  zav5::platform::DriveMap unita;
+  for (const auto& [lettera, cartella] : opzioni.unita) {
+    unita[lettera] = std::filesystem::absolute(cartella);
+  }
+  return unita;
+}
+
+// The stand-in for the command interpreter: runs one script the program started.
+int EseguiScript(const Opzioni& opzioni) {
+  zav5::platform::PosixEnv env(Unita(opzioni), opzioni.unita_corrente);
+  zav5::platform::BatchRunner runner(env, std::cout, std::cerr);
+  return runner.Run(opzioni.script) ? 0 : 1;
+}
+
+int Esegui(const Opzioni& opzioni, const char* argv0) {
   // The stop signals are taken synchronously, so that the window unloads on the main thread.
   sigset_t segnali;
   sigemptyset(&segnali);
@@ -52,11 +68,8 @@ int Esegui(const Opzioni& opzioni) {
   sigaddset(&segnali, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &segnali, nullptr);
 
-  zav5::platform::DriveMap unita;
-  for (const auto& [lettera, cartella] : opzioni.unita) {
-    unita[lettera] = std::filesystem::absolute(cartella);
-  }
-  zav5::platform::PosixEnv env(unita, opzioni.unita_corrente);
+  zav5::platform::PosixEnv env(Unita(opzioni), opzioni.unita_corrente);
+  env.SetScriptLauncher(zav5::app::ComandoScript(ThisProgram(argv0), opzioni));
   zav5::window::Form1 form(env);
   if (opzioni.oggi) {
     form.FissaOggi(*opzioni.oggi);
@@ -82,7 +95,10 @@ int main(int argc, char** argv) {
     if (lettura.opzioni->comando == Opzioni::Comando::kDemo) {
       return CreaDemo(*lettura.opzioni, argv[0]);
     }
-    return Esegui(*lettura.opzioni);
+    if (lettura.opzioni->comando == Opzioni::Comando::kEseguiScript) {
+      return EseguiScript(*lettura.opzioni);
+    }
+    return Esegui(*lettura.opzioni, argv[0]);
   } catch (const zav5::Errore& error) {
     std::cerr << "ZAV5: " << error.what() << "\n";
     return 1;
