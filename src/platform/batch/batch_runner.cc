@@ -12,6 +12,7 @@
 
 #include "errors.h"
 #include "platform/codepage.h"
+#include "platform/sync_file.h"
 #include "platform/wildcard.h"
 
 namespace zav5::platform {
@@ -97,7 +98,14 @@ void CopyReplacing(const FileCopy& copy) {
     if (!ignored) {
       fs::last_write_time(temporary, written, ignored);
     }
+    // The original is deleted by the next line of the script: the copy must be on the disk first.
+    error = SyncFile(temporary);
+  }
+  if (!error) {
     fs::rename(temporary, copy.to, error);
+  }
+  if (!error) {
+    error = SyncFolder(copy.to.parent_path());
   }
   if (error) {
     std::error_code ignored;
