@@ -74,7 +74,7 @@ void RipristinaArticolo(data::TableCursor& articolo, Recordset& listipro) {
   articolo.SetField("codpro", zero);
   articolo.SetField("AA_offerta", zero);
   articolo.SetField("NR_offerta", zero);
-  articolo.SetField("descom", Value::Text(kDescrizioneVuota));
+  articolo.SetField("descom", Value::Text(std::string(kDescrizioneVuota)));
   articolo.Update();
 }
 
@@ -99,7 +99,7 @@ void RipristinaEan(labels::Finestra& finestra, std::int32_t codice_articolo) {
     ean.SetField("mix", zero);
     ean.SetField("codpro", zero);
     ean.SetField("nrcard", zero);
-    ean.SetField("descom", Value::Text(kDescrizioneVuota));
+    ean.SetField("descom", Value::Text(std::string(kDescrizioneVuota)));
     ean.SetField("przpro", zero);
     ean.SetField("numpro", zero);
     ean.Update();

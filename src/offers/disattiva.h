@@ -2,7 +2,7 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <string_view>
 
 #include "labels/finestra.h"
 
@@ -10,7 +10,8 @@ namespace zav5::offers {
 
 // What is written into a promotion description when the promotion is taken off: 30 characters of
 // code 0, the content of a fixed-length text that nothing was ever stored into.
-inline const std::string kDescrizioneVuota(30, '\0');
+inline constexpr char kCaratteriNulli[30] = {};
+inline constexpr std::string_view kDescrizioneVuota(kCaratteriNulli, 30);
 
 // Takes the offer `Numpro`/`AnnoPro`, which ran from day `DataX` to day `DataY` (OLE day
 // numbers), off the store's articles, then writes the import files of every active label system.

@@ -247,15 +247,15 @@ void BatchRunner::Copy(const BatchLine& line) {
   if (line.paths.size() == 2) {
     const std::string& text = line.paths[1];
     const WindowsPath target = Resolve(text);
-    if (text.ends_with('\\') || IsDriveOnly(text) || target.elements.empty()) {
+    const bool is_folder = text.ends_with('\\') || IsDriveOnly(text) || target.elements.empty() ||
+                           (!HasWildcard(target.Name()) && IsFolder(target));
+    if (is_folder) {
       target_folder = target;
     } else if (IsWholeFolder(target.Name())) {
       target_folder = target.Parent();
     } else if (HasWildcard(target.Name())) {
       throw Errore(fmt::format(
           "una destinazione con caratteri jolly che cambia i nomi ({}) non è gestita", text));
-    } else if (IsFolder(target)) {
-      target_folder = target;
     } else {
       target_folder = target.Parent();
       target_name = target.Name();
@@ -383,7 +383,7 @@ WindowsPath BatchRunner::Resolve(std::string_view text) const {
 }
 
 WindowsPath BatchRunner::FilePattern(std::string_view text) const {
-  const WindowsPath path = Resolve(text);
+  WindowsPath path = Resolve(text);
   if (HasWildcardAboveName(path)) {
     throw Errore(fmt::format("{}: i caratteri jolly in una cartella non sono gestiti", text));
   }
