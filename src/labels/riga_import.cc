@@ -19,6 +19,26 @@ std::string FissoRifilato(std::string_view testo, std::size_t lunghezza) {
   return std::string(Rifilato(data::FitText(testo, lunghezza)));
 }
 
+// Appends a field's text. The label system splits a line at every ";" and reads one line per
+// line end, so a text of the store that holds one of them would shift every field after it (the
+// price among them) or cut the line in two: a ";" becomes a ",", a line break a blank. Both keep
+// the field's length.
+void AggiungiCampo(std::string& riga, std::string_view campo) {
+  for (const char c : campo) {
+    switch (c) {
+      case ';':
+        riga += ',';
+        break;
+      case '\r':
+      case '\n':
+        riga += ' ';
+        break;
+      default:
+        riga += c;
+    }
+  }
+}
+
 }  // namespace
 
 std::string TestoRigaImport(const RigaImport& riga, const data::RegionalSettings& regionale) {
@@ -90,7 +110,7 @@ std::string TestoRigaImport(const RigaImport& riga, const data::RegionalSettings
     if (i > 0) {
       riga_testo += ';';
     }
-    riga_testo += campi[i];
+    AggiungiCampo(riga_testo, campi[i]);
   }
   return riga_testo;
 }

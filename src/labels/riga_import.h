@@ -34,8 +34,9 @@ struct RigaImport {
 };
 
 // The line, without its line end: 54 fields joined by ";" (53 of them), so it ends with the ";"
-// after field 53 and field 54 is empty. Texts are written as they are: a ";" inside one is not
-// escaped. Fixed-length fields are fitted in characters, not bytes.
+// after field 53 and field 54 is empty. A ";" inside a text becomes a "," and a line break a
+// blank, so that no text can move the fields after it. Fixed-length fields are fitted in
+// characters, not bytes.
 std::string TestoRigaImport(const RigaImport& riga,
                             const data::RegionalSettings& regionale = data::kItaliano);
 

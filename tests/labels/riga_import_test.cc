@@ -269,5 +269,19 @@ TEST(TestoRigaImportTest, WritesNumbersInTheirRegionalForms) {
   }
 }
 
+TEST(TestoRigaImportTest, ASeparatorOrLineBreakInAStoreTextCannotShiftTheFields) {
+  RigaImport riga = RigaPrezzo();
+  riga.descrizione = "OLIO; EXTRA\r\nVERGINE";
+  riga.fornitore = "ROSSI;BIANCHI";
+  riga.categoria = "A;B";
+  const std::string testo = TestoRigaImport(riga);
+  EXPECT_EQ(std::count(testo.begin(), testo.end(), ';'), 53);
+  EXPECT_EQ(testo.find_first_of("\r\n"), std::string::npos);
+  EXPECT_EQ(Campo(testo, 4), data::FitText("OLIO, EXTRA  VERGINE", 50));
+  EXPECT_EQ(Campo(testo, 13), data::FitText("ROSSI,BIANCHI", 45));
+  EXPECT_EQ(Campo(testo, 23), Campo(TestoRigaImport(RigaPrezzo()), 23));
+  EXPECT_EQ(Campo(testo, 40), "A,B");
+}
+
 }  // namespace
 }  // namespace zav5::labels
