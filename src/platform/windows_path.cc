@@ -10,14 +10,6 @@ bool IsSeparator(char c) {
   return c == '\\' || c == '/';
 }
 
-bool IsAsciiLetter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-char ToLowerAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 char ToUpperAscii(char c) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
@@ -53,6 +45,14 @@ void Append(std::vector<std::string>& elements, std::string_view name) {
 }
 
 }  // namespace
+
+bool IsDriveLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+char LowerDriveLetter(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 std::string_view WindowsPath::Name() const {
   return elements.empty() ? std::string_view() : std::string_view(elements.back());
@@ -108,11 +108,11 @@ WindowsPath ParseWindowsPath(std::string_view path, char current_drive) {
     }
     return parsed;
   }
-  if (path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == ':') {
-    parsed.drive = ToLowerAscii(path[0]);
+  if (path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':') {
+    parsed.drive = LowerDriveLetter(path[0]);
     path.remove_prefix(2);
   } else {
-    parsed.drive = ToLowerAscii(current_drive);
+    parsed.drive = LowerDriveLetter(current_drive);
   }
   for (std::string_view name : Split(path)) {
     Append(parsed.elements, name);

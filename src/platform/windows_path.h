@@ -36,6 +36,13 @@ struct WindowsPath {
   friend bool operator==(const WindowsPath&, const WindowsPath&) = default;
 };
 
+// True when `c` can name a drive: an ASCII letter.
+bool IsDriveLetter(char c);
+
+// A drive letter as WindowsPath keeps it: lower case.
+// REQUIRES: IsDriveLetter(c)
+char LowerDriveLetter(char c);
+
 // Parses `path`. Elements are separated by "\" or "/"; empty elements (C:\sulvo\\x.txt) and "."
 // are dropped; ".." goes up one folder, never above the root (of the drive, or of \\server\share).
 // A path without a drive letter is on `current_drive`. Whether it starts with "\" or not, and

@@ -21,17 +21,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool IsAsciiLetter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-char LowerAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // "X:" alone: a drive, which stands for that drive's current folder.
 bool IsDriveOnly(std::string_view text) {
-  return text.size() == 2 && IsAsciiLetter(text[0]) && text[1] == ':';
+  return text.size() == 2 && IsDriveLetter(text[0]) && text[1] == ':';
 }
 
 // The names that stand for every file of a folder.
@@ -124,7 +116,7 @@ bool BatchRunner::Run(std::string_view script) {
   script_ = script;
   line_number_ = 0;
   line_.clear();
-  current_drive_ = LowerAscii(env_.CurrentDrive());
+  current_drive_ = LowerDriveLetter(env_.CurrentDrive());
   folders_.clear();
 
   std::string text;
@@ -203,7 +195,7 @@ void BatchRunner::ChangeFolder(const BatchLine& line) {
   }
   // "cd X:" shows X's current folder; "cd /d X:" moves to X, where its current folder is.
   if (IsDriveOnly(line.text)) {
-    const WindowsPath folder = FolderOf(LowerAscii(line.text[0]));
+    const WindowsPath folder = FolderOf(LowerDriveLetter(line.text[0]));
     ExistingFolder(folder);
     if (switch_drive) {
       current_drive_ = folder.drive;
@@ -225,7 +217,7 @@ void BatchRunner::ChangeFolder(const BatchLine& line) {
 }
 
 void BatchRunner::ChangeDrive(const BatchLine& line) {
-  const WindowsPath folder = FolderOf(LowerAscii(line.text[0]));
+  const WindowsPath folder = FolderOf(LowerDriveLetter(line.text[0]));
   ExistingFolder(folder);
   current_drive_ = folder.drive;
 }
@@ -355,8 +347,8 @@ WindowsPath BatchRunner::Resolve(std::string_view text) const {
     throw Errore(fmt::format("{}: i percorsi di rete non sono gestiti", text));
   }
   char drive = current_drive_;
-  if (text.size() >= 2 && IsAsciiLetter(text[0]) && text[1] == ':') {
-    drive = LowerAscii(text[0]);
+  if (text.size() >= 2 && IsDriveLetter(text[0]) && text[1] == ':') {
+    drive = LowerDriveLetter(text[0]);
     text.remove_prefix(2);
   }
   WindowsPath path = FolderOf(drive);

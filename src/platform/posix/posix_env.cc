@@ -26,12 +26,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool IsAsciiLetter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 char DriveLetter(char letter) {
-  if (!IsAsciiLetter(letter)) {
+  if (!IsDriveLetter(letter)) {
     throw std::invalid_argument(fmt::format("'{}' non è la lettera di un'unità", letter));
   }
   return static_cast<char>(letter | 0x20);
