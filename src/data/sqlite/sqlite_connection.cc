@@ -39,133 +39,6 @@ std::string QuoteName(std::string_view name) {
   return quoted;
 }
 
-// --- Reading the program's SQL texts -------------------------------------------------------------
-
-struct Token {
-  enum class Kind { kEnd, kWord, kName, kString, kSymbol, kBad };
-  Kind kind = Kind::kEnd;
-  std::string text;  // a word as written, a quoted name without its quotes, a symbol
-  std::size_t offset = 0;
-};
-
-bool IsWordByte(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-         c == '$' || c >= 0x80;  // bytes of non-ASCII letters ("società")
-}
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
-}
-
-// Splits SQL text into words, quoted names, string literals and symbols, the way SQLite does
-// for the little that ParseSelectAllFrom needs to see.
-class Lexer {
- public:
-  explicit Lexer(std::string_view sql) : sql_(sql) {}
-
-  Token Next() {
-    SkipBlanksAndComments();
-    Token token;
-    token.offset = at_;
-    if (at_ >= sql_.size()) {
-      return token;
-    }
-    const char c = sql_[at_];
-    if (IsWordByte(static_cast<unsigned char>(c))) {
-      token.kind = Token::Kind::kWord;
-      while (at_ < sql_.size() && IsWordByte(static_cast<unsigned char>(sql_[at_]))) {
-        token.text += sql_[at_++];
-      }
-    } else if (c == '"' || c == '`') {
-      token.kind = Token::Kind::kName;
-      Quoted(c, c, token);
-    } else if (c == '[') {
-      token.kind = Token::Kind::kName;
-      Quoted('[', ']', token);
-    } else if (c == '\'') {
-      token.kind = Token::Kind::kString;
-      Quoted('\'', '\'', token);
-    } else {
-      token.kind = Token::Kind::kSymbol;
-      token.text = std::string(1, c);
-      ++at_;
-    }
-    return token;
-  }
-
- private:
-  void SkipBlanksAndComments() {
-    for (;;) {
-      while (at_ < sql_.size() && IsBlank(sql_[at_])) {
-        ++at_;
-      }
-      if (sql_.substr(at_, 2) == "--") {
-        const std::size_t end = sql_.find('\n', at_);
-        at_ = end == std::string_view::npos ? sql_.size() : end + 1;
-      } else if (sql_.substr(at_, 2) == "/*") {
-        const std::size_t end = sql_.find("*/", at_ + 2);
-        at_ = end == std::string_view::npos ? sql_.size() : end + 2;
-      } else {
-        return;
-      }
-    }
-  }
-
-  // A quoted token; a doubled closing quote stands for itself (not inside brackets).
-  void Quoted(char open, char close, Token& token) {
-    ++at_;
-    for (;;) {
-      if (at_ >= sql_.size()) {
-        token.kind = Token::Kind::kBad;
-        return;
-      }
-      const char c = sql_[at_++];
-      if (c != close) {
-        token.text += c;
-      } else if (open != '[' && at_ < sql_.size() && sql_[at_] == close) {
-        token.text += c;
-        ++at_;
-      } else {
-        return;
-      }
-    }
-  }
-
-  std::string_view sql_;
-  std::size_t at_ = 0;
-};
-
-bool IsWord(const Token& token, std::string_view word) {
-  return token.kind == Token::Kind::kWord && platform::EqualsIgnoringCase(token.text, word);
-}
-
-bool IsSymbol(const Token& token, char symbol) {
-  return token.kind == Token::Kind::kSymbol && token.text[0] == symbol;
-}
-
-// The words that may follow the table (and its alias) of a plain one-table query.
-bool OpensClause(const Token& token) {
-  for (std::string_view word : {"WHERE", "GROUP", "ORDER", "LIMIT", "HAVING", "WINDOW"}) {
-    if (IsWord(token, word)) {
-      return true;
-    }
-  }
-  return false;
-}
-
-// Words after a table that say the query reads more than that table, or reads it in a way
-// (INDEXED BY, NOT INDEXED) this parser does not follow.
-bool IsReservedAfterTable(const Token& token) {
-  for (std::string_view word :
-       {"JOIN", "NATURAL", "LEFT", "RIGHT", "FULL", "INNER", "CROSS", "OUTER", "ON", "USING",
-        "INDEXED", "NOT", "UNION", "INTERSECT", "EXCEPT", "AS"}) {
-    if (IsWord(token, word)) {
-      return true;
-    }
-  }
-  return OpensClause(token);
-}
-
 // --- Values between the program and the engine ---------------------------------------------------
 
 Value WholeNumber(std::int64_t v, bool may_be_short) {
@@ -669,9 +542,9 @@ std::optional<std::pair<std::string, bool>> SqliteConnection::FindTable(std::str
   bool has_rowid = true;
   const std::size_t close = sql.rfind(')');
   if (close != std::string::npos) {
-    Lexer tail(std::string_view(sql).substr(close + 1));
-    for (Token token = tail.Next(); token.kind != Token::Kind::kEnd; token = tail.Next()) {
-      if (IsWord(token, "without") && IsWord(tail.Next(), "rowid")) {
+    SqlLexer tail(std::string_view(sql).substr(close + 1));
+    for (SqlToken token = tail.Next(); token.kind != SqlToken::Kind::kEnd; token = tail.Next()) {
+      if (IsSqlWord(token, "without") && IsSqlWord(tail.Next(), "rowid")) {
         has_rowid = false;
       }
     }
@@ -940,57 +813,6 @@ void SqliteConnection::Rollback() {
 
 bool SqliteConnection::InTransaction() const {
   return sqlite3_get_autocommit(db_) == 0;
-}
-
-// --- The program's one-table queries -------------------------------------------------------------
-
-std::optional<SelectAllFrom> ParseSelectAllFrom(std::string_view sql) {
-  Lexer lexer(sql);
-  if (!IsWord(lexer.Next(), "SELECT")) {
-    return std::nullopt;
-  }
-  const Token star = lexer.Next();
-  if (!IsSymbol(star, '*') || !IsWord(lexer.Next(), "FROM")) {
-    return std::nullopt;
-  }
-  const Token table = lexer.Next();
-  if ((table.kind != Token::Kind::kWord && table.kind != Token::Kind::kName) ||
-      (table.kind == Token::Kind::kWord && IsReservedAfterTable(table)) || table.text.empty()) {
-    return std::nullopt;
-  }
-  Token token = lexer.Next();
-  // An alias, with or without AS.
-  if (IsWord(token, "AS")) {
-    token = lexer.Next();
-    if (token.kind != Token::Kind::kName && token.kind != Token::Kind::kWord) {
-      return std::nullopt;
-    }
-    token = lexer.Next();
-  } else if (token.kind == Token::Kind::kName ||
-             (token.kind == Token::Kind::kWord && !IsReservedAfterTable(token))) {
-    token = lexer.Next();
-  }
-  if (token.kind != Token::Kind::kEnd && !IsSymbol(token, ';') && !OpensClause(token)) {
-    return std::nullopt;  // a list of tables, a join, a schema name, a subquery...
-  }
-  // A compound select would get the rowid in its first part only.
-  int depth = 0;
-  for (; token.kind != Token::Kind::kEnd; token = lexer.Next()) {
-    if (token.kind == Token::Kind::kBad) {
-      return std::nullopt;
-    }
-    if (IsSymbol(token, '(')) {
-      ++depth;
-    } else if (IsSymbol(token, ')')) {
-      --depth;
-    } else if (IsSymbol(token, ';') && depth == 0) {
-      break;
-    } else if (depth == 0 &&
-               (IsWord(token, "UNION") || IsWord(token, "INTERSECT") || IsWord(token, "EXCEPT"))) {
-      return std::nullopt;
-    }
-  }
-  return SelectAllFrom{table.text, star.offset};
 }
 
 }  // namespace zav5::data

@@ -11,21 +11,12 @@
 #include <vector>
 
 #include "data/backend.h"
+#include "data/select_all.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
 
 namespace zav5::data {
-
-// A query that reads every column of one table, and so returns rows that can be changed.
-struct SelectAllFrom {
-  std::string table;        // as written, without its quotes
-  std::size_t star_offset;  // where the "*" stands in the SQL text
-};
-
-// Recognises "SELECT * FROM <table> [alias] [WHERE ...|ORDER BY ...|...]" in any letter case and
-// with any blanks. Joins, lists of tables, compound selects and anything else give nothing.
-std::optional<SelectAllFrom> ParseSelectAllFrom(std::string_view sql);
 
 // One SQLite file opened for reading and writing. The file is shared with the store suite's other
 // programs, so a lock held by one of them is waited for (up to the busy timeout) before a read or
