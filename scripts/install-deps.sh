@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libsqlite3-dev libfmt-dev libcli11-dev
+  unixodbc-dev libsqliteodbc odbc-mdbtools unixodbc
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 

@@ -1,0 +1,126 @@
+// An ODBC data source behind the Connection interface: the store's Access files through the Access
+// driver on Windows, any ODBC driver elsewhere (the tests use Debian's SQLite driver).
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/backend.h"
+
+namespace zav5::data {
+
+namespace odbc {
+class Session;  // the handles, the statement cache and the work behind OdbcConnection
+}
+
+// One ODBC connection, shared by every data source of one database file.
+//
+// Rows. A "SELECT * FROM <one table> ..." (see ParseSelectAllFrom) gives rows that can be changed;
+// every other text is run as given and its rows cannot. A row is found again through its RowKey,
+// whose `values` (the rowid is unused, always 0) take one of two forms:
+//  - key form: the values of the table's key columns, in the key's order. The key is the primary
+//    key (SQLPrimaryKeys; where the driver has no such call, the unique index named PrimaryKey),
+//    else the first unique index (SQLStatistics).
+//  - full form: the values of every column of the table, the key's columns first (in the key's
+//    order) and then the others in the table's order. Used for a table without a key, and for a
+//    row whose key has a Null part (which several rows may share).
+//  A key holds a value as the driver gave it, so that bound back it compares equal to what is
+//  stored: a currency amount with more than four decimals (written by another program into a
+//  SQLite file) stays its text.
+//
+// Changing a row. Update and Delete find the row by its key: in full form by every original value
+// ("col IS NULL" for Nulls), so that a row another program changed since it was read is not found
+// and is reported as such (DatabaseError: the row is gone or was changed by another program),
+// never overwritten. Rows of a table without a key may be equal in every column. Plain SQL cannot
+// change one of them alone, and refusing would stop the program on lists that hold repeats (the
+// numbers of listipro), so such a change counts the equal rows first, then deletes them all and
+// adds back all but one (with the change, for an Update): indistinguishable rows are
+// interchangeable (only their order in the table changes). That runs in a transaction of its own,
+// or in the caller's: a failure midway then leaves the caller's transaction to be rolled back.
+//
+// Adding a row. Insert gives the key from the key columns written; without them it reads the row
+// back: by last_insert_rowid() from SQLite, a counter by @@IDENTITY from Access, and elsewhere the
+// first row that holds the values written.
+//
+// Values. Integers, texts (in full, of any length, NUL characters included where the driver keeps
+// them), doubles as SQL_C_DOUBLE, currency as text (exact to the fourth decimal), yes/no as -1/0,
+// dates as OLE day numbers through SQL_TIMESTAMP_STRUCT, rounded to the second.
+//
+// A SQLite database (SQL_DBMS_NAME "SQLite") is a file the SQLite backend reads too, so it keeps
+// that backend's forms: dates are REAL day numbers both ways (the program's SQL compares them as
+// numbers: "data2 < 46363"), and a column's kind comes from its declared type alone. The SQLite
+// driver gives numbers back through their text with 15 significant digits, so a double (or a date
+// with a time) is matched to a key within that precision. It keeps a text's NUL characters when
+// one is stored, but gives the text back cut at the first NUL: thirty NULs come back as an empty
+// text.
+class OdbcConnection : public Connection {
+ public:
+  // Connects with SQLDriverConnect, never showing a dialog. `connection_string` goes to the driver
+  // as it is, so a lock wait (SQLite driver: "Timeout=5000") belongs there. Throws DatabaseError
+  // with the driver's SQLSTATE and message when the connection fails.
+  explicit OdbcConnection(const std::string& connection_string);
+  ~OdbcConnection() override;  // an open transaction is rolled back
+  OdbcConnection(const OdbcConnection&) = delete;
+  OdbcConnection& operator=(const OdbcConnection&) = delete;
+
+  QueryResult Query(std::string_view sql) override;
+  // Runs the text with SQLExecDirect, one statement at a time (a driver may take only one per
+  // call): it is split at the semicolons outside quotes, comments and parentheses, so a trigger
+  // body cannot be given this way.
+  void Execute(std::string_view sql) override;
+  std::vector<Column> TableColumns(std::string_view table) override;
+  std::vector<std::string> IndexColumns(std::string_view table, std::string_view index) override;
+  std::optional<Row> Seek(std::string_view table, const std::vector<std::string>& key_columns,
+                          const std::vector<Value>& key) override;
+  std::optional<Row> Fetch(std::string_view table, const RowKey& key) override;
+  RowKey Update(std::string_view table, const RowKey& key,
+                const std::vector<FieldChange>& changes) override;
+  RowKey Insert(std::string_view table, const std::vector<FieldChange>& fields) override;
+  void Delete(std::string_view table, const RowKey& key) override;
+  void BeginTransaction() override;
+  void Commit() override;
+  void Rollback() override;
+  bool InTransaction() const override;
+
+ private:
+  std::unique_ptr<odbc::Session> session_;
+};
+
+namespace odbc {
+
+// The kind of a column a driver describes. `type_name` is the driver's name for its type; when
+// ColumnFromDeclaration knows it (the SQLite driver gives the declaration itself: "TEXT(30)",
+// "CURRENCY"; the Access driver its own names: "VARCHAR", "CURRENCY", "BIT") it decides, with the
+// driver's `size` for a text declared without one. Otherwise the ODBC `sql_type` decides, unless
+// `declared_only` (the SQLite driver guesses SQL types that the declaration does not say).
+Column ColumnFromOdbc(std::string name, std::string_view type_name, int sql_type, std::size_t size,
+                      int decimal_digits, bool declared_only);
+
+// A currency amount from its decimal text ("-12.3456", "7", "1.23456"): exact to the fourth
+// decimal, further decimals rounded half to even. Nothing for a text of another form (an
+// exponent, a letter) or out of range.
+std::optional<Currency> CurrencyFromText(std::string_view text);
+// The amount as decimal text with four decimals ("-0.0001").
+std::string CurrencyText(Currency amount);
+
+// A calendar moment as ODBC's SQL_TIMESTAMP_STRUCT holds it, without fractions of a second.
+struct Timestamp {
+  int year = 1899, month = 12, day = 30, hour = 0, minute = 0, second = 0;
+  friend bool operator==(const Timestamp&, const Timestamp&) = default;
+};
+// An OLE day number as a timestamp, rounded to the second. Before day 0 the time of day counts
+// forward from midnight of the (negative) whole day: -1.25 is 29 December 1899, 6:00.
+Timestamp TimestampFromDay(Date day);
+Date DayFromTimestamp(const Timestamp& moment);
+
+// The name of the data source for messages: the file (Dbq, Database) or the DSN of a connection
+// string, never its password; "ODBC" when it names none.
+std::string DataSourceName(std::string_view connection_string);
+
+}  // namespace odbc
+
+}  // namespace zav5::data
