@@ -54,6 +54,12 @@ Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
   app.add_flag("--once", opzioni.una_volta, "Stop after start-up and one processing cycle");
   app.add_option("--today", today,
                  "The day the processing cycle takes for today, YYYY-MM-DD (tests and previews)");
+  app.add_option("--odbc-driver", opzioni.motore.driver_access,
+                 "The ODBC driver that opens Access (Jet) files")
+      ->capture_default_str();
+  app.add_option("--odbc", opzioni.motore.connessione_odbc,
+                 "Open every database through ODBC with this connection string, in which {path} "
+                 "stands for the database file, e.g. \"Driver=SQLite3;Database={path};\"");
   CLI::App* demo = app.add_subcommand("demo", "Create a demo store under DIR");
   std::string demo_dir;
   demo->add_option("DIR", demo_dir, "Folder for the demo store")->required();
@@ -96,6 +102,12 @@ Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
   if (run_batch->parsed()) {
     opzioni.comando = Opzioni::Comando::kEseguiScript;
     return {opzioni, 0, {}};
+  }
+  if (!opzioni.motore.connessione_odbc.empty() &&
+      opzioni.motore.connessione_odbc.find("{path}") == std::string::npos) {
+    return {std::nullopt, 2,
+            fmt::format("--odbc {}: the connection string must name the database as {{path}}\n",
+                        opzioni.motore.connessione_odbc)};
   }
   if (!today.empty()) {
     opzioni.oggi = IsoDate(today);

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "data/database.h"
+
 namespace zav5::app {
 
 struct Opzioni {
@@ -15,10 +17,12 @@ struct Opzioni {
   Comando comando = Comando::kEsegui;
 
   // zav5 [--drive X=DIR]... [--current-drive X] [--once] [--today YYYY-MM-DD]
+  //      [--odbc-driver NAME] [--odbc "CONNECTION STRING"]
   std::map<char, std::filesystem::path> unita;  // drive letter (upper case) -> host folder
   char unita_corrente = 'C';
   bool una_volta = false;
   std::optional<std::chrono::year_month_day> oggi;
+  data::OpzioniMotore motore;
 
   // zav5 demo DIR
   std::filesystem::path cartella_demo;

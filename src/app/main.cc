@@ -70,7 +70,7 @@ int Esegui(const Opzioni& opzioni, const char* argv0) {
 
   zav5::platform::PosixEnv env(Unita(opzioni), opzioni.unita_corrente);
   env.SetScriptLauncher(zav5::app::ComandoScript(ThisProgram(argv0), opzioni));
-  zav5::window::Form1 form(env);
+  zav5::window::Form1 form(env, opzioni.motore);
   if (opzioni.oggi) {
     form.FissaOggi(*opzioni.oggi);
   }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "data/odbc/odbc_connection.h"
 #include "data/sqlite/sqlite_connection.h"
 #include "errors.h"
 #include "platform/env.h"
@@ -34,6 +35,29 @@ FileSignature ReadSignature(const std::string& native_path) {
   return FileSignature::kUnknown;
 }
 
+std::string StringaConnessione(const OpzioniMotore& opzioni, std::string_view native_path) {
+  std::string path(native_path);
+  if (path.find_first_of(";{}") != std::string::npos) {
+    std::string braced = "{";
+    for (const char c : path) {
+      braced += c;
+      if (c == '}') {
+        braced += '}';
+      }
+    }
+    path = braced + "}";
+  }
+  if (opzioni.connessione_odbc.empty()) {
+    return fmt::format("Driver={{{}}};Dbq={};", opzioni.driver_access, path);
+  }
+  std::string text = opzioni.connessione_odbc;
+  for (std::size_t at = text.find("{path}"); at != std::string::npos;
+       at = text.find("{path}", at + path.size())) {
+    text.replace(at, 6, path);
+  }
+  return text;
+}
+
 std::shared_ptr<Database> DbEngine::OpenDatabase(std::string_view path) {
   std::string native;
   try {
@@ -56,24 +80,29 @@ std::shared_ptr<Database> DbEngine::OpenDatabase(std::string_view path) {
   if (!std::filesystem::is_regular_file(status)) {
     throw DatabaseError(fmt::format("{} non è un file: non è un database", where));
   }
-  switch (ReadSignature(native)) {
-    case FileSignature::kSqlite:
-      break;
-    case FileSignature::kJet:
-      throw DatabaseError(fmt::format(
-          "il file {} è un database Access (Jet): questa versione del programma apre solo "
-          "database SQLite",
-          where));
-    case FileSignature::kEmpty:
-      throw DatabaseError(fmt::format("il file {} è vuoto, non è un database", where));
-    case FileSignature::kUnknown:
-      throw DatabaseError(fmt::format("il file {} non è un database SQLite né Access", where));
+  const FileSignature signature = ReadSignature(native);
+  if (signature == FileSignature::kEmpty) {
+    throw DatabaseError(fmt::format("il file {} è vuoto, non è un database", where));
+  }
+  // A site that routes its databases through ODBC lets its driver judge the file.
+  const bool odbc = !opzioni_.connessione_odbc.empty() || signature == FileSignature::kJet;
+  if (!odbc && signature != FileSignature::kSqlite) {
+    throw DatabaseError(fmt::format("il file {} non è un database SQLite né Access", where));
   }
 
   std::unique_ptr<Connection> connection;
   try {
-    connection = std::make_unique<SqliteConnection>(native);
+    if (odbc) {
+      connection = std::make_unique<OdbcConnection>(StringaConnessione(opzioni_, native));
+    } else {
+      connection = std::make_unique<SqliteConnection>(native);
+    }
   } catch (const DatabaseError& error) {
+    if (signature == FileSignature::kJet && opzioni_.connessione_odbc.empty()) {
+      throw DatabaseError(
+          fmt::format("aprendo il database Access (Jet) {} con il driver ODBC {}: {}", path,
+                      opzioni_.driver_access, error.what()));
+    }
     throw DatabaseError(fmt::format("aprendo il database {}: {}", path, error.what()));
   }
   auto database = std::make_shared<Database>(std::string(path), std::move(connection));

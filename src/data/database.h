@@ -34,13 +34,29 @@ class Database {
   std::unique_ptr<Connection> connection_;
 };
 
+// How database files are reached.
+struct OpzioniMotore {
+  // The ODBC driver that opens Access (Jet) files.
+  std::string driver_access = "Microsoft Access Driver (*.mdb)";
+  // When not empty, every database is opened through ODBC with this connection string, in which
+  // "{path}" stands for the file's path on this machine.
+  std::string connessione_odbc;
+};
+
+// The ODBC connection string for the database file at `native_path`: `opzioni.connessione_odbc`
+// with "{path}" replaced, or the Access driver's for a Jet file. A path holding ";", "{" or "}" is
+// written between braces, as ODBC asks.
+std::string StringaConnessione(const OpzioniMotore& opzioni, std::string_view native_path);
+
 // Opens database files by their Windows path and keeps one connection per file.
 //
 // The engine of a file is chosen by its first bytes, not its name: the store suite calls its
-// files dati.mdb whatever holds them.
+// files dati.mdb whatever holds them. SQLite files are opened directly, Access (Jet) files through
+// ODBC; a site may route every file through ODBC (OpzioniMotore::connessione_odbc).
 class DbEngine {
  public:
-  explicit DbEngine(platform::Env& env) : env_(env) {}
+  explicit DbEngine(platform::Env& env, OpzioniMotore opzioni = {})
+      : env_(env), opzioni_(std::move(opzioni)) {}
 
   // The shared database at `path`, opened (shared, writable) the first time it is asked for.
   // Throws DatabaseError naming the path when the file is missing or is not a database this
@@ -52,6 +68,7 @@ class DbEngine {
 
  private:
   platform::Env& env_;
+  OpzioniMotore opzioni_;
   std::map<std::string, std::shared_ptr<Database>> open_;  // by native path
 };
 

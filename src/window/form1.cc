@@ -22,8 +22,12 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 20> kSorgent
 
 }  // namespace
 
-Form1::Form1(platform::Env& env)
-    : env_(env), engine_(env), log_(env), sorgenti_(engine_), drive_(env.CurrentDrive()) {
+Form1::Form1(platform::Env& env, data::OpzioniMotore motore)
+    : env_(env),
+      engine_(env, std::move(motore)),
+      log_(env),
+      sorgenti_(engine_),
+      drive_(env.CurrentDrive()) {
   for (const auto& [name, caption] : kSorgenti) {
     sorgenti_.Aggiungi(name, caption);
   }

@@ -23,7 +23,8 @@ namespace zav5::window {
 
 class Form1 {
  public:
-  explicit Form1(platform::Env& env);
+  // Databases are reached as `motore` says.
+  explicit Form1(platform::Env& env, data::OpzioniMotore motore = {});
 
   // Load handler: runs start-up once, before the window is shown.
   void Form_Load();

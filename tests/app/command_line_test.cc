@@ -55,6 +55,8 @@ TEST(CommandLineTest, RefusesWhatItCannotUse) {
            {"--today", "2024-1-1"},
            {"--bogus"},
            {"demo"},
+           {"run-batch"},
+           {"--odbc", "Driver=SQLite3;Database=/srv/dati.db;"},
        }) {
     const Lettura l = Read(args);
     EXPECT_FALSE(l.opzioni) << args[0];
@@ -73,6 +75,49 @@ TEST(CommandLineTest, HelpExitsCleanly) {
 TEST(CommandLineTest, DemoCommandMapsBothDrives) {
   EXPECT_EQ(ComandoPerDemo("/opt/zav5", "/tmp/x/c", "/tmp/x/z"),
             "/opt/zav5 --drive C=/tmp/x/c --drive Z=/tmp/x/z");
+}
+
+TEST(CommandLineTest, RunBatchTakesTheScriptAndTheDrivesBeforeIt) {
+  const Lettura l = Read(
+      {"--drive", "c=/srv/c", "--current-drive", "d", "run-batch", "C:\\sulvo\\frontalini.bat"});
+  ASSERT_TRUE(l.opzioni) << l.messaggio;
+  EXPECT_EQ(l.opzioni->comando, Opzioni::Comando::kEseguiScript);
+  EXPECT_EQ(l.opzioni->script, "C:\\sulvo\\frontalini.bat");
+  EXPECT_EQ(l.opzioni->unita.at('C'), "/srv/c");
+  EXPECT_EQ(l.opzioni->unita_corrente, 'D');
+}
+
+TEST(CommandLineTest, TheScriptCommandRepeatsTheDrivesAndReadsBackTheSame) {
+  const Lettura l =
+      Read({"--drive", "C=/srv/c", "--drive", "Z=/srv/z dir", "--current-drive", "d"});
+  ASSERT_TRUE(l.opzioni);
+  std::vector<std::string> comando = ComandoScript("/opt/zav5", *l.opzioni);
+  EXPECT_EQ(comando,
+            (std::vector<std::string>{"/opt/zav5", "--drive", "C=/srv/c", "--drive", "Z=/srv/z dir",
+                                      "--current-drive", "D", "run-batch"}));
+  comando.emplace_back("C:\\sulvo\\frontalini.bat");
+  std::vector<const char*> argv;
+  for (std::size_t i = 1; i < comando.size(); ++i) {
+    argv.push_back(comando[i].c_str());
+  }
+  const Lettura again = Read(argv);
+  ASSERT_TRUE(again.opzioni) << again.messaggio;
+  EXPECT_EQ(again.opzioni->unita, l.opzioni->unita);
+  EXPECT_EQ(again.opzioni->unita_corrente, 'D');
+  EXPECT_EQ(again.opzioni->script, "C:\\sulvo\\frontalini.bat");
+}
+
+TEST(CommandLineTest, OdbcOptionsChooseTheDriverAndTheConnection) {
+  const Lettura standard = Read({});
+  ASSERT_TRUE(standard.opzioni);
+  EXPECT_EQ(standard.opzioni->motore.driver_access, "Microsoft Access Driver (*.mdb)");
+  EXPECT_TRUE(standard.opzioni->motore.connessione_odbc.empty());
+
+  const Lettura l = Read({"--odbc-driver", "Microsoft Access Driver (*.mdb, *.accdb)", "--odbc",
+                          "Driver=SQLite3;Database={path};"});
+  ASSERT_TRUE(l.opzioni) << l.messaggio;
+  EXPECT_EQ(l.opzioni->motore.driver_access, "Microsoft Access Driver (*.mdb, *.accdb)");
+  EXPECT_EQ(l.opzioni->motore.connessione_odbc, "Driver=SQLite3;Database={path};");
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "app/demo_store.h"
 #include "platform/env_wrapper.h"
 #include "platform/posix/posix_env.h"
+#include "support/motore_di_prova.h"
 #include "support/temp_dir.h"
 #include "window/form1.h"
 
@@ -109,7 +110,7 @@ TEST(ConsegnaEtichette, AnExpiredDemoOfferIsRestoredAndItsFilesReachDriveZ) {
   platform::PosixEnv posix({{'C', demo.unita_c}, {'Z', demo.unita_z}}, 'C');
   posix.SetScriptLauncher(ComandoScript(ZAV5_PROGRAM, opzioni));
   EnvConsegna env(posix, demo.unita_c);
-  window::Form1 form(env);
+  window::Form1 form(env, testing::MotoreDiProva());
   form.FissaOggi(oggi);
   form.Form_Load();
   ASSERT_EQ(form.Esito(), startup::EsitoAvvio::kCompleto);

@@ -9,6 +9,7 @@
 #include "data/database.h"
 #include "data/value.h"
 #include "errors.h"
+#include "support/motore_di_prova.h"
 #include "support/test_store.h"
 #include "window/form1.h"
 
@@ -47,12 +48,12 @@ class DemoStoreTest : public ::testing::Test {
   testing::TempDir dir_;
   NegozioDemo demo_;
   testing::TestEnv env_;
-  data::DbEngine engine_{env_};
+  data::DbEngine engine_{env_, testing::MotoreDiProva()};
   data::DataSource source_{engine_, "test", "Data3"};
 };
 
 TEST_F(DemoStoreTest, StartUpCompletesOnIt) {
-  window::Form1 form(env_);
+  window::Form1 form(env_, testing::MotoreDiProva());
   form.Form_Load();
   EXPECT_EQ(form.Esito(), startup::EsitoAvvio::kCompleto);
   EXPECT_EQ(form.nrposw(), "4");

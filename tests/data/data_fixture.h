@@ -9,6 +9,7 @@
 
 #include "data/database.h"
 #include "platform/posix/posix_env.h"
+#include "support/motore_di_prova.h"
 #include "support/temp_dir.h"
 
 namespace zav5::data {
@@ -27,7 +28,7 @@ class DataFixture : public ::testing::Test {
 
   testing::TempDir dir_;
   platform::PosixEnv env_{platform::DriveMap{{'C', dir_.path()}}};
-  DbEngine engine_{env_};
+  DbEngine engine_{env_, testing::MotoreDiProva()};
 };
 
 // Runs `sql` on `database` and returns the one value of its first row.

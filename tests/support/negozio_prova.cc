@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "schema_texts.h"
+#include "support/motore_di_prova.h"
 
 namespace zav5::testing {
 
@@ -29,7 +30,7 @@ sqlite3* Open(const std::filesystem::path& path) {
 
 NegozioProva::NegozioProva(std::string_view rows)
     : env_(platform::DriveMap{{'C', dir_.path() / "c"}, {'Z', dir_.path() / "z"}}, 'C'),
-      engine_(env_),
+      engine_(env_, MotoreDiProva()),
       sorgenti_(engine_),
       finestra_{env_, engine_, sorgenti_, contesto_, ftp_, vexular_} {
   for (const char* folder : {"c/sulvo/bkp", "c/sulvo/neg01", "c/sulvo/esl", "z"}) {

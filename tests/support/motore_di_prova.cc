@@ -1,0 +1,27 @@
+#include "support/motore_di_prova.h"
+
+#include <cstdlib>
+#include <string>
+
+namespace zav5::testing {
+
+data::OpzioniMotore MotoreDiProva() {
+  data::OpzioniMotore opzioni;
+  const char* odbc = std::getenv("ZAV5_PROVA_ODBC");
+  if (odbc == nullptr || *odbc == '\0') {
+    return opzioni;
+  }
+  const std::string testo = odbc;
+  // A driver's name alone stands for the SQLite ODBC driver's connection string (CTest's
+  // environment cannot carry the ";" of a full one).
+  opzioni.connessione_odbc = testo.find("{path}") != std::string::npos
+                                 ? testo
+                                 : "Driver=" + testo + ";Database={path};Timeout=5000;NoCreat=1;";
+  return opzioni;
+}
+
+bool ProvaSuOdbc() {
+  return !MotoreDiProva().connessione_odbc.empty();
+}
+
+}  // namespace zav5::testing

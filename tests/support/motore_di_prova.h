@@ -1,0 +1,16 @@
+// The database engine the scenario tests run on. By default the program's own choice (SQLite
+// files opened directly); with ZAV5_PROVA_ODBC set to an ODBC connection string holding "{path}",
+// or to the name of the SQLite ODBC driver ("SQLite3"), every database goes through ODBC instead,
+// so that the same scenarios check the ODBC backend.
+#pragma once
+
+#include "data/database.h"
+
+namespace zav5::testing {
+
+data::OpzioniMotore MotoreDiProva();
+
+// True when the tests run through ODBC.
+bool ProvaSuOdbc();
+
+}  // namespace zav5::testing
