@@ -385,6 +385,17 @@ TEST_F(OdbcConnectionTest, DatesAreDayNumbersInASqliteFile) {
   EXPECT_EQ(Scalar(*odbc_, "SELECT count(*) FROM listi01 WHERE data2 < 46364"), Value::Long(1));
 }
 
+// Another program may have written a date as ISO text: it is read as the date, and the row is
+// still found again by what is stored.
+TEST_F(OdbcConnectionTest, AnIsoTextDateInASqliteFileIsReadAsTheDate) {
+  other_->Execute("UPDATE listi01 SET data1 = '2026-12-07 12:00:00' WHERE codart = 100");
+  const RowKey article{0, {Value::Long(100)}};
+  EXPECT_EQ(odbc_->Fetch("listi01", article)->values[5], Value::Day(Date{46363.5}));
+  const QueryResult rows = odbc_->Query("SELECT * FROM listi01 WHERE codart = 100");
+  ASSERT_EQ(rows.rows.size(), 1u);
+  EXPECT_EQ(rows.rows[0].values[5], Value::Day(Date{46363.5}));
+}
+
 TEST_F(OdbcConnectionTest, TextsAreParametersWhateverTheyHold) {
   const RowKey offer{0, {Value::Long(7), Value::Integer(2026)}};
   const std::string quoted = "l'offerta \"extra\"; DROP TABLE offte";

@@ -16,6 +16,7 @@
 #include "data/odbc/odbc_error.h"
 #include "data/odbc/odbc_text.h"
 #include "data/select_all.h"
+#include "data/stored_values.h"
 #include "errors.h"
 #include "platform/case_fold.h"
 
@@ -149,18 +150,6 @@ std::optional<double> RealFromText(std::string_view text) {
     return std::nullopt;
   }
   return value;
-}
-
-Value WholeNumber(std::int64_t v, bool may_be_short) {
-  if (may_be_short && v >= std::numeric_limits<std::int16_t>::min() &&
-      v <= std::numeric_limits<std::int16_t>::max()) {
-    return Value::Integer(static_cast<std::int16_t>(v));
-  }
-  if (v >= std::numeric_limits<std::int32_t>::min() &&
-      v <= std::numeric_limits<std::int32_t>::max()) {
-    return Value::Long(static_cast<std::int32_t>(v));
-  }
-  return Value::Double(static_cast<double>(v));
 }
 
 // A number in an integer column: a whole number that fits is read as the column's type,
@@ -724,8 +713,14 @@ Field Run::Read(std::size_t index, const ResultColumn& description) {
         if (!text) {
           return same(Value::Null());
         }
-        const std::optional<double> day = RealFromText(*text);
-        return same(day ? Value::Day(Date{*day}) : Value::Text(*text));
+        if (const std::optional<double> day = RealFromText(*text)) {
+          return same(Value::Day(Date{*day}));
+        }
+        // A date another program wrote as text: read as the date, found again by the text.
+        if (const std::optional<double> day = IsoDateToDayNumber(*text)) {
+          return Field{Value::Day(Date{*day}), Value::Text(*text)};
+        }
+        return same(Value::Text(*text));
       }
       SQL_TIMESTAMP_STRUCT moment{};
       SQLLEN indicator = 0;

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "data/select_all.h"
+#include "data/stored_values.h"
 #include "errors.h"
 #include "platform/case_fold.h"
 
@@ -41,18 +43,6 @@ std::string QuoteName(std::string_view name) {
 
 // --- Values between the program and the engine ---------------------------------------------------
 
-Value WholeNumber(std::int64_t v, bool may_be_short) {
-  if (may_be_short && v >= std::numeric_limits<std::int16_t>::min() &&
-      v <= std::numeric_limits<std::int16_t>::max()) {
-    return Value::Integer(static_cast<std::int16_t>(v));
-  }
-  if (v >= std::numeric_limits<std::int32_t>::min() &&
-      v <= std::numeric_limits<std::int32_t>::max()) {
-    return Value::Long(static_cast<std::int32_t>(v));
-  }
-  return Value::Double(static_cast<double>(v));
-}
-
 // A REAL in an integer column: a whole number that fits is read as the column's type, anything
 // else stays a Double so that nothing is lost.
 Value WholeNumberFromReal(double d, bool may_be_short) {
@@ -72,63 +62,6 @@ std::string ColumnBytes(sqlite3_stmt* statement, int i) {
     return std::string();
   }
   return std::string(static_cast<const char*>(bytes), static_cast<std::size_t>(size));
-}
-
-bool ReadDigits(std::string_view text, std::size_t at, std::size_t count, int& number) {
-  if (at + count > text.size()) {
-    return false;
-  }
-  number = 0;
-  for (std::size_t i = at; i < at + count; ++i) {
-    if (text[i] < '0' || text[i] > '9') {
-      return false;
-    }
-    number = number * 10 + (text[i] - '0');
-  }
-  return true;
-}
-
-// A date written by another program as ISO text (yyyy-mm-dd, optionally with hh:mm[:ss]), as an
-// OLE day number. Before day 0 the time of day still counts forward from midnight, so it is
-// subtracted from the (negative) whole day.
-std::optional<double> IsoDateToDayNumber(std::string_view text) {
-  int year = 0, month = 0, day = 0;
-  if (!ReadDigits(text, 0, 4, year) || text.size() < 10 || text[4] != '-' || text[7] != '-' ||
-      !ReadDigits(text, 5, 2, month) || !ReadDigits(text, 8, 2, day)) {
-    return std::nullopt;
-  }
-  const std::chrono::year_month_day ymd{std::chrono::year(year),
-                                        std::chrono::month(static_cast<unsigned>(month)),
-                                        std::chrono::day(static_cast<unsigned>(day))};
-  if (!ymd.ok()) {
-    return std::nullopt;
-  }
-  int hours = 0, minutes = 0, seconds = 0;
-  if (text.size() > 10) {
-    if ((text[10] != ' ' && text[10] != 'T') || !ReadDigits(text, 11, 2, hours) ||
-        text.size() < 16 || text[13] != ':' || !ReadDigits(text, 14, 2, minutes)) {
-      return std::nullopt;
-    }
-    std::size_t end = 16;
-    if (text.size() > 16) {
-      if (text[16] != ':' || !ReadDigits(text, 17, 2, seconds)) {
-        return std::nullopt;
-      }
-      end = 19;
-      if (end < text.size() && text[end] == '.') {  // fractions of a second: not kept
-        ++end;
-        while (end < text.size() && text[end] >= '0' && text[end] <= '9') {
-          ++end;
-        }
-      }
-    }
-    if (end != text.size() || hours > 23 || minutes > 59 || seconds > 59) {
-      return std::nullopt;
-    }
-  }
-  const double whole = DayNumber(ymd);
-  const double time = (hours * 3600.0 + minutes * 60.0 + seconds) / 86400.0;
-  return whole >= 0 ? whole + time : whole - time;
 }
 
 Value ReadValue(sqlite3_stmt* statement, int i, const Column& column) {
