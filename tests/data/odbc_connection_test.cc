@@ -263,6 +263,44 @@ TEST_F(OdbcConnectionTest, RowsWithoutAKeyAreFoundByEveryValue) {
   EXPECT_EQ(Stored("SELECT count(*) FROM prezzi"), Value::Long(0));
 }
 
+// The driver reads numbers back with 15 significant digits. Changing one of two equal rows must
+// leave what is stored in the other, and in the unchanged fields, exactly as it was.
+TEST_F(OdbcConnectionTest, ChangingOneOfEqualRowsKeepsEveryStoredDigit) {
+  other_->Execute(
+      "CREATE TABLE misure (a DOUBLE, b TEXT(5));"
+      "INSERT INTO misure VALUES (0.1 + 0.2, 'x'), (0.1 + 0.2, 'x');");
+  const QueryResult rows = odbc_->Query("SELECT * FROM misure");
+  ASSERT_EQ(rows.rows.size(), 2u);
+  odbc_->Update("misure", rows.rows[0].key, {{"b", Value::Text("y")}});
+  EXPECT_EQ(Stored("SELECT group_concat(b, ',') FROM (SELECT b FROM misure ORDER BY b)"),
+            Value::Text("x,y"));
+  EXPECT_EQ(Stored("SELECT count(*) FROM misure WHERE a = 0.1 + 0.2"), Value::Long(2));
+  odbc_->Delete("misure", rows.rows[1].key);
+  EXPECT_EQ(Stored("SELECT count(*) FROM misure WHERE a = 0.1 + 0.2 AND b = 'y'"), Value::Long(1));
+}
+
+// Two keys closer than the driver's 15 digits look the same through it: a change is refused
+// rather than made to both rows.
+TEST_F(OdbcConnectionTest, AKeyThatNamesTwoStoredRowsChangesNeither) {
+  other_->Execute(
+      "CREATE TABLE soglie2 (d DOUBLE NOT NULL PRIMARY KEY, prezzo CURRENCY);"
+      "INSERT INTO soglie2 VALUES (0.3, 1), (0.1 + 0.2, 2);");
+  const QueryResult rows = odbc_->Query("SELECT * FROM soglie2");
+  ASSERT_EQ(rows.rows.size(), 2u);
+  for (const std::string& message : {
+           ErrorOf([&] {
+             odbc_->Update("soglie2", rows.rows[0].key, {{"prezzo", Value::Integer(9)}});
+           }),
+           ErrorOf([&] { odbc_->Delete("soglie2", rows.rows[0].key); }),
+       }) {
+    EXPECT_NE(message.find("2 righe hanno questa chiave"), std::string::npos) << message;
+  }
+  EXPECT_EQ(Stored("SELECT group_concat(prezzo, ',') FROM (SELECT prezzo FROM soglie2 ORDER BY "
+                   "prezzo)"),
+            Value::Text("1,2"));
+  EXPECT_FALSE(odbc_->InTransaction());
+}
+
 TEST_F(OdbcConnectionTest, RowChangedByAnotherProgramIsAConflictNotOverwritten) {
   const QueryResult numbers = odbc_->Query("SELECT * FROM listipro WHERE numpro = 20");
   ASSERT_EQ(numbers.rows.size(), 1u);

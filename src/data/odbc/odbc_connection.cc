@@ -448,11 +448,13 @@ class Session {
   // Executes `run`, a "SELECT *" of the table of `shape`, and reads its first row.
   std::optional<Row> FirstTableRow(Run& run, const Shape& shape);
   long long CountRows(const Shape& shape, const KeyMatch& match, std::string_view doing);
-  // Runs `sql`, which changes the one row `match` names, with `values` bound before the
-  // condition's. Where `match` may name several rows they are counted first: none is a row gone,
-  // several equal rows are replaced (see ReplaceEqualRows) by all but one, and then by
-  // `replacement` when given. Throws DatabaseError when the row is gone.
-  void ChangeRow(const Shape& shape, const KeyMatch& match, const std::string& sql,
+  // Runs `head` ("UPDATE t SET ..." or "DELETE FROM t") on the one row `match` names, with
+  // `values` bound before the condition's. Where `match` may name several rows they are counted
+  // first: none is a row gone; several rows with one key are refused; of several rows equal in
+  // every column (full form) one is changed, through its rowid on SQLite, elsewhere by replacing
+  // them (see ReplaceEqualRows) by all but one and `replacement` when given. Throws
+  // DatabaseError when the row is gone.
+  void ChangeRow(const Shape& shape, const KeyMatch& match, const std::string& head,
                  const std::vector<Value>& values,
                  const std::optional<std::vector<Value>>& replacement, std::string_view doing);
   // Deletes the `count` rows equal to the full-form `match` and adds back `count` - 1 of them,
@@ -1128,8 +1130,11 @@ KeyMatch Session::MatchKey(const Shape& shape, const RowKey& key) const {
   match.values = key.values;
   if (!shape.key.empty() && key.values.size() == shape.key.size()) {
     match.columns = shape.key_at;
-    match.unique = std::none_of(key.values.begin(), key.values.end(),
-                                [](const Value& value) { return value.IsNull(); });
+    // A Null part may be shared by several rows, and so may a value matched within the driver's
+    // precision (two stored keys closer than that): such a key is counted before it is used.
+    match.unique = std::none_of(key.values.begin(), key.values.end(), [this](const Value& value) {
+      return value.IsNull() || Approximate(value);
+    });
     return match;
   }
   if (key.values.size() == shape.columns.size()) {
@@ -1382,10 +1387,11 @@ void Session::ReplaceEqualRows(const Shape& shape, const KeyMatch& match, long l
   }
 }
 
-void Session::ChangeRow(const Shape& shape, const KeyMatch& match, const std::string& sql,
+void Session::ChangeRow(const Shape& shape, const KeyMatch& match, const std::string& head,
                         const std::vector<Value>& values,
                         const std::optional<std::vector<Value>>& replacement,
                         std::string_view doing) {
+  const std::string condition = Condition(shape, match);
   // A key that may name several rows: counted and changed in one transaction.
   std::optional<OwnTransaction> own;
   if (!match.unique) {
@@ -1400,13 +1406,31 @@ void Session::ChangeRow(const Shape& shape, const KeyMatch& match, const std::st
             "errore del database {} {}: {} righe hanno questa chiave, non si può dire quale sia",
             database_, doing, count));
       }
-      ReplaceEqualRows(shape, match, count, replacement, doing);
+      if (sqlite_) {
+        // SQLite gives every row a rowid: one of the equal rows is changed through it, and the
+        // others stay as they are stored (the driver reads numbers back with 15 digits only,
+        // so writing them again would change them).
+        Run run(*this,
+                head + " WHERE rowid = (SELECT rowid FROM " + QuoteName(shape.name) + " WHERE " +
+                    condition + " LIMIT 1)",
+                std::string(doing));
+        for (const Value& value : values) {
+          run.Bind(value);
+        }
+        run.BindCondition(match);
+        run.Execute();
+        if (run.RowCount() != 1) {
+          ThrowGone(shape, match, doing);
+        }
+      } else {
+        ReplaceEqualRows(shape, match, count, replacement, doing);
+      }
       own->Commit();
       return;
     }
   }
   {
-    Run run(*this, sql, std::string(doing));
+    Run run(*this, head + " WHERE " + condition, std::string(doing));
     for (const Value& value : values) {
       run.Bind(value);
     }
@@ -1447,7 +1471,6 @@ RowKey Session::Update(std::string_view table, const RowKey& key,
     sql += (i == 0 ? "" : ", ") + QuoteName(changes[i].column) + " = ?";
     values.push_back(changes[i].value);
   }
-  sql += " WHERE " + Condition(shape, match);
   ChangeRow(shape, match, sql, values, changed.values,
             "aggiornando la riga " + RowText(shape, match));
   return changed;
@@ -1456,9 +1479,8 @@ RowKey Session::Update(std::string_view table, const RowKey& key,
 void Session::Delete(std::string_view table, const RowKey& key) {
   const Shape& shape = RequireShape(table);
   const KeyMatch match = MatchKey(shape, key);
-  ChangeRow(shape, match,
-            "DELETE FROM " + QuoteName(shape.name) + " WHERE " + Condition(shape, match), {},
-            std::nullopt, "eliminando la riga " + RowText(shape, match));
+  ChangeRow(shape, match, "DELETE FROM " + QuoteName(shape.name), {}, std::nullopt,
+            "eliminando la riga " + RowText(shape, match));
 }
 
 RowKey Session::Insert(std::string_view table, const std::vector<FieldChange>& fields) {
