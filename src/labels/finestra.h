@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "data/database.h"
 #include "data/sorgenti_dati.h"
@@ -21,5 +22,10 @@ struct Finestra {
   std::string& FtpElettro;
   std::string& VexularElettro;
 };
+
+// Points the window's data source `nome` at the store database with the query `sql`, hides it
+// when `nascosta`, and refreshes it. Throws DatabaseError.
+data::DataSource& PuntaSorgente(Finestra& finestra, std::string_view nome, std::string_view sql,
+                                bool nascosta = false);
 
 }  // namespace zav5::labels

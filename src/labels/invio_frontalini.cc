@@ -8,15 +8,13 @@
 namespace zav5::labels {
 
 void InvioFrontaliniElettronici(Finestra& finestra, std::int32_t Numpro, std::int32_t AnnoPro) {
-  data::DataSource& elettro = finestra.sorgenti.Sorgente("elettro");
-  elettro.DatabaseName = finestra.contesto.PercorsoDati;
-  elettro.RecordSource = "SELECT * FROM elettro WHERE attivato = '1'";
-  elettro.Visible = false;
-  elettro.Refresh();
-  finestra.FtpElettro = "0";
+  data::Recordset& sistemi =
+      PuntaSorgente(finestra, "elettro", "SELECT * FROM elettro WHERE attivato = '1'", true)
+          .Recordset();
+  // The defaults, once per call: "0" (two files) and no prefix.
+  finestra.FtpElettro.assign(1, '0');
   finestra.VexularElettro.clear();
 
-  data::Recordset& sistemi = elettro.Recordset();
   if (sistemi.Eof()) {
     return;
   }

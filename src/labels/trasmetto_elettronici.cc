@@ -94,20 +94,12 @@ void TestoSePresente(const Recordset& row, std::string_view field, std::string& 
   }
 }
 
-DataSource& Punta(Finestra& finestra, std::string_view sorgente, std::string sql) {
-  DataSource& source = finestra.sorgenti.Sorgente(sorgente);
-  source.DatabaseName = finestra.contesto.PercorsoDati;
-  source.RecordSource = std::move(sql);
-  source.Refresh();
-  return source;
-}
-
 // The factor of the unit of measure for unit prices; 0 for a unit that unitam does not have.
 double FattoreUnita(Finestra& finestra, const std::string& codice_unita) {
-  Recordset& unita =
-      Punta(finestra, "unita2",
-            "SELECT * FROM unitam WHERE  coduni = '" + data::DoubleQuotes(codice_unita) + "' ")
-          .Recordset();
+  Recordset& unita = PuntaSorgente(finestra, "unita2",
+                                   "SELECT * FROM unitam WHERE  coduni = '" +
+                                       data::DoubleQuotes(codice_unita) + "' ")
+                         .Recordset();
   return unita.Eof() ? 0 : data::FieldDouble(unita, "unitam", "fatxmul");
 }
 
@@ -193,8 +185,9 @@ RigaImport RigaDellArticolo(Finestra& finestra, Recordset& offerta, Recordset& a
     codice_promozione = data::FieldLong(articolo, "listi01", "codpro");
   }
   Recordset& tipo =
-      Punta(finestra, "offtab",
-            "SELECT * FROM offtab WHERE  codice = " + std::to_string(codice_promozione) + " ")
+      PuntaSorgente(
+          finestra, "offtab",
+          "SELECT * FROM offtab WHERE  codice = " + std::to_string(codice_promozione) + " ")
           .Recordset();
   if (!tipo.Eof()) {
     TestoSePresente(tipo, "descrizione", riga.descrizione_offerta);
@@ -218,13 +211,12 @@ RigaImport RigaDellArticolo(Finestra& finestra, Recordset& offerta, Recordset& a
 void Trasmetto_Elettronici(Finestra& finestra, const std::string& PercorsoElettro,
                            std::int32_t Numpro, std::int32_t AnnoPro) {
   platform::Env& env = finestra.env;
-  DataSource& righe_offerta = finestra.sorgenti.Sorgente("Data1");
-  righe_offerta.DatabaseName = finestra.contesto.PercorsoDati;
-  righe_offerta.RecordSource = "SELECT * FROM offmo WHERE bnumer =  " + std::to_string(Numpro) +
-                               " and bannoc = " + std::to_string(AnnoPro) + " ";
-  righe_offerta.Visible = false;
-  righe_offerta.Refresh();
-  Recordset& offerta = righe_offerta.Recordset();
+  Recordset& offerta =
+      PuntaSorgente(finestra, "Data1",
+                    "SELECT * FROM offmo WHERE bnumer =  " + std::to_string(Numpro) +
+                        " and bannoc = " + std::to_string(AnnoPro) + " ",
+                    true)
+          .Recordset();
   offerta.LockEdits(false);
 
   const std::string pulizia = ModelloPulizia(PercorsoElettro);
@@ -250,8 +242,9 @@ void Trasmetto_Elettronici(Finestra& finestra, const std::string& PercorsoElettr
       return data::FieldLong(offerta, "offmo", "articoli");
     }();
     Recordset& articolo =
-        Punta(finestra, "listi01",
-              "SELECT * FROM listi01 WHERE  codart = " + std::to_string(codice_articolo) + " ")
+        PuntaSorgente(
+            finestra, "listi01",
+            "SELECT * FROM listi01 WHERE  codart = " + std::to_string(codice_articolo) + " ")
             .Recordset();
     if (!articolo.Eof()) {
       const platform::FileHandle handle = file.Apri(InPromozione(articolo));

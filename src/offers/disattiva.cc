@@ -20,18 +20,6 @@ using data::DataSource;
 using data::Recordset;
 using data::Value;
 
-DataSource& Punta(labels::Finestra& finestra, std::string_view sorgente, std::string sql,
-                  bool nascosta) {
-  DataSource& source = finestra.sorgenti.Sorgente(sorgente);
-  source.DatabaseName = finestra.contesto.PercorsoDati;
-  source.RecordSource = std::move(sql);
-  if (nascosta) {
-    source.Visible = false;
-  }
-  source.Refresh();
-  return source;
-}
-
 // A date field as a whole day number; nothing when it is Null.
 std::optional<std::int32_t> Giorno(const data::RowEditor& row, std::string_view field) {
   if (row.Field(field).IsNull()) {
@@ -81,8 +69,9 @@ void RipristinaArticolo(data::TableCursor& articolo, Recordset& listipro) {
 // Clears the promotion fields of every EAN row of the article.
 void RipristinaEan(labels::Finestra& finestra, std::int32_t codice_articolo) {
   Recordset& ean =
-      Punta(finestra, "Data2",
-            "SELECT * FROM codean WHERE codare = " + std::to_string(codice_articolo) + "  ", true)
+      labels::PuntaSorgente(
+          finestra, "Data2",
+          "SELECT * FROM codean WHERE codare = " + std::to_string(codice_articolo) + "  ", true)
           .Recordset();
   if (ean.Eof()) {
     return;
@@ -112,8 +101,9 @@ void RipristinaEan(labels::Finestra& finestra, std::int32_t codice_articolo) {
 std::int32_t CodiceArticolo(labels::Finestra& finestra, Recordset& riga, const std::string& ean,
                             std::int32_t Numpro, std::int32_t AnnoPro, int numero_riga) {
   Recordset& codean =
-      Punta(finestra, "Data2",
-            "SELECT * FROM codean WHERE eanare = '" + data::DoubleQuotes(ean) + "' ", true)
+      labels::PuntaSorgente(
+          finestra, "Data2",
+          "SELECT * FROM codean WHERE eanare = '" + data::DoubleQuotes(ean) + "' ", true)
           .Recordset();
   if (!codean.Eof()) {
     return data::FieldLong(codean, "codean", "codare");
@@ -134,7 +124,8 @@ void Disattiva(labels::Finestra& finestra, std::int32_t Numpro, std::int32_t Ann
   data::TableCursor listino(finestra.engine.OpenDatabase(finestra.contesto.PercorsoDati),
                             "listi01");
 
-  Recordset& listipro = Punta(finestra, "listipro", "SELECT * FROM listipro", false).Recordset();
+  Recordset& listipro =
+      labels::PuntaSorgente(finestra, "listipro", "SELECT * FROM listipro", false).Recordset();
   if (!listipro.Eof()) {
     listipro.MoveFirst();
     while (!listipro.Eof()) {
@@ -143,11 +134,12 @@ void Disattiva(labels::Finestra& finestra, std::int32_t Numpro, std::int32_t Ann
     }
   }
 
-  Recordset& righe = Punta(finestra, "data3",
-                           "SELECT * FROM offmo  WHERE bnumer= " + std::to_string(Numpro) +
-                               " and bannoc = " + std::to_string(AnnoPro) + " ",
-                           true)
-                         .Recordset();
+  Recordset& righe =
+      labels::PuntaSorgente(finestra, "data3",
+                            "SELECT * FROM offmo  WHERE bnumer= " + std::to_string(Numpro) +
+                                " and bannoc = " + std::to_string(AnnoPro) + " ",
+                            true)
+          .Recordset();
   int numero_riga = 0;
   if (!righe.Eof()) {
     righe.MoveFirst();
