@@ -17,6 +17,10 @@ namespace zav5::platform {
 // A moment of the local clock, to the second.
 using LocalTime = std::chrono::local_seconds;
 
+// A moment of a clock that only moves forward, for timers: a change of the date and time (by the
+// operator, by daylight saving) neither stops nor rushes them.
+using SteadyTime = std::chrono::steady_clock::time_point;
+
 // Handle of a text file opened through Env, like a file number of the classic file statements,
 // except that a number is never given out twice in a run (see file_numbers.h).
 using FileHandle = int;
@@ -75,6 +79,9 @@ class Env {
 
   // Clock: the local date and time now.
   virtual LocalTime Now() = 0;
+
+  // Clock: now on the steady clock that timers count on.
+  virtual SteadyTime SteadyNow() = 0;
 
   // Operator: a modal message box with an OK button; returns when the operator confirms.
   virtual void MessageBox(std::string_view text, std::string_view caption) = 0;

@@ -29,6 +29,7 @@ class EnvWrapper : public Env {
   char CurrentDrive() const override { return target_.CurrentDrive(); }
   void StartScript(std::string_view path) override { target_.StartScript(path); }
   LocalTime Now() override { return target_.Now(); }
+  SteadyTime SteadyNow() override { return target_.SteadyNow(); }
   void MessageBox(std::string_view text, std::string_view caption) override {
     target_.MessageBox(text, caption);
   }

@@ -32,8 +32,14 @@ class TestEnv : private PosixEnvHolder, public platform::EnvWrapper {
  public:
   TestEnv(platform::DriveMap drives, char current_drive);
 
-  platform::LocalTime Now() override { return now_; }
+  platform::LocalTime Now() override { return std::chrono::floor<std::chrono::seconds>(now_); }
   void SetNow(platform::LocalTime now) { now_ = now; }
+  // The steady clock stands still too; Advance moves both clocks.
+  platform::SteadyTime SteadyNow() override { return steady_; }
+  void Advance(std::chrono::milliseconds by) {
+    now_ += by;
+    steady_ += by;
+  }
   void MessageBox(std::string_view text, std::string_view caption) override {
     message_boxes.push_back(std::string(caption) + ": " + std::string(text));
   }
@@ -65,7 +71,8 @@ class TestEnv : private PosixEnvHolder, public platform::EnvWrapper {
   std::function<void(std::string_view)> after_write_line;
 
  private:
-  platform::LocalTime now_;
+  std::chrono::local_time<std::chrono::milliseconds> now_;  // to the millisecond for Advance
+  platform::SteadyTime steady_;
 };
 
 // 7 December 2026, 11:49:30.

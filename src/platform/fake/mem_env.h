@@ -43,7 +43,11 @@ class MemEnv : public Env {
   std::optional<std::string> FileBytes(std::string_view path) const;
 
   void SetNow(LocalTime now) { now_ = now; }
-  void Advance(std::chrono::seconds by) { now_ += by; }
+  // Moves both clocks forward.
+  void Advance(std::chrono::milliseconds by) {
+    now_ += by;
+    steady_ += by;
+  }
 
   // The text of each message box shown, in order, and their captions.
   const std::vector<std::string>& message_boxes() const { return message_boxes_; }
@@ -66,7 +70,9 @@ class MemEnv : public Env {
   char CurrentDrive() const override { return current_drive_; }
   // Records the start; nothing runs.
   void StartScript(std::string_view path) override;
-  LocalTime Now() override { return now_; }
+  LocalTime Now() override { return std::chrono::floor<std::chrono::seconds>(now_); }
+  // Starts at the clock's epoch and moves only with Advance.
+  SteadyTime SteadyNow() override { return steady_; }
   void MessageBox(std::string_view text, std::string_view caption) override;
   void Warn(std::string_view text) override;
 
@@ -88,7 +94,8 @@ class MemEnv : public Env {
   std::optional<FileHandle> OpenNumberOf(const std::string& key) const;
 
   char current_drive_;
-  LocalTime now_;
+  std::chrono::local_time<std::chrono::milliseconds> now_;  // kept to the millisecond for Advance
+  SteadyTime steady_;
   std::map<std::string, Entry> entries_;  // by the case-folded normalised path
   FileNumbers numbers_;
   std::map<FileHandle, std::string> files_;  // open file -> key of its entry

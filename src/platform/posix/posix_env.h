@@ -66,6 +66,7 @@ class PosixEnv : public Env {
   // named, to the launcher set with SetScriptLauncher. Throws FileError when none is set.
   void StartScript(std::string_view path) override;
   LocalTime Now() override;
+  SteadyTime SteadyNow() override { return std::chrono::steady_clock::now(); }
   // No window here: the message goes to the error stream as one line, "caption: text".
   void MessageBox(std::string_view text, std::string_view caption) override;
   void Warn(std::string_view text) override;
