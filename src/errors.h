@@ -34,4 +34,11 @@ class FileError : public Errore {
   using Errore::Errore;
 };
 
+// An index outside the bounds of its table: a till number with no entry among the till
+// databases, say.
+class RangeError : public Errore {
+ public:
+  using Errore::Errore;
+};
+
 }  // namespace zav5

@@ -27,6 +27,10 @@ class DataSource {
   // The current recordset. Throws DatabaseError when the data source was never refreshed.
   data::Recordset& Recordset();
 
+  // Lets go of the recordset, and with it of the database once nothing else holds it; the next
+  // use refreshes first.
+  void Close() { recordset_.reset(); }
+
   const std::string& Name() const { return name_; }
   const std::string& Caption() const { return caption_; }
 

@@ -95,7 +95,7 @@ std::shared_ptr<Database> DbEngine::OpenDatabase(std::string_view path) {
     if (odbc) {
       connection = std::make_unique<OdbcConnection>(StringaConnessione(opzioni_, native));
     } else {
-      connection = std::make_unique<SqliteConnection>(native);
+      connection = std::make_unique<SqliteConnection>(native, opzioni_.attesa_blocchi);
     }
   } catch (const DatabaseError& error) {
     if (signature == FileSignature::kJet && opzioni_.connessione_odbc.empty()) {
@@ -104,6 +104,9 @@ std::shared_ptr<Database> DbEngine::OpenDatabase(std::string_view path) {
                       opzioni_.driver_access, error.what()));
     }
     throw DatabaseError(fmt::format("aprendo il database {}: {}", path, error.what()));
+  }
+  if (opzioni_.avvolgi) {
+    connection = opzioni_.avvolgi(std::move(connection));
   }
   auto database = std::make_shared<Database>(std::string(path), std::move(connection));
   open_.emplace(native, database);

@@ -1,6 +1,8 @@
 // Databases and the one connection per file that every data source and cursor shares.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -41,6 +43,12 @@ struct OpzioniMotore {
   // When not empty, every database is opened through ODBC with this connection string, in which
   // "{path}" stands for the file's path on this machine.
   std::string connessione_odbc;
+  // How long a SQLite database waits for a lock that another program holds before the read or
+  // write gives up with an error. (Through ODBC the driver's own setting counts.)
+  std::chrono::milliseconds attesa_blocchi{5000};
+  // When set, every connection opened passes through it: it may wrap the connection in one of its
+  // own (tests put faults in the way; a site could trace the statements).
+  std::function<std::unique_ptr<Connection>(std::unique_ptr<Connection>)> avvolgi;
 };
 
 // The ODBC connection string for the database file at `native_path`: `opzioni.connessione_odbc`

@@ -11,6 +11,12 @@ void SorgentiDati::Aggiungi(std::string_view name, std::string_view caption) {
   }
 }
 
+void SorgentiDati::CloseAll() {
+  for (auto& [name, source] : sorgenti_) {
+    source->Close();
+  }
+}
+
 DataSource& SorgentiDati::Sorgente(std::string_view name) {
   const auto found = sorgenti_.find(name);
   if (found == sorgenti_.end()) {

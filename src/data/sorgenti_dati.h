@@ -25,6 +25,9 @@ class SorgentiDati {
 
   std::size_t size() const { return sorgenti_.size(); }
 
+  // Closes every data source (DataSource::Close).
+  void CloseAll();
+
  private:
   DbEngine& engine_;
   std::map<std::string, std::unique_ptr<DataSource>, std::less<>> sorgenti_;
