@@ -12,9 +12,9 @@ namespace zav5::testing {
 
 namespace {
 
-// The program's data sources that the offer and label operations use.
-constexpr std::string_view kSorgenti[] = {"listipro", "data3",   "Data2",  "elettro",
-                                          "Data1",    "listi01", "unita2", "offtab"};
+// The program's data sources that the cycle's scan and the offer and label operations use.
+constexpr std::string_view kSorgenti[] = {"var2",  "listipro", "data3",  "Data2", "elettro",
+                                          "Data1", "listi01",  "unita2", "offtab"};
 
 sqlite3* Open(const std::filesystem::path& path) {
   sqlite3* db = nullptr;
@@ -28,9 +28,15 @@ sqlite3* Open(const std::filesystem::path& path) {
 
 }  // namespace
 
-NegozioProva::NegozioProva(std::string_view rows)
+NegozioProva::NegozioProva(std::string_view rows) : NegozioProva(rows, {}) {}
+
+NegozioProva::NegozioProva(std::string_view rows, data::OpzioniMotore motore)
     : env_(platform::DriveMap{{'C', dir_.path() / "c"}, {'Z', dir_.path() / "z"}}, 'C'),
-      engine_(env_, MotoreDiProva()),
+      engine_(env_,
+              [&motore] {
+                motore.connessione_odbc = MotoreDiProva().connessione_odbc;
+                return std::move(motore);
+              }()),
       sorgenti_(engine_),
       finestra_{env_, engine_, sorgenti_, contesto_, ftp_, vexular_} {
   for (const char* folder : {"c/sulvo/bkp", "c/sulvo/neg01", "c/sulvo/esl", "z"}) {

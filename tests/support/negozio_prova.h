@@ -24,9 +24,13 @@ class NegozioProva {
   // Creates the store database with `rows` (SQL INSERTs) and the folders c/sulvo/bkp,
   // c/sulvo/neg01, c/sulvo/esl and z.
   explicit NegozioProva(std::string_view rows = {});
+  // The same, with the database engine's options `motore` (the test engine's ODBC setting is kept).
+  NegozioProva(std::string_view rows, data::OpzioniMotore motore);
 
   TestEnv& env() { return env_; }
   labels::Finestra& finestra() { return finestra_; }
+  startup::ContestoNegozio& contesto() { return contesto_; }
+  data::SorgentiDati& sorgenti() { return sorgenti_; }
   data::DbEngine& engine() { return engine_; }
   std::string& FtpElettro() { return ftp_; }
   std::string& VexularElettro() { return vexular_; }
