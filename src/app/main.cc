@@ -1,7 +1,5 @@
 // zav5: the store's unattended job that takes expired promotional offers off the shelves.
 
-#include <signal.h>
-
 #include <chrono>
 #include <iostream>
 
@@ -10,7 +8,9 @@
 #include "errors.h"
 #include "platform/batch/batch_runner.h"
 #include "platform/posix/posix_env.h"
+#include "platform/posix/posix_stop_signal.h"
 #include "window/form1.h"
+#include "window/headless.h"
 
 namespace {
 
@@ -39,12 +39,6 @@ int CreaDemo(const Opzioni& opzioni, const char* argv0) {
   return 0;
 }
 
-// Blocks until the operator asks the program to stop (Ctrl+C) or the system does (SIGTERM).
-void AttendiUscita(const sigset_t& segnali) {
-  int segnale = 0;
-  sigwait(&segnali, &segnale);
-}
-
 zav5::platform::DriveMap Unita(const Opzioni& opzioni) {
   zav5::platform::DriveMap unita;
   for (const auto& [lettera, cartella] : opzioni.unita) {
@@ -61,12 +55,8 @@ int EseguiScript(const Opzioni& opzioni) {
 }
 
 int Esegui(const Opzioni& opzioni, const char* argv0) {
-  // The stop signals are taken synchronously, so that the window unloads on the main thread.
-  sigset_t segnali;
-  sigemptyset(&segnali);
-  sigaddset(&segnali, SIGINT);
-  sigaddset(&segnali, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &segnali, nullptr);
+  // Before anything else: Ctrl+C and SIGTERM are the exit button from here on.
+  zav5::platform::PosixStopSignal stop;
 
   zav5::platform::PosixEnv env(Unita(opzioni), opzioni.unita_corrente);
   env.SetScriptLauncher(zav5::app::ComandoScript(ThisProgram(argv0), opzioni));
@@ -74,12 +64,10 @@ int Esegui(const Opzioni& opzioni, const char* argv0) {
   if (opzioni.oggi) {
     form.FissaOggi(*opzioni.oggi);
   }
-  form.Form_Load();
-  std::cout << "nrposw: " << form.nrposw() << std::endl;
-  if (!opzioni.una_volta) {
-    AttendiUscita(segnali);
+  if (opzioni.una_volta) {
+    return zav5::window::EseguiUnCiclo(form, std::cout);
   }
-  form.Form_Unload();
+  zav5::window::EseguiSenzaFinestra(form, stop, std::cout);
   return 0;
 }
 

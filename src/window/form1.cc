@@ -1,35 +1,23 @@
 #include "window/form1.h"
 
-#include <array>
 #include <utility>
 
+#include "cycle/timer2_timer.h"
 #include "labels/invio_frontalini.h"
 #include "labels/trasmetto_elettronici.h"
 #include "offers/disattiva.h"
 
 namespace zav5::window {
 
-namespace {
-
-// The window's data sources with the captions they carry on their bars.
-constexpr std::array<std::pair<std::string_view, std::string_view>, 20> kSorgenti = {{
-    {"var", "Data3"},      {"var2", "Data3"},    {"Semafori", "Data2"}, {"Data2", "Data3"},
-    {"listipro", "Data3"}, {"data3", "Data3"},   {"elettro", "Data4"},  {"Data1", "Data1"},
-    {"listi01", "Data2"},  {"unita2", "Data3"},  {"offtab", "Data3"},   {"codean2", "Data3"},
-    {"codean", "Data3"},   {"variab2", "Data3"}, {"ivadb", "Data3"},    {"variab", "Data3"},
-    {"numeri", "Data3"},   {"carteTX", "Data3"}, {"caselle", "Data4"},  {"articoli", "Data2"},
-}};
-
-}  // namespace
-
 Form1::Form1(platform::Env& env, data::OpzioniMotore motore)
     : env_(env),
       engine_(env, std::move(motore)),
       log_(env),
       sorgenti_(engine_),
-      drive_(env.CurrentDrive()) {
-  for (const auto& [name, caption] : kSorgenti) {
-    sorgenti_.Aggiungi(name, caption);
+      drive_(env.CurrentDrive()),
+      timer2_(env, std::chrono::milliseconds{5000}, true) {
+  for (const Controllo* dati : Progetto().SorgentiDati()) {
+    sorgenti_.Aggiungi(dati->nome, dati->didascalia);
   }
 }
 
@@ -45,16 +33,56 @@ void Form1::Form_Unload() {
   env_.CloseAll();
 }
 
-std::int32_t Form1::OggiScansione() {
-  if (oggi_fisso_) {
-    return data::DayNumber(*oggi_fisso_);
+void Form1::Command1_Click() {
+  Form_Unload();
+  scaricata_ = true;
+}
+
+void Form1::Timer2_Timer() {
+  labels::Finestra finestra = Finestra();
+  cycle::Ciclo ciclo = Ciclo(finestra);
+  if (const std::optional<cycle::EsitoCiclo> esito = cycle::Timer2_Timer(ciclo)) {
+    ultimo_ciclo_ = esito;
   }
-  return data::DayNumber(
-      std::chrono::year_month_day{std::chrono::floor<std::chrono::days>(env_.Now())});
+}
+
+cycle::EsitoCiclo Form1::EseguiCiclo() {
+  labels::Finestra finestra = Finestra();
+  cycle::Ciclo ciclo = Ciclo(finestra);
+  ultimo_ciclo_ = cycle::EseguiCiclo(ciclo);
+  return *ultimo_ciclo_;
+}
+
+std::int32_t Form1::OggiScansione() {
+  labels::Finestra finestra = Finestra();
+  cycle::Ciclo ciclo = Ciclo(finestra);
+  return cycle::GiornoScansione(ciclo);
+}
+
+std::int16_t Form1::LeggiSemaforo(std::int16_t NumeroCassa) {
+  window::Casse casse = DatiCasse();
+  return window::LeggiSemaforo(casse, NumeroCassa);
+}
+
+std::int16_t Form1::AzzeraSemaforo(std::int16_t NumeroCassa) {
+  window::Casse casse = DatiCasse();
+  return window::AzzeraSemaforo(casse, NumeroCassa);
+}
+
+std::int16_t Form1::ControllaSemaforo(std::int16_t NumeroCassa) {
+  return window::ControllaSemaforo(NumeroCassa);
+}
+
+window::Casse Form1::DatiCasse() {
+  return {env_, contesto_.PercorsiCasse, Sorgente("Semafori")};
 }
 
 labels::Finestra Form1::Finestra() {
   return {env_, engine_, sorgenti_, contesto_, FtpElettro, VexularElettro};
+}
+
+cycle::Ciclo Form1::Ciclo(labels::Finestra& finestra) {
+  return {finestra, contesto_, log_, timer2_, turno_, oggi_fisso_};
 }
 
 void Form1::Disattiva(std::int32_t Numpro, std::int32_t AnnoPro, std::int32_t DataX,

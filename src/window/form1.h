@@ -10,6 +10,9 @@
 #include <string>
 #include <string_view>
 
+#include "cycle/elabora_offerte_scadute.h"
+#include "cycle/timer.h"
+#include "cycle/turno_offerte.h"
 #include "data/data_source.h"
 #include "data/database.h"
 #include "data/sorgenti_dati.h"
@@ -18,6 +21,8 @@
 #include "startup/avvio.h"
 #include "startup/contesto_negozio.h"
 #include "startup/run_log.h"
+#include "window/controlli.h"
+#include "window/semafori.h"
 
 namespace zav5::window {
 
@@ -30,6 +35,20 @@ class Form1 {
   void Form_Load();
   // Unload handler: closes every file the program holds open. Unloading always goes ahead.
   void Form_Unload();
+
+  // The timer that drives the processing cycle: 5000 ms, running from the window's creation.
+  cycle::Timer& Timer2() { return timer2_; }
+  // Handler of each tick of Timer2: every second tick runs a processing cycle.
+  void Timer2_Timer();
+  // One processing cycle at once, whatever the tick count (a single run from the command line).
+  cycle::EsitoCiclo EseguiCiclo();
+  // How the last processing cycle ended; empty before the first.
+  std::optional<cycle::EsitoCiclo> UltimoCiclo() const { return ultimo_ciclo_; }
+
+  // Click of the exit button "Uscita": unloads the window.
+  void Command1_Click();
+  // True once the window has unloaded; the front end then ends the program.
+  bool Scaricata() const { return scaricata_; }
 
   // The data source named `name` (var, var2, Data1, listi01, ...). Throws std::out_of_range for
   // a name the window does not carry.
@@ -44,6 +63,16 @@ class Form1 {
   // FtpElettro.
   void Trasmetto_Elettronici(const std::string& PercorsoElettro, std::int32_t Numpro,
                              std::int32_t AnnoPro);
+
+  // Till semaphores: whether till `NumeroCassa` is busy (1) or free (0), clearing its free flag,
+  // and the check that touches nothing. The till's database is PercorsiCasse(NumeroCassa).
+  std::int16_t LeggiSemaforo(std::int16_t NumeroCassa);
+  std::int16_t AzzeraSemaforo(std::int16_t NumeroCassa);
+  std::int16_t ControllaSemaforo(std::int16_t NumeroCassa);
+
+  // The window as designed: frame, controls, menu. Front ends draw it from this, with the state
+  // below (the text of nrposw, which data sources are hidden).
+  static const ModelloFinestra& Progetto() { return ProgettoForm1(); }
 
   // Settings of the label system being served.
   std::string FtpElettro = "0";
@@ -69,6 +98,9 @@ class Form1 {
 
  private:
   labels::Finestra Finestra();
+  window::Casse DatiCasse();
+  // The cycle's view of the window. REQUIRES: `finestra` outlives the result
+  cycle::Ciclo Ciclo(labels::Finestra& finestra);
 
   platform::Env& env_;
   data::DbEngine engine_;
@@ -79,6 +111,10 @@ class Form1 {
   char drive_;
   std::optional<startup::EsitoAvvio> esito_;
   std::optional<std::chrono::year_month_day> oggi_fisso_;
+  cycle::Timer timer2_;
+  cycle::TurnoOfferte turno_;
+  std::optional<cycle::EsitoCiclo> ultimo_ciclo_;
+  bool scaricata_ = false;
 };
 
 }  // namespace zav5::window

@@ -1,0 +1,21 @@
+// The front end without a window (the Linux default): the window's events come from the clock
+// and from the stop signals, and what the window would show goes to standard output.
+#pragma once
+
+#include <ostream>
+
+#include "platform/stop_signal.h"
+#include "window/form1.h"
+
+namespace zav5::window {
+
+// Runs the window until a stop is asked for: loads it (start-up), prints the number of tills
+// shown in `nrposw` once, delivers every tick of Timer2 on time, and on a stop clicks the exit
+// button, which unloads it. A stop waits for a cycle under way to end.
+void EseguiSenzaFinestra(Form1& form, platform::StopSignal& stop, std::ostream& out);
+
+// Loads the window, prints `nrposw`, runs one processing cycle at once and unloads. Returns 0
+// when the cycle met no error, 1 when it did (a missing store database included).
+int EseguiUnCiclo(Form1& form, std::ostream& out);
+
+}  // namespace zav5::window

@@ -1,0 +1,279 @@
+// The till semaphores on real till databases: what each flag reads as, which flags get cleared,
+// and how the two functions treat a till that cannot be read.
+
+#include "window/semafori.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/data_source.h"
+#include "data/database.h"
+#include "errors.h"
+#include "schema_texts.h"
+#include "support/motore_di_prova.h"
+#include "support/temp_dir.h"
+#include "support/test_store.h"
+
+namespace zav5::window {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
+
+constexpr const char* kCassa3 = "C:\\sulvo\\cassa03\\semafori.mdb";
+
+// Every row saved into Semafori after the till database is made is recorded in `scritture`, so
+// that a test sees a save even when it leaves the value as it was.
+constexpr const char* kRegistroScritture =
+    "CREATE TABLE scritture (azione TEXT, valore);"
+    "CREATE TRIGGER registra_modifica AFTER UPDATE ON Semafori "
+    "BEGIN INSERT INTO scritture VALUES ('modifica', NEW.Flag1); END;"
+    "CREATE TRIGGER registra_aggiunta AFTER INSERT ON Semafori "
+    "BEGIN INSERT INTO scritture VALUES ('aggiunta', NEW.Flag1); END;"
+    "CREATE TRIGGER registra_cancellazione AFTER DELETE ON Semafori "
+    "BEGIN INSERT INTO scritture VALUES ('cancellazione', OLD.Flag1); END;";
+
+// "INSERT INTO Semafori VALUES (f);" for each flag, in order.
+std::string Righe(const std::vector<std::string>& flags) {
+  std::string sql;
+  for (const std::string& flag : flags) {
+    sql += "INSERT INTO Semafori VALUES (" + flag + ");";
+  }
+  return sql;
+}
+
+class SemaforiTest : public ::testing::Test {
+ protected:
+  SemaforiTest() { percorsi_[3] = kCassa3; }
+
+  // The file of a till database under drive C:, from its path under C:\.
+  std::filesystem::path File(std::string_view percorso) const {
+    std::string relativo(percorso.substr(3));
+    for (char& c : relativo) {
+      if (c == '\\') {
+        c = '/';
+      }
+    }
+    return store_.DriveC() / relativo;
+  }
+
+  // Makes the till database at `percorso` from the project's DDL with `rows`, and records every
+  // later write to Semafori.
+  void CreaCassa(std::string_view percorso, const std::string& rows) {
+    testing::CreateSqliteFile(File(percorso), schema::k_cassa, rows + kRegistroScritture);
+  }
+
+  // The rows of `sql` on the database at `percorso`, read through a connection of the test's own:
+  // the first column of each row as SQLite gives it as text.
+  std::vector<std::string> Leggi(std::string_view percorso, const std::string& sql) const {
+    sqlite3* db = nullptr;
+    const std::string file = File(percorso).string();
+    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+      sqlite3_close(db);
+      throw std::runtime_error("cannot open " + file);
+    }
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
+      const std::string message = sqlite3_errmsg(db);
+      sqlite3_close(db);
+      throw std::runtime_error(sql + ": " + message);
+    }
+    std::vector<std::string> rows;
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+      const unsigned char* text = sqlite3_column_text(statement, 0);
+      rows.emplace_back(text == nullptr ? "<null>" : reinterpret_cast<const char*>(text));
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return rows;
+  }
+
+  // Each flag of a till as "type:value", in table order.
+  std::vector<std::string> Flags(std::string_view percorso = kCassa3) const {
+    return Leggi(percorso,
+                 "SELECT typeof(Flag1) || ':' || quote(Flag1) FROM Semafori ORDER BY rowid");
+  }
+  // The writes to a till's Semafori since it was made, as "action:value".
+  std::vector<std::string> Scritture(std::string_view percorso = kCassa3) const {
+    return Leggi(percorso, "SELECT azione || ':' || quote(valore) FROM scritture ORDER BY rowid");
+  }
+
+  testing::TestStore store_;
+  data::DbEngine engine_{store_.env(), testing::MotoreDiProva()};
+  data::DataSource semafori_{engine_, "Semafori", "Data2"};
+  std::array<std::string, 11> percorsi_;
+  Casse casse_{store_.env(), percorsi_, semafori_};
+};
+
+// The flags of a till's rows: what LeggiSemaforo says, and what AzzeraSemaforo leaves. Only the
+// first row counts, and only the first row is ever changed.
+struct CasoFlag {
+  std::vector<std::string> flags;
+  std::int16_t letto;                // LeggiSemaforo's result
+  std::vector<std::string> dopo;     // the table after AzzeraSemaforo
+  std::vector<std::string> scritti;  // the saves AzzeraSemaforo made
+};
+
+class FlagTest : public SemaforiTest, public ::testing::WithParamInterface<CasoFlag> {};
+
+TEST_P(FlagTest, ReadThenClear) {
+  const CasoFlag& caso = GetParam();
+  CreaCassa(kCassa3, Righe(caso.flags));
+  const std::vector<std::string> prima = Flags();
+
+  EXPECT_EQ(LeggiSemaforo(casse_, 3), caso.letto);
+  EXPECT_EQ(Flags(), prima);
+  EXPECT_THAT(Scritture(), ElementsAre()) << "reading never saves";
+
+  EXPECT_EQ(AzzeraSemaforo(casse_, 3), 0);
+  EXPECT_THAT(Flags(), ElementsAreArray(caso.dopo));
+  EXPECT_THAT(Scritture(), ElementsAreArray(caso.scritti));
+  EXPECT_THAT(store_.env().message_boxes, ElementsAre());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Semafori, FlagTest,
+    ::testing::Values(
+        // Free: cleared, and 0 is saved again even though it is 0 already.
+        CasoFlag{{"0"}, 0, {"integer:0"}, {"modifica:0"}},
+        CasoFlag{{"2"}, 0, {"integer:0"}, {"modifica:0"}},
+        // Busy: the integer 1, and the flag stays as it is.
+        CasoFlag{{"1"}, 1, {"integer:1"}, {}}, CasoFlag{{"3"}, 1, {"integer:3"}, {}},
+        CasoFlag{{"-1"}, 1, {"integer:-1"}, {}}, CasoFlag{{"32767"}, 1, {"integer:32767"}, {}},
+        CasoFlag{{"-32768"}, 1, {"integer:-32768"}, {}},
+        // Several rows.
+        CasoFlag{{"2", "5", "2"}, 0, {"integer:0", "integer:5", "integer:2"}, {"modifica:0"}},
+        CasoFlag{{"1", "0"}, 1, {"integer:1", "integer:0"}, {}},
+        CasoFlag{{"0", "1"}, 0, {"integer:0", "integer:1"}, {"modifica:0"}},
+        CasoFlag{{"3", "2", "2"}, 1, {"integer:3", "integer:2", "integer:2"}, {}}));
+
+TEST_F(SemaforiTest, EmptyTableTellsTheOperatorAndWritesNothing) {
+  CreaCassa(kCassa3, "");
+
+  EXPECT_EQ(LeggiSemaforo(casse_, 3), 0);
+  EXPECT_EQ(AzzeraSemaforo(casse_, 3), 0);
+
+  EXPECT_THAT(store_.env().message_boxes, ElementsAre("ZAV5: Semaforo cassa 3 non inizializzato!",
+                                                      "ZAV5: Semaforo cassa 3 non inizializzato!"));
+  EXPECT_THAT(Flags(), ElementsAre());
+  EXPECT_THAT(Scritture(), ElementsAre());
+}
+
+// Tills 0 and 10 are the first and the last with an entry.
+TEST_F(SemaforiTest, TillsZeroAndTenAreReached) {
+  constexpr const char* kCassa0 = "C:\\sulvo\\cassa00\\semafori.mdb";
+  constexpr const char* kCassa10 = "C:\\sulvo\\cassa10\\semafori.mdb";
+  CreaCassa(kCassa0, Righe({"7"}));
+  CreaCassa(kCassa10, "");
+  percorsi_[0] = kCassa0;
+  percorsi_[10] = kCassa10;
+
+  EXPECT_EQ(LeggiSemaforo(casse_, 0), 1);
+  EXPECT_EQ(LeggiSemaforo(casse_, 10), 0);
+  EXPECT_EQ(AzzeraSemaforo(casse_, 10), 0);
+  EXPECT_THAT(store_.env().message_boxes,
+              ElementsAre("ZAV5: Semaforo cassa 10 non inizializzato!",
+                          "ZAV5: Semaforo cassa 10 non inizializzato!"));
+}
+
+TEST_F(SemaforiTest, TillNumberWithoutAnEntry) {
+  CreaCassa(kCassa3, Righe({"2"}));
+  for (const std::int16_t cassa :
+       {std::int16_t{11}, std::int16_t{-1}, std::int16_t{32767}, std::int16_t{-32768}}) {
+    SCOPED_TRACE(cassa);
+    try {
+      LeggiSemaforo(casse_, cassa);
+      ADD_FAILURE() << "LeggiSemaforo did not throw";
+    } catch (const RangeError& error) {
+      EXPECT_THAT(error.what(), HasSubstr("cassa " + std::to_string(cassa) + " "));
+    }
+    EXPECT_EQ(AzzeraSemaforo(casse_, cassa), 0);
+  }
+  EXPECT_THAT(store_.env().message_boxes, ElementsAre());
+  EXPECT_THAT(Scritture(), ElementsAre());
+}
+
+// A till whose flag cannot be reached: LeggiSemaforo passes the engine's error on, AzzeraSemaforo
+// says nothing and returns 0.
+struct CasoIrraggiungibile {
+  std::string nome;
+  std::string percorso;  // entry 3 of the till paths
+  std::string ddl;       // the file made at that path; none when empty
+};
+
+class IrraggiungibileTest : public SemaforiTest,
+                            public ::testing::WithParamInterface<CasoIrraggiungibile> {};
+
+TEST_P(IrraggiungibileTest, ReadFailsClearIsSilent) {
+  const CasoIrraggiungibile& caso = GetParam();
+  percorsi_[3] = caso.percorso;
+  if (!caso.ddl.empty()) {
+    testing::CreateSqliteFile(File(caso.percorso), caso.ddl);
+  }
+
+  EXPECT_THROW(LeggiSemaforo(casse_, 3), DatabaseError);
+  EXPECT_EQ(AzzeraSemaforo(casse_, 3), 0);
+  EXPECT_THAT(store_.env().message_boxes, ElementsAre());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Semafori, IrraggiungibileTest,
+    ::testing::Values(CasoIrraggiungibile{"EmptyEntry", "", ""},
+                      CasoIrraggiungibile{"MissingFile", "C:\\sulvo\\cassa03\\assente.mdb", ""},
+                      CasoIrraggiungibile{"NoTable", kCassa3, "CREATE TABLE altro (Flag1 SHORT);"},
+                      CasoIrraggiungibile{
+                          "NoField", kCassa3,
+                          "CREATE TABLE Semafori (Flag2 SHORT); INSERT INTO Semafori "
+                          "VALUES (2);"}),
+    [](const ::testing::TestParamInfo<CasoIrraggiungibile>& info) { return info.param.nome; });
+
+// A flag that is not a number: an error for LeggiSemaforo, left alone by AzzeraSemaforo.
+TEST_F(SemaforiTest, FlagThatIsNotANumber) {
+  percorsi_[4] = "C:\\sulvo\\cassa04\\semafori.mdb";
+  CreaCassa(percorsi_[3], Righe({"NULL"}));
+  CreaCassa(percorsi_[4], Righe({"'abc'"}));
+  for (const std::int16_t cassa : {std::int16_t{3}, std::int16_t{4}}) {
+    SCOPED_TRACE(cassa);
+    const std::string& percorso = percorsi_[static_cast<std::size_t>(cassa)];
+    const std::vector<std::string> prima = Flags(percorso);
+
+    EXPECT_THROW(LeggiSemaforo(casse_, cassa), ConversionError);
+    EXPECT_EQ(AzzeraSemaforo(casse_, cassa), 0);
+    EXPECT_EQ(Flags(percorso), prima);
+    EXPECT_THAT(Scritture(percorso), ElementsAre());
+  }
+  EXPECT_THAT(store_.env().message_boxes, ElementsAre());
+}
+
+// Each function binds the data source with its own query text and hides it; the till database
+// stays open there for the window.
+TEST_F(SemaforiTest, DataSourceIsBoundHiddenWithEachQuery) {
+  CreaCassa(kCassa3, Righe({"1"}));
+
+  semafori_.Visible = true;
+  LeggiSemaforo(casse_, 3);
+  EXPECT_EQ(semafori_.DatabaseName, kCassa3);
+  EXPECT_EQ(semafori_.RecordSource, "SELECT * FROM Semafori ");
+  EXPECT_FALSE(semafori_.Visible);
+
+  semafori_.Visible = true;
+  semafori_.RecordSource.clear();
+  AzzeraSemaforo(casse_, 3);
+  EXPECT_EQ(semafori_.DatabaseName, kCassa3);
+  EXPECT_EQ(semafori_.RecordSource, "SELECT * FROM Semafori");
+  EXPECT_FALSE(semafori_.Visible);
+  EXPECT_EQ(semafori_.Recordset().Field("Flag1").ToInteger(), 1);
+}
+
+}  // namespace
+}  // namespace zav5::window
