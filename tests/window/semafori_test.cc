@@ -124,6 +124,14 @@ struct CasoFlag {
   std::vector<std::string> scritti;  // the saves AzzeraSemaforo made
 };
 
+// For the test's name in listings: the flags of the rows.
+void PrintTo(const CasoFlag& caso, std::ostream* out) {
+  *out << "flags";
+  for (const std::string& flag : caso.flags) {
+    *out << ' ' << flag;
+  }
+}
+
 class FlagTest : public SemaforiTest, public ::testing::WithParamInterface<CasoFlag> {};
 
 TEST_P(FlagTest, ReadThenClear) {
@@ -210,6 +218,10 @@ struct CasoIrraggiungibile {
   std::string percorso;  // entry 3 of the till paths
   std::string ddl;       // the file made at that path; none when empty
 };
+
+void PrintTo(const CasoIrraggiungibile& caso, std::ostream* out) {
+  *out << caso.nome;
+}
 
 class IrraggiungibileTest : public SemaforiTest,
                             public ::testing::WithParamInterface<CasoIrraggiungibile> {};
