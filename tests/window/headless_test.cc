@@ -87,6 +87,24 @@ TEST(HeadlessTest, RunsACycleEverySecondTickUntilTheStopAndThenUnloads) {
   EXPECT_EQ(stop.attese, 8);
 }
 
+TEST(HeadlessTest, KeepsItsRhythmOverHundredsOfTicks) {
+  testing::TestStore store;
+  store.CreateCompanyDatabase(kSocieta);
+  store.CreateStoreDatabase("sulvo/neg01/dati.mdb", kNegozio);
+  Form1 form(store.env(), testing::MotoreDiProva());
+  FermaDopo stop(store.env(), seconds{1000});
+  std::ostringstream out;
+
+  EseguiSenzaFinestra(form, stop, out);
+
+  // 200 ticks: a cycle every 10 s from the tenth second, the last at 990 s.
+  const std::vector<std::string> ore = OreDeiCicli(store);
+  ASSERT_EQ(ore.size(), 99u);
+  EXPECT_EQ(ore.front(), "11:49:40");
+  EXPECT_EQ(ore.back(), "12:06:00");
+  EXPECT_EQ(stop.attese, 200);
+}
+
 TEST(HeadlessTest, AfterAnIncompleteStartUpTheFirstCycleComesOnTheThirdTick) {
   testing::TestStore store;  // no company database: start-up ends at its message box
   Form1 form(store.env(), testing::MotoreDiProva());
@@ -104,8 +122,8 @@ TEST(HeadlessTest, AfterAnIncompleteStartUpTheFirstCycleComesOnTheThirdTick) {
       errori.push_back(line);
     }
   }
-  EXPECT_THAT(errori, ElementsAre("ERRORE :NOME DB NON ESISTE....",
-                                  "ERRORE :NOME DB NON ESISTE...."));
+  EXPECT_THAT(errori,
+              ElementsAre("ERRORE :NOME DB NON ESISTE....", "ERRORE :NOME DB NON ESISTE...."));
   EXPECT_EQ(form.UltimoCiclo(), cycle::EsitoCiclo::kDatabaseMancante);
   EXPECT_TRUE(form.Scaricata());
 }
