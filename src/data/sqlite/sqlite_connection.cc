@@ -429,6 +429,14 @@ SqliteConnection::~SqliteConnection() {
 }
 
 void SqliteConnection::Fail(std::string_view doing) const {
+  const int code = sqlite3_errcode(db_) & 0xff;
+  if (code == SQLITE_BUSY || code == SQLITE_LOCKED) {
+    // The case the operator can act on: another program of the suite holds the file.
+    throw DatabaseError(fmt::format(
+        "errore del database {} {}: un altro programma lo tiene bloccato oltre il tempo di "
+        "attesa ({})",
+        path_, doing, sqlite3_errmsg(db_)));
+  }
   throw DatabaseError(
       fmt::format("errore del database {} {}: {}", path_, doing, sqlite3_errmsg(db_)));
 }

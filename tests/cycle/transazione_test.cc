@@ -1,0 +1,346 @@
+// The deactivation of an offer is one transaction: broken at any of its writes, at its commit or
+// by another program's lock, it leaves the store database as it found it, says so in the run log
+// once, and the next cycle does the whole work.
+
+#include <fmt/core.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cycle/ciclo_prova.h"
+#include "cycle/connessione_guasta.h"
+#include "cycle/elabora_offerte_scadute.h"
+#include "cycle/timer2_timer.h"
+#include "data/value.h"
+#include "support/motore_di_prova.h"
+
+namespace zav5::cycle {
+namespace {
+
+using namespace std::chrono;
+using Righe = std::vector<std::string>;
+
+// The example moment's day, 7 December 2026.
+const std::int32_t kOggi = data::DayNumber(2026y / December / 7);
+
+constexpr std::string_view kErroreOfferta =
+    "ERRORE : offerta 1/2026 non disattivata, modifiche annullate: ";
+
+// Expired offer 1 touches every kind of row the deactivation writes: articles restored (10, 11,
+// 13, 14) and one left alone (12), an article with two EAN rows (11), a row whose EAN codean does
+// not have (13, found by its article code), an article without a supplier code, which the label
+// writer stores (14), and listipro rows of an earlier deactivation to be cleared. Offer 2 is
+// running and must not be touched.
+std::string NegozioConUnOffertaScaduta() {
+  // One transaction: the store is made afresh for every case.
+  return "BEGIN;" + Offerta(1, kOggi - 30, kOggi - 1) +
+         ArticoloInOfferta(10, 1, kOggi - 30, kOggi - 1) +
+         ArticoloInOfferta(11, 1, kOggi - 40, kOggi) +
+         "INSERT INTO codean VALUES ('8000000000911', 11, 5, 0.2, 0.1, 0, 0, 0, 3, 0,"
+         " 'SECONDO EAN', 1.3, 1);" +
+         ArticoloInOfferta(12, 1, kOggi - 20, kOggi - 1) +
+         ArticoloInOfferta(13, 1, kOggi - 30, kOggi - 1) + "DELETE FROM codean WHERE codare = 13;" +
+         ArticoloInOfferta(14, 1, kOggi - 30, kOggi - 1) +
+         "UPDATE listi01 SET codafo = NULL WHERE codart = 14;" + Offerta(2, kOggi - 5, kOggi + 5) +
+         ArticoloInOfferta(20, 2, kOggi - 5, kOggi + 5) +
+         "INSERT INTO listipro (numpro) VALUES (7), (8);" + std::string(kSistemaEtichette) +
+         "COMMIT;";
+}
+
+// Everything the store database holds, read through the test's own connection: each table's name
+// and row count, then its rows, sorted, so that two databases compare by content alone.
+Righe Contenuto(const testing::NegozioProva& negozio) {
+  Righe contenuto;
+  for (const std::string& tabella :
+       negozio.Righe("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name")) {
+    Righe righe = negozio.Righe("SELECT * FROM \"" + tabella + "\"");
+    std::sort(righe.begin(), righe.end());
+    contenuto.push_back(fmt::format("{} ({} righe)", tabella, righe.size()));
+    for (const std::string& riga : righe) {
+      contenuto.push_back(tabella + ": " + riga);
+    }
+  }
+  return contenuto;
+}
+
+// The lines of the run log that report an error.
+Righe Errori(const CicloProva& negozio) {
+  Righe errori;
+  for (const std::string& riga : negozio.RigheLog()) {
+    if (riga.rfind("ERRORE", 0) == 0) {
+      errori.push_back(riga);
+    }
+  }
+  return errori;
+}
+
+// The test engine's options with every connection wrapped to share `guasti`, and a short wait
+// for locks: a connection left in a transaction by a failed cycle shows as a quick failure.
+data::OpzioniMotore MotoreConGuasti(std::shared_ptr<Guasti> guasti) {
+  data::OpzioniMotore motore;
+  motore.attesa_blocchi = milliseconds{500};
+  motore.avvolgi = AvvolgiConGuasti(std::move(guasti));
+  return motore;
+}
+
+// One way to break the deactivation.
+struct Guasto {
+  std::string descrizione;
+  std::optional<int> alla_scrittura;
+  bool dopo_la_scrittura = false;
+  bool al_commit = false;
+  bool al_rollback = false;
+};
+
+TEST(TransazioneTest, ADeactivationBrokenAnywhereLeavesNothingAndTheNextCycleDoesItAll) {
+  // An undisturbed cycle on a store of its own: how many writes it makes, and what it leaves.
+  auto conteggio = std::make_shared<Guasti>();
+  CicloProva indisturbato(NegozioConUnOffertaScaduta(), MotoreConGuasti(conteggio));
+  const Righe iniziale = Contenuto(indisturbato);
+  ASSERT_EQ(EseguiCiclo(indisturbato.ciclo()), EsitoCiclo::kOffertaDisattivata);
+  const int scritture = conteggio->scritture;
+  const Righe finale = Contenuto(indisturbato);
+  SCOPED_TRACE(fmt::format("an undisturbed deactivation makes {} writes", scritture));
+  // The store does exercise every kind of write the deactivation makes.
+  ASSERT_EQ(indisturbato.Righe("SELECT codart, stapro, numpro FROM listi01 ORDER BY codart"),
+            (Righe{"10|D|0", "11|D|0", "12|A|1", "13|D|0", "14|D|0", "20|A|2"}));
+  ASSERT_EQ(indisturbato.Righe("SELECT eanare, numpro FROM codean WHERE codare = 11"
+                               " ORDER BY eanare"),
+            (Righe{"8000000000011|0", "8000000000911|0"}));
+  ASSERT_EQ(indisturbato.Righe("SELECT numpro FROM listipro"), (Righe{"1", "1", "1", "1"}));
+  ASSERT_EQ(indisturbato.Righe("SELECT rtrim(l.codafo), rtrim(o.codafo) FROM listi01 l, offmo o"
+                               " WHERE l.codart = 14 AND o.bnumer = 1 AND o.briga = 14"),
+            Righe{"AB14|AB14"});
+  ASSERT_EQ(indisturbato.Stati(), (Righe{"1/2026:D", "2/2026:A"}));
+  ASSERT_TRUE(Errori(indisturbato).empty());
+
+  std::vector<Guasto> guasti;
+  for (int n = 1; n <= scritture; ++n) {
+    guasti.push_back({fmt::format("write {} refused", n), n});
+    guasti.push_back({fmt::format("write {} made, then reported failed", n), n, true});
+  }
+  guasti.push_back({"commit refused", std::nullopt, false, true});
+  // A rollback that fails too: the connection is dropped, and the engine undoes its work.
+  guasti.push_back({"write 1 refused, rollback refused", 1, false, false, true});
+  guasti.push_back({fmt::format("write {} refused, rollback refused", scritture), scritture, false,
+                    false, true});
+  guasti.push_back({"commit refused, rollback refused", std::nullopt, false, true, true});
+
+  // One case on a fresh store; a failed assertion ends the case, not the test.
+  auto prova = [&](const Guasto& guasto) {
+    SCOPED_TRACE(guasto.descrizione);
+    auto stato = std::make_shared<Guasti>();
+    CicloProva negozio(NegozioConUnOffertaScaduta(), MotoreConGuasti(stato));
+    ASSERT_EQ(Contenuto(negozio), iniziale);
+    stato->alla_scrittura = guasto.alla_scrittura;
+    stato->dopo_la_scrittura = guasto.dopo_la_scrittura;
+    stato->al_commit = guasto.al_commit;
+    stato->al_rollback = guasto.al_rollback;
+
+    EXPECT_EQ(EseguiCiclo(negozio.ciclo()), EsitoCiclo::kErrore);
+    EXPECT_EQ(Contenuto(negozio), iniziale);
+    EXPECT_TRUE(negozio.timer().Enabled());
+    const Righe errori = Errori(negozio);
+    ASSERT_EQ(errori.size(), 1u);
+    EXPECT_EQ(errori[0].rfind(kErroreOfferta, 0), 0u) << errori[0];
+    const std::string causa =
+        guasto.al_commit ? "guasto simulato confermando la transazione"
+                         : fmt::format("guasto simulato alla scrittura {}", *guasto.alla_scrittura);
+    EXPECT_NE(errori[0].find(causa), std::string::npos) << errori[0];
+
+    stato->Disarma();
+    EXPECT_EQ(EseguiCiclo(negozio.ciclo()), EsitoCiclo::kOffertaDisattivata);
+    EXPECT_EQ(Contenuto(negozio), finale);
+    EXPECT_EQ(Errori(negozio).size(), 1u);
+  };
+  for (const Guasto& guasto : guasti) {
+    prova(guasto);
+  }
+}
+
+// Another program of the store suite at work on the database: a child process that opens the
+// file with SQLite, takes the write lock, changes a row, and rolls back and ends when told to (or
+// when the test process goes away). The destructor kills it if it is still there, so that no
+// failure of the test leaves it holding the file.
+class AltroProgramma {
+ public:
+  // Starts the process. It runs `modifica` inside its transaction; once told to let go, it keeps
+  // the lock `ritardo` longer.
+  AltroProgramma(const std::filesystem::path& file, std::string modifica,
+                 milliseconds ritardo = {}) {
+    int segnale[2];
+    int comando[2];
+    if (pipe(segnale) != 0) {
+      throw std::runtime_error("pipe non creata");
+    }
+    if (pipe(comando) != 0) {
+      close(segnale[0]);
+      close(segnale[1]);
+      throw std::runtime_error("pipe non creata");
+    }
+    const std::string path = file.string();
+    pid_ = fork();
+    if (pid_ < 0) {
+      for (int fd : {segnale[0], segnale[1], comando[0], comando[1]}) {
+        close(fd);
+      }
+      throw std::runtime_error("fork non riuscita");
+    }
+    if (pid_ == 0) {
+      close(segnale[0]);
+      close(comando[1]);
+      Figlio(path, modifica, ritardo, segnale[1], comando[0]);
+    }
+    close(segnale[1]);
+    close(comando[0]);
+    da_figlio_ = segnale[0];
+    a_figlio_ = comando[1];
+  }
+
+  ~AltroProgramma() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    close(da_figlio_);
+    close(a_figlio_);
+  }
+
+  AltroProgramma(const AltroProgramma&) = delete;
+  AltroProgramma& operator=(const AltroProgramma&) = delete;
+
+  // Waits until the process holds the lock with its change made; false when it could not.
+  bool Blocca() {
+    char risposta = 0;
+    ssize_t letti;
+    do {
+      letti = read(da_figlio_, &risposta, 1);
+    } while (letti < 0 && errno == EINTR);
+    return letti == 1 && risposta == 'L';
+  }
+
+  // Tells the process to let go; returns at once.
+  void Rilascia() {
+    // A process that has died must fail the test, not kill it with SIGPIPE.
+    struct sigaction ignora = {};
+    struct sigaction prima = {};
+    ignora.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignora, &prima);
+    const char parola = 'R';
+    while (write(a_figlio_, &parola, 1) < 0 && errno == EINTR) {
+    }
+    sigaction(SIGPIPE, &prima, nullptr);
+  }
+
+  // Waits for the process to end: true when it rolled back and closed the file cleanly.
+  bool Termina() {
+    int status = 0;
+    pid_t fine;
+    do {
+      fine = waitpid(pid_, &status, 0);
+    } while (fine < 0 && errno == EINTR);
+    pid_ = -1;
+    return fine > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }
+
+ private:
+  // The child's whole life; never returns. Reports 'L' once it holds the lock, 'E' when it
+  // cannot take it.
+  [[noreturn]] static void Figlio(const std::string& path, const std::string& modifica,
+                                  milliseconds ritardo, int segnale, int comando) {
+    sqlite3* db = nullptr;
+    const bool bloccato =
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+        sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK &&
+        sqlite3_exec(db, modifica.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    const char risposta = bloccato ? 'L' : 'E';
+    if (write(segnale, &risposta, 1) != 1 || !bloccato) {
+      _exit(1);
+    }
+    // The parent's word, or the end of the pipe when the parent has gone.
+    char parola = 0;
+    while (read(comando, &parola, 1) < 0 && errno == EINTR) {
+    }
+    if (ritardo.count() > 0) {
+      usleep(static_cast<useconds_t>(duration_cast<microseconds>(ritardo).count()));
+    }
+    const bool annullato = sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr) == SQLITE_OK;
+    const bool chiuso = sqlite3_close(db) == SQLITE_OK;
+    _exit(annullato && chiuso ? 0 : 2);
+  }
+
+  pid_t pid_ = -1;
+  int da_figlio_ = -1;
+  int a_figlio_ = -1;
+};
+
+constexpr std::string_view kModificaAltrui =
+    "UPDATE offte SET descrizione = 'IN MODIFICA' WHERE numero = 2";
+
+data::OpzioniMotore MotoreConAttesa(milliseconds attesa) {
+  data::OpzioniMotore motore;
+  motore.attesa_blocchi = attesa;
+  return motore;
+}
+
+std::filesystem::path FileDati(const CicloProva& negozio) {
+  return negozio.DriveC() / "sulvo" / "neg01" / "dati.mdb";
+}
+
+TEST(TransazioneTest, ALockHeldByAnotherProgramFailsTheCycleUntilItIsReleased) {
+  if (testing::ProvaSuOdbc()) {
+    GTEST_SKIP() << "the busy timeout of a SQLite file opened directly";
+  }
+  CicloProva negozio(NegozioConUnOffertaScaduta(), MotoreConAttesa(milliseconds{300}));
+  const Righe prima = Contenuto(negozio);
+  AltroProgramma altro(FileDati(negozio), std::string(kModificaAltrui));
+  ASSERT_TRUE(altro.Blocca());
+
+  EXPECT_EQ(EseguiCiclo(negozio.ciclo()), EsitoCiclo::kErrore);
+  EXPECT_TRUE(negozio.timer().Enabled());
+  EXPECT_EQ(Contenuto(negozio), prima);
+  const Righe errori = Errori(negozio);
+  ASSERT_EQ(errori.size(), 1u);
+  EXPECT_EQ(errori[0].rfind(kErroreOfferta, 0), 0u) << errori[0];
+  EXPECT_NE(errori[0].find("un altro programma lo tiene bloccato"), std::string::npos) << errori[0];
+
+  altro.Rilascia();
+  ASSERT_TRUE(altro.Termina());
+  EXPECT_EQ(EseguiCiclo(negozio.ciclo()), EsitoCiclo::kOffertaDisattivata);
+  EXPECT_EQ(negozio.Stati(), (Righe{"1/2026:D", "2/2026:A"}));
+  EXPECT_EQ(negozio.Righe("SELECT descrizione FROM offte WHERE numero = 2"), Righe{"OFFERTA 2"});
+  EXPECT_EQ(Errori(negozio).size(), 1u);
+}
+
+TEST(TransazioneTest, ALockReleasedWithinTheWaitIsWaitedFor) {
+  if (testing::ProvaSuOdbc()) {
+    GTEST_SKIP() << "the busy timeout of a SQLite file opened directly";
+  }
+  CicloProva negozio(NegozioConUnOffertaScaduta(), MotoreConAttesa(milliseconds{5000}));
+  AltroProgramma altro(FileDati(negozio), std::string(kModificaAltrui), milliseconds{200});
+  ASSERT_TRUE(altro.Blocca());
+
+  altro.Rilascia();  // let go shortly, while the cycle runs
+  EXPECT_EQ(EseguiCiclo(negozio.ciclo()), EsitoCiclo::kOffertaDisattivata);
+  EXPECT_TRUE(altro.Termina());
+  EXPECT_TRUE(negozio.timer().Enabled());
+  EXPECT_EQ(negozio.Stati(), (Righe{"1/2026:D", "2/2026:A"}));
+  EXPECT_EQ(negozio.Righe("SELECT descrizione FROM offte WHERE numero = 2"), Righe{"OFFERTA 2"});
+  EXPECT_TRUE(Errori(negozio).empty());
+}
+
+}  // namespace
+}  // namespace zav5::cycle
