@@ -69,6 +69,11 @@ std::int16_t AzzeraSemaforo(Casse& casse, std::int16_t NumeroCassa) {
     data::Recordset* flags = ApriSemaforo(casse, NumeroCassa, kQueryAzzeramento);
     if (flags != nullptr && Libero(data::FieldInteger(*flags, kTabella, kCampo))) {
       flags->Edit();
+      // Edit reads the row again: a till that turned busy since the first read keeps its flag.
+      if (!Libero(data::FieldInteger(*flags, kTabella, kCampo))) {
+        flags->CancelUpdate();
+        return 0;
+      }
       flags->SetField(kCampo, data::Value::Integer(0));
       flags->Update();
     }

@@ -10,9 +10,13 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "data/data_source.h"
@@ -164,6 +168,76 @@ INSTANTIATE_TEST_SUITE_P(
         CasoFlag{{"1", "0"}, 1, {"integer:1", "integer:0"}, {}},
         CasoFlag{{"0", "1"}, 0, {"integer:0", "integer:1"}, {"modifica:0"}},
         CasoFlag{{"3", "2", "2"}, 1, {"integer:3", "integer:2", "integer:2"}, {}}));
+
+// Forwards to the engine's connection and runs `prima_della_rilettura` once, just before the
+// first row is read again (the moment between AzzeraSemaforo's read and its edit).
+class RiletturaContesa : public data::Connection {
+ public:
+  RiletturaContesa(std::unique_ptr<data::Connection> inner, std::function<void()> prima)
+      : inner_(std::move(inner)), prima_della_rilettura_(std::move(prima)) {}
+
+  data::QueryResult Query(std::string_view sql) override { return inner_->Query(sql); }
+  void Execute(std::string_view sql) override { inner_->Execute(sql); }
+  std::vector<data::Column> TableColumns(std::string_view table) override {
+    return inner_->TableColumns(table);
+  }
+  std::vector<std::string> IndexColumns(std::string_view table, std::string_view index) override {
+    return inner_->IndexColumns(table, index);
+  }
+  std::optional<data::Row> Seek(std::string_view table, const std::vector<std::string>& columns,
+                                const std::vector<data::Value>& key) override {
+    return inner_->Seek(table, columns, key);
+  }
+  std::optional<data::Row> Fetch(std::string_view table, const data::RowKey& key) override {
+    if (prima_della_rilettura_) {
+      std::exchange(prima_della_rilettura_, nullptr)();
+    }
+    return inner_->Fetch(table, key);
+  }
+  data::RowKey Update(std::string_view table, const data::RowKey& key,
+                      const std::vector<data::FieldChange>& changes) override {
+    return inner_->Update(table, key, changes);
+  }
+  data::RowKey Insert(std::string_view table,
+                      const std::vector<data::FieldChange>& fields) override {
+    return inner_->Insert(table, fields);
+  }
+  void Delete(std::string_view table, const data::RowKey& key) override {
+    inner_->Delete(table, key);
+  }
+  void BeginTransaction() override { inner_->BeginTransaction(); }
+  void Commit() override { inner_->Commit(); }
+  void Rollback() override { inner_->Rollback(); }
+  bool InTransaction() const override { return inner_->InTransaction(); }
+
+ private:
+  std::unique_ptr<data::Connection> inner_;
+  std::function<void()> prima_della_rilettura_;
+};
+
+TEST_F(SemaforiTest, ATillThatTurnsBusyBeforeTheEditKeepsItsFlag) {
+  CreaCassa(kCassa3, Righe({"2"}));
+  data::OpzioniMotore motore = testing::MotoreDiProva();
+  motore.avvolgi = [this](std::unique_ptr<data::Connection> connection) {
+    return std::make_unique<RiletturaContesa>(std::move(connection), [this] {
+      // The till takes its flag through a connection of its own.
+      sqlite3* db = nullptr;
+      ASSERT_EQ(sqlite3_open(File(kCassa3).c_str(), &db), SQLITE_OK);
+      sqlite3_busy_timeout(db, 5000);
+      EXPECT_EQ(sqlite3_exec(db, "UPDATE Semafori SET Flag1 = 1", nullptr, nullptr, nullptr),
+                SQLITE_OK);
+      sqlite3_close(db);
+    });
+  };
+  data::DbEngine engine(store_.env(), motore);
+  data::DataSource semafori(engine, "Semafori", "Data2");
+  Casse casse{store_.env(), percorsi_, semafori};
+
+  EXPECT_EQ(AzzeraSemaforo(casse, 3), 0);
+
+  EXPECT_THAT(Flags(), ElementsAre("integer:1"));
+  EXPECT_THAT(Scritture(), ElementsAre("modifica:1"));  // the till's own, and no other
+}
 
 TEST_F(SemaforiTest, EmptyTableTellsTheOperatorAndWritesNothing) {
   CreaCassa(kCassa3, "");
