@@ -32,6 +32,10 @@ struct Guasti {
   // Rollback fails without rolling anything back (a connection whose link to the file is gone).
   bool al_rollback = false;
 
+  // Runs once, just before the next transaction begins: another program's change that lands
+  // between the scan's query and its transaction.
+  std::function<void()> prima_della_transazione;
+
   // Writes seen so far, the failing one included.
   int scritture = 0;
   // Connections wrapped so far.
@@ -96,7 +100,12 @@ class ConnessioneGuasta : public data::Connection {
     Scrittura(fmt::format("Delete su {}", table), [&] { interna_->Delete(table, key); });
   }
 
-  void BeginTransaction() override { interna_->BeginTransaction(); }
+  void BeginTransaction() override {
+    if (guasti_->prima_della_transazione) {
+      std::exchange(guasti_->prima_della_transazione, nullptr)();
+    }
+    interna_->BeginTransaction();
+  }
 
   void Commit() override {
     if (guasti_->al_commit) {

@@ -287,6 +287,27 @@ class AltroProgramma {
   int a_figlio_ = -1;
 };
 
+// Another program of the suite closes or extends the offer after the scan's query has found it and
+// before its transaction begins: the offer is read again inside the transaction and left alone.
+TEST(TransazioneTest, AnOfferChangedByAnotherProgramMeanwhileIsLeftAlone) {
+  for (const std::string_view cambio : {"UPDATE offte SET stato = 'D' WHERE numero = 1",
+                                        "UPDATE offte SET data2 = data2 + 30 WHERE numero = 1"}) {
+    SCOPED_TRACE(cambio);
+    auto guasti = std::make_shared<Guasti>();
+    CicloProva negozio(NegozioConUnOffertaScaduta(), MotoreConGuasti(guasti));
+    guasti->prima_della_transazione = [&negozio, cambio] { negozio.Sql(cambio); };
+    negozio.Sql(cambio);
+    const Righe dopo_il_cambio = Contenuto(negozio);
+    negozio.Sql("UPDATE offte SET stato = 'A', data2 = " + std::to_string(kOggi - 1) +
+                " WHERE numero = 1");
+
+    EXPECT_EQ(EseguiCiclo(negozio.ciclo()), EsitoCiclo::kNessunaOfferta);
+    EXPECT_EQ(Contenuto(negozio), dopo_il_cambio);
+    EXPECT_TRUE(Errori(negozio).empty());
+    EXPECT_EQ(guasti->scritture, 0);
+  }
+}
+
 constexpr std::string_view kModificaAltrui =
     "UPDATE offte SET descrizione = 'IN MODIFICA' WHERE numero = 2";
 
