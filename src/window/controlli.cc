@@ -129,8 +129,7 @@ void AggiungiSorgentiDati(std::vector<Controllo>& controlli) {
   }
 }
 
-// The FTP control of a third party that the original window carried is left out: nothing in the
-// program ever calls it.
+// The window carries no FTP control: nothing in the program would call it.
 ModelloFinestra Costruisci() {
   ModelloFinestra f;
   f.didascalia = "B";
