@@ -15,6 +15,7 @@
 
 #include "data/backend.h"
 #include "errors.h"
+#include "support/connessione_inoltrata.h"
 
 namespace zav5::cycle {
 
@@ -49,42 +50,23 @@ struct Guasti {
   }
 };
 
-class ConnessioneGuasta : public data::Connection {
+class ConnessioneGuasta : public testing::ConnessioneInoltrata {
  public:
   // REQUIRES: `interna` and `guasti` are not null.
   ConnessioneGuasta(std::unique_ptr<data::Connection> interna, std::shared_ptr<Guasti> guasti)
-      : interna_(std::move(interna)), guasti_(std::move(guasti)) {
+      : ConnessioneInoltrata(std::move(interna)), guasti_(std::move(guasti)) {
     ++guasti_->connessioni;
   }
 
-  data::QueryResult Query(std::string_view sql) override { return interna_->Query(sql); }
-
   void Execute(std::string_view sql) override {
-    Scrittura(fmt::format("Execute \"{}\"", sql), [&] { interna_->Execute(sql); });
-  }
-
-  std::vector<data::Column> TableColumns(std::string_view table) override {
-    return interna_->TableColumns(table);
-  }
-
-  std::vector<std::string> IndexColumns(std::string_view table, std::string_view index) override {
-    return interna_->IndexColumns(table, index);
-  }
-
-  std::optional<data::Row> Seek(std::string_view table, const std::vector<std::string>& key_columns,
-                                const std::vector<data::Value>& key) override {
-    return interna_->Seek(table, key_columns, key);
-  }
-
-  std::optional<data::Row> Fetch(std::string_view table, const data::RowKey& key) override {
-    return interna_->Fetch(table, key);
+    Scrittura(fmt::format("Execute \"{}\"", sql), [&] { interna().Execute(sql); });
   }
 
   data::RowKey Update(std::string_view table, const data::RowKey& key,
                       const std::vector<data::FieldChange>& changes) override {
     data::RowKey result;
     Scrittura(fmt::format("Update su {}", table),
-              [&] { result = interna_->Update(table, key, changes); });
+              [&] { result = interna().Update(table, key, changes); });
     return result;
   }
 
@@ -92,36 +74,34 @@ class ConnessioneGuasta : public data::Connection {
                       const std::vector<data::FieldChange>& fields) override {
     data::RowKey result;
     Scrittura(fmt::format("Insert su {}", table),
-              [&] { result = interna_->Insert(table, fields); });
+              [&] { result = interna().Insert(table, fields); });
     return result;
   }
 
   void Delete(std::string_view table, const data::RowKey& key) override {
-    Scrittura(fmt::format("Delete su {}", table), [&] { interna_->Delete(table, key); });
+    Scrittura(fmt::format("Delete su {}", table), [&] { interna().Delete(table, key); });
   }
 
   void BeginTransaction() override {
     if (guasti_->prima_della_transazione) {
       std::exchange(guasti_->prima_della_transazione, nullptr)();
     }
-    interna_->BeginTransaction();
+    interna().BeginTransaction();
   }
 
   void Commit() override {
     if (guasti_->al_commit) {
       throw DatabaseError("guasto simulato confermando la transazione");
     }
-    interna_->Commit();
+    interna().Commit();
   }
 
   void Rollback() override {
     if (guasti_->al_rollback) {
       throw DatabaseError("guasto simulato annullando la transazione");
     }
-    interna_->Rollback();
+    interna().Rollback();
   }
-
-  bool InTransaction() const override { return interna_->InTransaction(); }
 
  private:
   // Counts the write `cosa` and runs it, or fails it when its turn has come.
@@ -137,7 +117,6 @@ class ConnessioneGuasta : public data::Connection {
     throw DatabaseError(fmt::format("guasto simulato alla scrittura {} ({})", numero, cosa));
   }
 
-  std::unique_ptr<data::Connection> interna_;
   std::shared_ptr<Guasti> guasti_;
 };
 

@@ -7,6 +7,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
 
 #include "support/motore_di_prova.h"
@@ -65,17 +66,31 @@ std::vector<std::string> OreDeiCicli(const testing::TestStore& store) {
   return ore;
 }
 
-TEST(HeadlessTest, RunsACycleEverySecondTickUntilTheStopAndThenUnloads) {
+// A complete store run without a window until the stop comes, `fine` after the start.
+class NegozioSenzaFinestra {
+ public:
+  NegozioSenzaFinestra() {
+    store.CreateCompanyDatabase(kSocieta);
+    store.CreateStoreDatabase("sulvo/neg01/dati.mdb", kNegozio);
+  }
+  // Returns what the run printed.
+  std::string EseguiFinoA(seconds fine) {
+    stop = std::make_unique<FermaDopo>(store.env(), fine);
+    std::ostringstream out;
+    EseguiSenzaFinestra(form, *stop, out);
+    return out.str();
+  }
+
   testing::TestStore store;
-  store.CreateCompanyDatabase(kSocieta);
-  store.CreateStoreDatabase("sulvo/neg01/dati.mdb", kNegozio);
-  Form1 form(store.env(), testing::MotoreDiProva());
-  FermaDopo stop(store.env(), seconds{37});
-  std::ostringstream out;
+  Form1 form{store.env(), testing::MotoreDiProva()};
+  std::unique_ptr<FermaDopo> stop;
+};
 
-  EseguiSenzaFinestra(form, stop, out);
-
-  EXPECT_EQ(out.str(), "nrposw: 3\n");
+TEST(HeadlessTest, RunsACycleEverySecondTickUntilTheStopAndThenUnloads) {
+  NegozioSenzaFinestra negozio;
+  EXPECT_EQ(negozio.EseguiFinoA(seconds{37}), "nrposw: 3\n");
+  const testing::TestStore& store = negozio.store;
+  Form1& form = negozio.form;
   // Started at 11:49:30: ticks every 5 s, the first cycle on the second; each cycle starts the
   // timer afresh, so the next comes two intervals after it. The clock stands still in a cycle.
   EXPECT_THAT(OreDeiCicli(store), ElementsAre("11:49:40", "11:49:50", "11:50:00"));
@@ -84,25 +99,19 @@ TEST(HeadlessTest, RunsACycleEverySecondTickUntilTheStopAndThenUnloads) {
   EXPECT_TRUE(form.Scaricata());
   EXPECT_FALSE(form.Log().IsOpen());
   // One wait per tick and one that ended with the stop.
-  EXPECT_EQ(stop.attese, 8);
+  EXPECT_EQ(negozio.stop->attese, 8);
 }
 
 TEST(HeadlessTest, KeepsItsRhythmOverHundredsOfTicks) {
-  testing::TestStore store;
-  store.CreateCompanyDatabase(kSocieta);
-  store.CreateStoreDatabase("sulvo/neg01/dati.mdb", kNegozio);
-  Form1 form(store.env(), testing::MotoreDiProva());
-  FermaDopo stop(store.env(), seconds{1000});
-  std::ostringstream out;
-
-  EseguiSenzaFinestra(form, stop, out);
+  NegozioSenzaFinestra negozio;
+  negozio.EseguiFinoA(seconds{1000});
 
   // 200 ticks: a cycle every 10 s from the tenth second, the last at 990 s.
-  const std::vector<std::string> ore = OreDeiCicli(store);
+  const std::vector<std::string> ore = OreDeiCicli(negozio.store);
   ASSERT_EQ(ore.size(), 99u);
   EXPECT_EQ(ore.front(), "11:49:40");
   EXPECT_EQ(ore.back(), "12:06:00");
-  EXPECT_EQ(stop.attese, 200);
+  EXPECT_EQ(negozio.stop->attese, 200);
 }
 
 TEST(HeadlessTest, AfterAnIncompleteStartUpTheFirstCycleComesOnTheThirdTick) {

@@ -23,6 +23,7 @@
 #include "data/database.h"
 #include "errors.h"
 #include "schema_texts.h"
+#include "support/connessione_inoltrata.h"
 #include "support/motore_di_prova.h"
 #include "support/temp_dir.h"
 #include "support/test_store.h"
@@ -171,47 +172,19 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Forwards to the engine's connection and runs `prima_della_rilettura` once, just before the
 // first row is read again (the moment between AzzeraSemaforo's read and its edit).
-class RiletturaContesa : public data::Connection {
+class RiletturaContesa : public testing::ConnessioneInoltrata {
  public:
-  RiletturaContesa(std::unique_ptr<data::Connection> inner, std::function<void()> prima)
-      : inner_(std::move(inner)), prima_della_rilettura_(std::move(prima)) {}
+  RiletturaContesa(std::unique_ptr<data::Connection> interna, std::function<void()> prima)
+      : ConnessioneInoltrata(std::move(interna)), prima_della_rilettura_(std::move(prima)) {}
 
-  data::QueryResult Query(std::string_view sql) override { return inner_->Query(sql); }
-  void Execute(std::string_view sql) override { inner_->Execute(sql); }
-  std::vector<data::Column> TableColumns(std::string_view table) override {
-    return inner_->TableColumns(table);
-  }
-  std::vector<std::string> IndexColumns(std::string_view table, std::string_view index) override {
-    return inner_->IndexColumns(table, index);
-  }
-  std::optional<data::Row> Seek(std::string_view table, const std::vector<std::string>& columns,
-                                const std::vector<data::Value>& key) override {
-    return inner_->Seek(table, columns, key);
-  }
   std::optional<data::Row> Fetch(std::string_view table, const data::RowKey& key) override {
     if (prima_della_rilettura_) {
       std::exchange(prima_della_rilettura_, nullptr)();
     }
-    return inner_->Fetch(table, key);
+    return ConnessioneInoltrata::Fetch(table, key);
   }
-  data::RowKey Update(std::string_view table, const data::RowKey& key,
-                      const std::vector<data::FieldChange>& changes) override {
-    return inner_->Update(table, key, changes);
-  }
-  data::RowKey Insert(std::string_view table,
-                      const std::vector<data::FieldChange>& fields) override {
-    return inner_->Insert(table, fields);
-  }
-  void Delete(std::string_view table, const data::RowKey& key) override {
-    inner_->Delete(table, key);
-  }
-  void BeginTransaction() override { inner_->BeginTransaction(); }
-  void Commit() override { inner_->Commit(); }
-  void Rollback() override { inner_->Rollback(); }
-  bool InTransaction() const override { return inner_->InTransaction(); }
 
  private:
-  std::unique_ptr<data::Connection> inner_;
   std::function<void()> prima_della_rilettura_;
 };
 
