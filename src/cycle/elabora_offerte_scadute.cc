@@ -90,12 +90,13 @@ std::string TestoOfferteScadute(std::int32_t oggi) {
   return "select * from offte where  data2 < " + std::to_string(oggi) + "  and stato = 'A' ";
 }
 
-std::int32_t GiornoScansione(Ciclo& ciclo) {
-  if (ciclo.oggi) {
-    return data::DayNumber(*ciclo.oggi);
+std::int32_t GiornoScansione(platform::Env& env,
+                             const std::optional<std::chrono::year_month_day>& oggi) {
+  if (oggi) {
+    return data::DayNumber(*oggi);
   }
   return data::DayNumber(
-      std::chrono::year_month_day{std::chrono::floor<std::chrono::days>(ciclo.finestra.env.Now())});
+      std::chrono::year_month_day{std::chrono::floor<std::chrono::days>(env.Now())});
 }
 
 EsitoCiclo ElaboraOfferteScadute(Ciclo& ciclo) {
@@ -104,7 +105,7 @@ EsitoCiclo ElaboraOfferteScadute(Ciclo& ciclo) {
     ciclo.Timer2.SetEnabled(true);
     return EsitoCiclo::kDatabaseMancante;
   }
-  const std::int32_t oggi = GiornoScansione(ciclo);
+  const std::int32_t oggi = GiornoScansione(ciclo.finestra.env, ciclo.oggi);
   const TimerFermo fermo(ciclo.Timer2);
 
   Recordset& offerte =

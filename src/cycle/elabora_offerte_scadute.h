@@ -20,8 +20,9 @@ enum class EsitoCiclo {
 // The scan's query for the day number `oggi`.
 std::string TestoOfferteScadute(std::int32_t oggi);
 
-// Today's day number for the scan: `ciclo.oggi` when fixed, the clock's date otherwise.
-std::int32_t GiornoScansione(Ciclo& ciclo);
+// Today's day number for the scan: `oggi` when fixed, the date of `env`'s clock otherwise.
+std::int32_t GiornoScansione(platform::Env& env,
+                             const std::optional<std::chrono::year_month_day>& oggi);
 
 // Takes one expired active offer off the shelves: restores its articles, hands the label files
 // over and marks it "D". The database work is one transaction: when anything fails, none of it

@@ -54,9 +54,7 @@ cycle::EsitoCiclo Form1::EseguiCiclo() {
 }
 
 std::int32_t Form1::OggiScansione() {
-  labels::Finestra finestra = Finestra();
-  cycle::Ciclo ciclo = Ciclo(finestra);
-  return cycle::GiornoScansione(ciclo);
+  return cycle::GiornoScansione(env_, oggi_fisso_);
 }
 
 std::int16_t Form1::LeggiSemaforo(std::int16_t NumeroCassa) {
