@@ -10,11 +10,12 @@
 #include "data/sqlite/sqlite_connection.h"
 #include "errors.h"
 #include "platform/env.h"
+#include "platform/utf8.h"
 
 namespace zav5::data {
 
 FileSignature ReadSignature(const std::string& native_path) {
-  std::ifstream in(native_path, std::ios::binary);
+  std::ifstream in(platform::Utf8ToPath(native_path), std::ios::binary);
   if (!in) {
     return FileSignature::kUnknown;
   }

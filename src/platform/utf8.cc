@@ -80,4 +80,13 @@ void AppendUtf8(std::string& out, char32_t c) {
   }
 }
 
+std::filesystem::path Utf8ToPath(std::string_view native) {
+  return std::filesystem::path(std::u8string(native.begin(), native.end()));
+}
+
+std::string PathToUtf8(const std::filesystem::path& path) {
+  const std::u8string utf8 = path.u8string();
+  return std::string(utf8.begin(), utf8.end());
+}
+
 }  // namespace zav5::platform

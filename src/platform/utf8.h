@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,11 @@ std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t& pos);
 // start of what follows.
 // REQUIRES: pos < text.size()
 std::size_t SkipUtf8Character(std::string_view text, std::size_t pos);
+
+// A native path (Env::NativePath) as the standard library's file functions take it, and back. On
+// Windows a path made from a plain string would read its bytes in the 8-bit code page.
+std::filesystem::path Utf8ToPath(std::string_view native);
+std::string PathToUtf8(const std::filesystem::path& path);
 
 // Appends the UTF-8 form of `c` to `out`.
 // REQUIRES: c is a Unicode scalar value (at most U+10FFFF and not a surrogate)

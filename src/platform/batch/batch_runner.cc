@@ -13,6 +13,7 @@
 #include "errors.h"
 #include "platform/codepage.h"
 #include "platform/sync_file.h"
+#include "platform/utf8.h"
 #include "platform/wildcard.h"
 
 namespace zav5::platform {
@@ -150,11 +151,11 @@ bool BatchRunner::Run(std::string_view script) {
 std::string BatchRunner::ReadScript() const {
   const std::string native = env_.NativePath(script_);
   std::error_code error;
-  if (!fs::is_regular_file(native, error)) {
+  if (!fs::is_regular_file(Utf8ToPath(native), error)) {
     throw FileError(
         fmt::format("impossibile leggere lo script {} ({}): il file non esiste", script_, native));
   }
-  std::ifstream in(native, std::ios::binary);
+  std::ifstream in(Utf8ToPath(native), std::ios::binary);
   std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   if (!in.is_open() || in.bad()) {
     throw FileError(fmt::format("impossibile leggere lo script {} ({}): lettura non riuscita",
@@ -389,15 +390,15 @@ WindowsPath BatchRunner::FilePattern(std::string_view text) const {
 
 fs::path BatchRunner::ExistingFolder(const WindowsPath& folder) const {
   const std::string name = folder.ToString();
-  fs::path native = env_.NativePath(name);
+  fs::path native = Utf8ToPath(env_.NativePath(name));
   std::error_code error;
   if (fs::is_directory(native, error)) {
     return native;
   }
   if (fs::exists(native, error)) {
-    throw FileError(fmt::format("{} non è una cartella ({})", name, native.string()));
+    throw FileError(fmt::format("{} non è una cartella ({})", name, PathToUtf8(native)));
   }
-  throw FileError(fmt::format("la cartella {} non esiste ({})", name, native.string()));
+  throw FileError(fmt::format("la cartella {} non esiste ({})", name, PathToUtf8(native)));
 }
 
 bool BatchRunner::IsFolder(const WindowsPath& path) const {
@@ -408,7 +409,7 @@ bool BatchRunner::IsFolder(const WindowsPath& path) const {
     return false;
   }
   std::error_code error;
-  return fs::is_directory(native, error);
+  return fs::is_directory(Utf8ToPath(native), error);
 }
 
 void BatchRunner::Report(std::string_view why) {

@@ -16,14 +16,12 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/drive_map.h"
 #include "platform/env.h"
 #include "platform/file_numbers.h"
 #include "platform/windows_path.h"
 
 namespace zav5::platform {
-
-// The host folder of each drive letter: 'c' -> /srv/store for "--drive C=/srv/store".
-using DriveMap = std::map<char, std::filesystem::path>;
 
 // Files are "ordinary" when they are regular files (or symbolic links to one) whose names do not
 // begin with ".": a dot-file stands for a hidden file, anything that is not a regular file (a

@@ -1,0 +1,352 @@
+#include "platform/windows/windows_env.h"
+
+#include <windows.h>
+// windows.h names MessageBoxW MessageBox; the Env's own MessageBox is meant below.
+#undef MessageBox
+
+#include <stdexcept>
+#include <utility>
+
+#include <fmt/core.h>
+
+#include "errors.h"
+#include "platform/codepage.h"
+#include "platform/windows/error_text.h"
+#include "platform/windows/wide_text.h"
+#include "platform/wildcard.h"
+
+namespace zav5::platform {
+
+namespace {
+
+char DriveLetter(char letter) {
+  if (!IsDriveLetter(letter)) {
+    throw std::invalid_argument(fmt::format("'{}' non è la lettera di un'unità", letter));
+  }
+  return static_cast<char>(letter | 0x20);
+}
+
+std::string LastErrorText() { return WindowsErrorText(::GetLastError()); }
+
+bool IsOrdinary(DWORD attributes) {
+  constexpr DWORD kNotOrdinary = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
+                                 FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE;
+  return (attributes & kNotOrdinary) == 0;
+}
+
+// Messages and warnings are read line by line; a break inside one would split it.
+std::string OneLine(std::string_view text) {
+  std::string line;
+  line.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+        ++i;
+      }
+      line += ' ';
+    } else {
+      line += text[i];
+    }
+  }
+  return line;
+}
+
+std::string JoinPath(std::string root, const std::vector<std::string>& elements) {
+  for (const std::string& element : elements) {
+    if (!root.empty() && root.back() != '\\' && root.back() != '/') {
+      root += '\\';
+    }
+    root += element;
+  }
+  return root;
+}
+
+struct Identity {
+  std::uint32_t volume;
+  std::uint64_t index;
+};
+
+std::optional<Identity> IdentityOf(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!::GetFileInformationByHandle(file, &information)) {
+    return std::nullopt;
+  }
+  return Identity{information.dwVolumeSerialNumber,
+                  (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) |
+                      information.nFileIndexLow};
+}
+
+void WriteAll(HANDLE file, std::string_view bytes, const std::string& path) {
+  while (!bytes.empty()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+    DWORD written = 0;
+    if (!::WriteFile(file, bytes.data(), chunk, &written, nullptr)) {
+      throw FileError(fmt::format("impossibile scrivere su {}: {}", path, LastErrorText()));
+    }
+    bytes.remove_prefix(written);
+  }
+}
+
+// The command interpreter: %ComSpec% as Windows sets it, else cmd.exe of the system folder.
+std::wstring CommandInterpreter() {
+  wchar_t buffer[MAX_PATH];
+  const DWORD length = ::GetEnvironmentVariableW(L"ComSpec", buffer, MAX_PATH);
+  if (length > 0 && length < MAX_PATH) {
+    return std::wstring(buffer, length);
+  }
+  const UINT system = ::GetSystemDirectoryW(buffer, MAX_PATH);
+  if (system > 0 && system < MAX_PATH) {
+    return std::wstring(buffer, system) + L"\\cmd.exe";
+  }
+  return L"cmd.exe";
+}
+
+}  // namespace
+
+WindowsEnv::WindowsEnv(const DriveMap& drives, char current_drive, std::ostream& errors)
+    : current_drive_(DriveLetter(current_drive)), errors_(errors) {
+  for (const auto& [letter, folder] : drives) {
+    drives_[DriveLetter(letter)] = folder;
+  }
+}
+
+// Qualified: no derived class is left to dispatch to while this one is destroyed.
+WindowsEnv::~WindowsEnv() { WindowsEnv::CloseAll(); }
+
+WindowsPath WindowsEnv::Parse(std::string_view path) const {
+  return ParseWindowsPath(path, current_drive_);
+}
+
+std::string WindowsEnv::Resolve(const WindowsPath& path) const {
+  std::string root;
+  if (path.IsUnc()) {
+    root = "\\\\" + path.server + "\\" + path.share;
+  } else if (const auto mapped = drives_.find(path.drive); mapped != drives_.end()) {
+    root = WideToUtf8(mapped->second.wstring());
+  } else {
+    root = {static_cast<char>(path.drive & ~0x20), ':', '\\'};
+  }
+  return JoinPath(std::move(root), path.elements);
+}
+
+std::string WindowsEnv::Spelling(const WindowsPath& path) const {
+  // The elements that exist take their spelling on the disk, so that every spelling of a file
+  // gives one path: the database layer keeps one connection per path, and two connections to one
+  // file would lock each other out of one offer's transaction.
+  WindowsPath on_disk = path;
+  on_disk.elements.clear();
+  bool exists = true;
+  for (const std::string& element : path.elements) {
+    std::string name = element;
+    if (exists && !HasWildcard(element)) {
+      WIN32_FIND_DATAW found{};
+      HANDLE search =
+          ::FindFirstFileExW(Utf8ToWide(Resolve(on_disk.Child(element))).c_str(), FindExInfoBasic,
+                             &found, FindExSearchNameMatch, nullptr, 0);
+      exists = search != INVALID_HANDLE_VALUE;
+      if (exists) {
+        name = WideToUtf8(found.cFileName);
+        ::FindClose(search);
+      }
+    }
+    on_disk.elements.push_back(std::move(name));
+  }
+  return Resolve(on_disk);
+}
+
+std::vector<WindowsEnv::Match> WindowsEnv::MatchingFiles(const WindowsPath& pattern) const {
+  if (pattern.elements.empty()) {
+    return {};
+  }
+  const std::string_view name = pattern.Name();
+  const bool wildcard = HasWildcard(name);
+  const std::string native = Resolve(pattern);
+  const std::string folder = Resolve(pattern.Parent());
+  std::vector<Match> matches;
+  WIN32_FIND_DATAW found{};
+  HANDLE search = ::FindFirstFileExW(Utf8ToWide(native).c_str(), FindExInfoBasic, &found,
+                                     FindExSearchNameMatch, nullptr, 0);
+  if (search == INVALID_HANDLE_VALUE) {
+    return matches;
+  }
+  do {
+    if (!IsOrdinary(found.dwFileAttributes)) {
+      continue;
+    }
+    std::string file_name = WideToUtf8(found.cFileName);
+    // Windows also matches a pattern against the short 8.3 names, so that "*.txt" finds
+    // "prices.txtold" through PRICES~1.TXT. The program means the names it sees.
+    if (wildcard && !MatchesWildcard(name, file_name)) {
+      continue;
+    }
+    matches.push_back({JoinPath(folder, {file_name}), std::move(file_name)});
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  return matches;
+}
+
+std::optional<FileHandle> WindowsEnv::OpenNumberOf(const std::string& native) const {
+  if (files_.empty()) {
+    return std::nullopt;
+  }
+  HANDLE file = ::CreateFileW(Utf8ToWide(native).c_str(), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return std::nullopt;
+  }
+  const std::optional<Identity> identity = IdentityOf(file);
+  ::CloseHandle(file);
+  if (!identity) {
+    return std::nullopt;
+  }
+  for (const auto& [number, open] : files_) {
+    if (open.volume == identity->volume && open.index == identity->index) {
+      return number;
+    }
+  }
+  return std::nullopt;
+}
+
+std::vector<std::string> WindowsEnv::FindFiles(std::string_view pattern) {
+  std::vector<std::string> names;
+  for (Match& match : MatchingFiles(Parse(pattern))) {
+    names.push_back(std::move(match.name));
+  }
+  return names;
+}
+
+void WindowsEnv::DeleteFiles(std::string_view pattern) {
+  for (const Match& match : MatchingFiles(Parse(pattern))) {
+    if (const std::optional<FileHandle> number = OpenNumberOf(match.native)) {
+      throw FileError(fmt::format("impossibile cancellare {}: il file è aperto come file n. {}",
+                                  match.native, *number));
+    }
+    if (!::DeleteFileW(Utf8ToWide(match.native).c_str())) {
+      const DWORD error = ::GetLastError();
+      // A file that vanished since it was listed needs no deleting.
+      if (error != ERROR_FILE_NOT_FOUND) {
+        throw FileError(fmt::format("impossibile cancellare {}: {}", match.native,
+                                    WindowsErrorText(error)));
+      }
+    }
+  }
+}
+
+FileHandle WindowsEnv::OpenTextFile(std::string_view path, OpenMode mode) {
+  const std::string native = NativePath(path);
+  const std::wstring wide = Utf8ToWide(native);
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+    throw FileError(
+        fmt::format("impossibile aprire {} ({}): non è un file ordinario", path, native));
+  }
+  if (const std::optional<FileHandle> number = OpenNumberOf(native)) {
+    throw FileError(
+        fmt::format("impossibile aprire {}: il file è già aperto come file n. {}", path, *number));
+  }
+  // Appending asks for FILE_APPEND_DATA alone, so that every write lands at the end even when
+  // another program has written there meanwhile.
+  const DWORD access = mode == OpenMode::kOutput ? GENERIC_WRITE : FILE_APPEND_DATA | SYNCHRONIZE;
+  const DWORD disposition = mode == OpenMode::kOutput ? CREATE_ALWAYS : OPEN_ALWAYS;
+  HANDLE file = ::CreateFileW(wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const std::string reason = LastErrorText();
+    if (mode == OpenMode::kOutput) {
+      throw FileError(fmt::format("impossibile creare {} ({}): {}", path, native, reason));
+    }
+    throw FileError(
+        fmt::format("impossibile aprire {} ({}) per aggiungervi righe: {}", path, native, reason));
+  }
+  const std::optional<Identity> identity = IdentityOf(file);
+  if (::GetFileType(file) != FILE_TYPE_DISK || !identity) {
+    ::CloseHandle(file);
+    throw FileError(
+        fmt::format("impossibile aprire {} ({}): non è un file ordinario", path, native));
+  }
+  const FileHandle number = numbers_.Next();
+  files_.emplace(number, OpenFile{file, std::string(path), identity->volume, identity->index});
+  return number;
+}
+
+void WindowsEnv::WriteLine(FileHandle file, std::string_view line) {
+  const auto open = files_.find(file);
+  if (open == files_.end()) {
+    throw FileError(fmt::format("impossibile scrivere sul file n. {}: il file non è aperto", file));
+  }
+  std::string bytes = Utf8ToWindows1252(line);
+  bytes += "\r\n";
+  WriteAll(open->second.handle, bytes, open->second.path);
+}
+
+bool WindowsEnv::IsOpen(FileHandle file) const { return files_.contains(file); }
+
+void WindowsEnv::Close(FileHandle file) {
+  const auto open = files_.find(file);
+  if (open == files_.end()) {
+    return;
+  }
+  ::CloseHandle(open->second.handle);
+  files_.erase(open);
+}
+
+void WindowsEnv::CloseAll() {
+  for (const auto& [number, open] : files_) {
+    ::CloseHandle(open.handle);
+  }
+  files_.clear();
+}
+
+std::string WindowsEnv::NativePath(std::string_view path) { return Spelling(Parse(path)); }
+
+LocalTime WindowsEnv::Now() {
+  SYSTEMTIME local{};
+  ::GetLocalTime(&local);
+  using namespace std::chrono;
+  const year_month_day date{year{local.wYear}, month{local.wMonth}, day{local.wDay}};
+  return local_days{date} + hours{local.wHour} + minutes{local.wMinute} +
+         seconds{local.wSecond > 59 ? 59 : local.wSecond};
+}
+
+void WindowsEnv::StartScript(std::string_view path) {
+  const std::vector<Match> script = MatchingFiles(Parse(path));
+  if (script.empty() || HasWildcard(Parse(path).Name())) {
+    throw FileError(fmt::format("impossibile avviare {}: file non trovato", path));
+  }
+  const std::wstring interpreter = CommandInterpreter();
+  // /s: the interpreter strips exactly the outer quotes and runs the quoted path as it stands,
+  // blanks in folder names included.
+  std::wstring command = L"\"" + interpreter + L"\" /s /c \"\"" +
+                         Utf8ToWide(script.front().native) + L"\"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWMAXIMIZED;
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(interpreter.c_str(), command.data(), nullptr, nullptr, FALSE,
+                        CREATE_NEW_CONSOLE, nullptr, nullptr, &startup, &process)) {
+    throw FileError(fmt::format("impossibile avviare {}: {}", path, LastErrorText()));
+  }
+  // Not waited for, not watched.
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+}
+
+void WindowsEnv::MessageBox(std::string_view text, std::string_view caption) {
+  if (!message_box_windows_) {
+    if (caption.empty()) {
+      errors_ << OneLine(text) << std::endl;
+    } else {
+      errors_ << OneLine(caption) << ": " << OneLine(text) << std::endl;
+    }
+    return;
+  }
+  ::MessageBoxW(::GetActiveWindow(), Utf8ToWide(text).c_str(), Utf8ToWide(caption).c_str(),
+                MB_OK | MB_SETFOREGROUND);
+}
+
+void WindowsEnv::Warn(std::string_view text) { errors_ << OneLine(text) << std::endl; }
+
+}  // namespace zav5::platform
