@@ -16,6 +16,7 @@
 #include "platform/case_fold.h"
 #include "platform/codepage.h"
 #include "platform/file_numbers.h"
+#include "platform/one_line.h"
 #include "platform/posix/detached_process.h"
 #include "platform/posix/error_text.h"
 #include "platform/wildcard.h"
@@ -73,24 +74,6 @@ bool IsHidden(const fs::path& file) {
 bool IsOrdinaryFile(const fs::path& file) {
   std::error_code error;
   return !IsHidden(file) && fs::is_regular_file(fs::status(file, error));
-}
-
-// Messages and warnings are read line by line (by a person or a log collector); a break inside one
-// would split it.
-std::string OneLine(std::string_view text) {
-  std::string line;
-  line.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' || text[i] == '\n') {
-      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-        ++i;
-      }
-      line += ' ';
-    } else {
-      line += text[i];
-    }
-  }
-  return line;
 }
 
 void WriteAll(int descriptor, std::string_view bytes, const std::string& path) {

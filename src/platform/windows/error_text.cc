@@ -20,8 +20,8 @@ std::string WindowsErrorText(std::uint32_t code) {
   }
   std::string text = WideToUtf8(std::wstring_view(buffer, length));
   ::LocalFree(buffer);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
-                           text.back() == '.')) {
+  while (!text.empty() &&
+         (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.')) {
     text.pop_back();
   }
   return text.empty() ? fmt::format("errore di sistema {}", code) : text;

@@ -28,7 +28,9 @@ std::error_code SyncFile(const std::filesystem::path& host_path) {
   return result;
 }
 
-// NTFS journals its folder entries: a rename is durable once the file system has it.
-std::error_code SyncFolder(const std::filesystem::path&) { return {}; }
+// Windows has no call that flushes a folder's entries; NTFS journals them on its own.
+std::error_code SyncFolder(const std::filesystem::path&) {
+  return {};
+}
 
 }  // namespace zav5::platform

@@ -11,9 +11,10 @@
 
 #include "errors.h"
 #include "platform/codepage.h"
+#include "platform/one_line.h"
+#include "platform/wildcard.h"
 #include "platform/windows/error_text.h"
 #include "platform/windows/wide_text.h"
-#include "platform/wildcard.h"
 
 namespace zav5::platform {
 
@@ -26,29 +27,14 @@ char DriveLetter(char letter) {
   return static_cast<char>(letter | 0x20);
 }
 
-std::string LastErrorText() { return WindowsErrorText(::GetLastError()); }
+std::string LastErrorText() {
+  return WindowsErrorText(::GetLastError());
+}
 
 bool IsOrdinary(DWORD attributes) {
   constexpr DWORD kNotOrdinary = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
                                  FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE;
   return (attributes & kNotOrdinary) == 0;
-}
-
-// Messages and warnings are read line by line; a break inside one would split it.
-std::string OneLine(std::string_view text) {
-  std::string line;
-  line.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' || text[i] == '\n') {
-      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-        ++i;
-      }
-      line += ' ';
-    } else {
-      line += text[i];
-    }
-  }
-  return line;
 }
 
 std::string JoinPath(std::string root, const std::vector<std::string>& elements) {
@@ -71,9 +57,9 @@ std::optional<Identity> IdentityOf(HANDLE file) {
   if (!::GetFileInformationByHandle(file, &information)) {
     return std::nullopt;
   }
-  return Identity{information.dwVolumeSerialNumber,
-                  (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) |
-                      information.nFileIndexLow};
+  return Identity{
+      information.dwVolumeSerialNumber,
+      (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow};
 }
 
 void WriteAll(HANDLE file, std::string_view bytes, const std::string& path) {
@@ -111,7 +97,9 @@ WindowsEnv::WindowsEnv(const DriveMap& drives, char current_drive, std::ostream&
 }
 
 // Qualified: no derived class is left to dispatch to while this one is destroyed.
-WindowsEnv::~WindowsEnv() { WindowsEnv::CloseAll(); }
+WindowsEnv::~WindowsEnv() {
+  WindowsEnv::CloseAll();
+}
 
 WindowsPath WindowsEnv::Parse(std::string_view path) const {
   return ParseWindowsPath(path, current_drive_);
@@ -226,8 +214,8 @@ void WindowsEnv::DeleteFiles(std::string_view pattern) {
       const DWORD error = ::GetLastError();
       // A file that vanished since it was listed needs no deleting.
       if (error != ERROR_FILE_NOT_FOUND) {
-        throw FileError(fmt::format("impossibile cancellare {}: {}", match.native,
-                                    WindowsErrorText(error)));
+        throw FileError(
+            fmt::format("impossibile cancellare {}: {}", match.native, WindowsErrorText(error)));
       }
     }
   }
@@ -281,7 +269,9 @@ void WindowsEnv::WriteLine(FileHandle file, std::string_view line) {
   WriteAll(open->second.handle, bytes, open->second.path);
 }
 
-bool WindowsEnv::IsOpen(FileHandle file) const { return files_.contains(file); }
+bool WindowsEnv::IsOpen(FileHandle file) const {
+  return files_.contains(file);
+}
 
 void WindowsEnv::Close(FileHandle file) {
   const auto open = files_.find(file);
@@ -299,7 +289,9 @@ void WindowsEnv::CloseAll() {
   files_.clear();
 }
 
-std::string WindowsEnv::NativePath(std::string_view path) { return Spelling(Parse(path)); }
+std::string WindowsEnv::NativePath(std::string_view path) {
+  return Spelling(Parse(path));
+}
 
 LocalTime WindowsEnv::Now() {
   SYSTEMTIME local{};
@@ -318,8 +310,8 @@ void WindowsEnv::StartScript(std::string_view path) {
   const std::wstring interpreter = CommandInterpreter();
   // /s: the interpreter strips exactly the outer quotes and runs the quoted path as it stands,
   // blanks in folder names included.
-  std::wstring command = L"\"" + interpreter + L"\" /s /c \"\"" +
-                         Utf8ToWide(script.front().native) + L"\"\"";
+  std::wstring command =
+      L"\"" + interpreter + L"\" /s /c \"\"" + Utf8ToWide(script.front().native) + L"\"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -347,6 +339,8 @@ void WindowsEnv::MessageBox(std::string_view text, std::string_view caption) {
                 MB_OK | MB_SETFOREGROUND);
 }
 
-void WindowsEnv::Warn(std::string_view text) { errors_ << OneLine(text) << std::endl; }
+void WindowsEnv::Warn(std::string_view text) {
+  errors_ << OneLine(text) << std::endl;
+}
 
 }  // namespace zav5::platform
