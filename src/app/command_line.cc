@@ -43,6 +43,8 @@ Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
       "zav5: takes expired promotional offers off the store's price list and tells the "
       "electronic shelf labels.",
       "zav5"};
+  // Options begin with "-" on every system: on Windows too "/srv/store" is a folder.
+  app.allow_windows_style_options(false);
   Opzioni opzioni;
   std::vector<std::string> drives;
   std::string current = "C";

@@ -33,9 +33,16 @@ void Form1::Form_Unload() {
   env_.CloseAll();
 }
 
-void Form1::Command1_Click() {
+void Form1::Scarica() {
+  if (scaricata_) {
+    return;
+  }
   Form_Unload();
   scaricata_ = true;
+}
+
+void Form1::Command1_Click() {
+  Scarica();
 }
 
 void Form1::Timer2_Timer() {

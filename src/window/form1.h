@@ -45,6 +45,9 @@ class Form1 {
   // How the last processing cycle ended; empty before the first.
   std::optional<cycle::EsitoCiclo> UltimoCiclo() const { return ultimo_ciclo_; }
 
+  // Unloads the window: runs the unload handler, once. The exit button does this, and so does
+  // closing the window by the window system (Alt+F4, the end of the Windows session).
+  void Scarica();
   // Click of the exit button "Uscita": unloads the window.
   void Command1_Click();
   // True once the window has unloaded; the front end then ends the program.

@@ -4,10 +4,13 @@
 
 #include <fmt/core.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sqlite3.h>
+
+#ifndef _WIN32
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -171,6 +174,30 @@ TEST(TransazioneTest, ADeactivationBrokenAnywhereLeavesNothingAndTheNextCycleDoe
   }
 }
 
+// Another program of the suite closes or extends the offer after the scan's query has found it and
+// before its transaction begins: the offer is read again inside the transaction and left alone.
+TEST(TransazioneTest, AnOfferChangedByAnotherProgramMeanwhileIsLeftAlone) {
+  for (const std::string_view cambio : {"UPDATE offte SET stato = 'D' WHERE numero = 1",
+                                        "UPDATE offte SET data2 = data2 + 30 WHERE numero = 1"}) {
+    SCOPED_TRACE(cambio);
+    auto guasti = std::make_shared<Guasti>();
+    CicloProva negozio(NegozioConUnOffertaScaduta(), MotoreConGuasti(guasti));
+    guasti->prima_della_transazione = [&negozio, cambio] { negozio.Sql(cambio); };
+    negozio.Sql(cambio);
+    const Righe dopo_il_cambio = Contenuto(negozio);
+    negozio.Sql("UPDATE offte SET stato = 'A', data2 = " + std::to_string(kOggi - 1) +
+                " WHERE numero = 1");
+
+    EXPECT_EQ(EseguiCiclo(negozio.ciclo()), EsitoCiclo::kNessunaOfferta);
+    EXPECT_EQ(Contenuto(negozio), dopo_il_cambio);
+    EXPECT_TRUE(Errori(negozio).empty());
+    EXPECT_EQ(guasti->scritture, 0);
+  }
+}
+
+#ifndef _WIN32
+// The lock tests start the other program as a child process with fork.
+
 // Another program of the store suite at work on the database: a child process that opens the
 // file with SQLite, takes the write lock, changes a row, and rolls back and ends when told to (or
 // when the test process goes away). The destructor kills it if it is still there, so that no
@@ -287,27 +314,6 @@ class AltroProgramma {
   int a_figlio_ = -1;
 };
 
-// Another program of the suite closes or extends the offer after the scan's query has found it and
-// before its transaction begins: the offer is read again inside the transaction and left alone.
-TEST(TransazioneTest, AnOfferChangedByAnotherProgramMeanwhileIsLeftAlone) {
-  for (const std::string_view cambio : {"UPDATE offte SET stato = 'D' WHERE numero = 1",
-                                        "UPDATE offte SET data2 = data2 + 30 WHERE numero = 1"}) {
-    SCOPED_TRACE(cambio);
-    auto guasti = std::make_shared<Guasti>();
-    CicloProva negozio(NegozioConUnOffertaScaduta(), MotoreConGuasti(guasti));
-    guasti->prima_della_transazione = [&negozio, cambio] { negozio.Sql(cambio); };
-    negozio.Sql(cambio);
-    const Righe dopo_il_cambio = Contenuto(negozio);
-    negozio.Sql("UPDATE offte SET stato = 'A', data2 = " + std::to_string(kOggi - 1) +
-                " WHERE numero = 1");
-
-    EXPECT_EQ(EseguiCiclo(negozio.ciclo()), EsitoCiclo::kNessunaOfferta);
-    EXPECT_EQ(Contenuto(negozio), dopo_il_cambio);
-    EXPECT_TRUE(Errori(negozio).empty());
-    EXPECT_EQ(guasti->scritture, 0);
-  }
-}
-
 constexpr std::string_view kModificaAltrui =
     "UPDATE offte SET descrizione = 'IN MODIFICA' WHERE numero = 2";
 
@@ -362,6 +368,8 @@ TEST(TransazioneTest, ALockReleasedWithinTheWaitIsWaitedFor) {
   EXPECT_EQ(negozio.Righe("SELECT descrizione FROM offte WHERE numero = 2"), Righe{"OFFERTA 2"});
   EXPECT_TRUE(Errori(negozio).empty());
 }
+
+#endif  // _WIN32
 
 }  // namespace
 }  // namespace zav5::cycle

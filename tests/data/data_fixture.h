@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "data/database.h"
-#include "platform/posix/posix_env.h"
+#include "platform/host_env.h"
 #include "support/motore_di_prova.h"
 #include "support/temp_dir.h"
 
@@ -27,7 +27,7 @@ class DataFixture : public ::testing::Test {
   std::filesystem::path Native(std::string_view name) const { return dir_.path() / name; }
 
   testing::TempDir dir_;
-  platform::PosixEnv env_{platform::DriveMap{{'C', dir_.path()}}};
+  platform::HostEnv env_{platform::DriveMap{{'C', dir_.path()}}};
   DbEngine engine_{env_, testing::MotoreDiProva()};
 };
 

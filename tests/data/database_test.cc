@@ -44,12 +44,12 @@ TEST_F(DatabaseTest, SignatureComesFromTheFirstBytes) {
   dir_.WriteFile("ace.accdb", kAceHeader);
   dir_.WriteFile("noise.mdb", kNoise);
   dir_.WriteFile("empty.mdb", "");
-  EXPECT_EQ(ReadSignature(Native("sqlite.bin")), FileSignature::kSqlite);
-  EXPECT_EQ(ReadSignature(Native("jet.mdb")), FileSignature::kJet);
-  EXPECT_EQ(ReadSignature(Native("ace.accdb")), FileSignature::kJet);
-  EXPECT_EQ(ReadSignature(Native("noise.mdb")), FileSignature::kUnknown);
-  EXPECT_EQ(ReadSignature(Native("empty.mdb")), FileSignature::kEmpty);
-  EXPECT_EQ(ReadSignature(Native("missing.mdb")), FileSignature::kUnknown);
+  EXPECT_EQ(ReadSignature(testing::Utf8Path(Native("sqlite.bin"))), FileSignature::kSqlite);
+  EXPECT_EQ(ReadSignature(testing::Utf8Path(Native("jet.mdb"))), FileSignature::kJet);
+  EXPECT_EQ(ReadSignature(testing::Utf8Path(Native("ace.accdb"))), FileSignature::kJet);
+  EXPECT_EQ(ReadSignature(testing::Utf8Path(Native("noise.mdb"))), FileSignature::kUnknown);
+  EXPECT_EQ(ReadSignature(testing::Utf8Path(Native("empty.mdb"))), FileSignature::kEmpty);
+  EXPECT_EQ(ReadSignature(testing::Utf8Path(Native("missing.mdb"))), FileSignature::kUnknown);
 }
 
 TEST_F(DatabaseTest, FilesThatAreNotSqliteAreRefusedByName) {

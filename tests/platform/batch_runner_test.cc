@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/posix/posix_env.h"
+#include "platform/host_env.h"
 #include "support/temp_dir.h"
 
 namespace zav5::platform {
@@ -48,7 +48,7 @@ class BatchRunnerTest : public ::testing::Test {
     output_.str("");
     errors_.str("");
     dir_.WriteFile("c/prova.bat", script);
-    PosixEnv env(drives, 'C', env_errors_);
+    HostEnv env(drives, 'C', env_errors_);
     BatchRunner runner(env, output_, errors_);
     return runner.Run("C:\\prova.bat");
   }
@@ -108,7 +108,10 @@ TEST_F(BatchRunnerTest, AFailedCopyStopsTheScriptBeforeTheSourcesAreDeleted) {
     const char* copy;
   };
   for (const Case& test : {
+#ifndef _WIN32
+           // On Windows a drive the map leaves out is the machine's own.
            Case{"Z: not mapped", "", "copy Import_VPA*.txt Z:\\*.*"},
+#endif
            Case{"Z: folder missing", "gone", "copy Import_VPA*.txt Z:\\*.*"},
            Case{"target folder missing", "z", "copy Import_VPA*.txt Z:\\etichette\\*.*"},
        }) {
@@ -316,7 +319,7 @@ TEST_F(BatchRunnerTest, EchoRemAndClsLines) {
 }
 
 TEST_F(BatchRunnerTest, AMissingScriptIsOneErrorLine) {
-  PosixEnv env({{'C', c_}}, 'C', env_errors_);
+  HostEnv env({{'C', c_}}, 'C', env_errors_);
   BatchRunner runner(env, output_, errors_);
 
   EXPECT_FALSE(runner.Run("C:\\sulvo\\manca.bat"));

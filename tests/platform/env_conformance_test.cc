@@ -13,10 +13,14 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "errors.h"
 #include "platform/env.h"
 #include "platform/fake/mem_env.h"
-#include "platform/posix/posix_env.h"
+#include "platform/host_env.h"
 #include "platform/windows_path.h"
 #include "support/temp_dir.h"
 
@@ -38,16 +42,23 @@ class Machine {
   virtual bool FolderExists(std::string_view path) = 0;
 };
 
-class PosixMachine : public Machine {
+// The machine's own file system, drive C: mapped onto a temporary folder.
+class HostMachine : public Machine {
  public:
-  PosixMachine() : env_({{'C', dir_.path()}}, 'C', errors_) {}
+  HostMachine() : env_({{'C', dir_.path()}}, 'C', errors_) {}
   Env& env() override { return env_; }
   void MakeFolder(std::string_view path) override { dir_.MakeDir(Relative(path)); }
   void PutFile(std::string_view path, std::string_view bytes) override {
     dir_.WriteFile(Relative(path), bytes);
   }
   void PutHiddenFile(std::string_view folder, std::string_view name) override {
+#ifdef _WIN32
+    const std::string relative = Relative(folder) + "/" + std::string(name);
+    dir_.WriteFile(relative, "hidden");
+    ::SetFileAttributesW((dir_.path() / relative).wstring().c_str(), FILE_ATTRIBUTE_HIDDEN);
+#else
     dir_.WriteFile(Relative(folder) + "/." + std::string(name), "hidden");
+#endif
   }
   std::optional<std::string> Bytes(std::string_view path) override {
     const std::filesystem::path file = dir_.path() / Relative(path);
@@ -71,7 +82,7 @@ class PosixMachine : public Machine {
 
   testing::TempDir dir_;
   std::ostringstream errors_;
-  PosixEnv env_;
+  HostEnv env_;
 };
 
 class MemMachine : public Machine {
@@ -296,7 +307,7 @@ TEST_P(EnvConformanceTest, WritingAfterCloseAllFails) {
 INSTANTIATE_TEST_SUITE_P(
     Envs, EnvConformanceTest,
     ::testing::Values(
-        MachineKind{"Posix", [] { return std::unique_ptr<Machine>(new PosixMachine()); }},
+        MachineKind{"Host", [] { return std::unique_ptr<Machine>(new HostMachine()); }},
         MachineKind{"Mem", [] { return std::unique_ptr<Machine>(new MemMachine()); }}),
     [](const ::testing::TestParamInfo<MachineKind>& info) { return info.param.name; });
 

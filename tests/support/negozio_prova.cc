@@ -7,6 +7,7 @@
 
 #include "schema_texts.h"
 #include "support/motore_di_prova.h"
+#include "support/temp_dir.h"
 
 namespace zav5::testing {
 
@@ -18,7 +19,7 @@ constexpr std::string_view kSorgenti[] = {"var2",  "listipro", "data3",  "Data2"
 
 sqlite3* Open(const std::filesystem::path& path) {
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(Utf8Path(path).c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
     sqlite3_close(db);
     throw std::runtime_error("cannot open " + path.string());
   }

@@ -1,21 +1,31 @@
 #include "support/temp_dir.h"
 
 #include <sqlite3.h>
-#include <stdlib.h>
 
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 
+#include "platform/utf8.h"
+
 namespace zav5::testing {
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "zav5-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error("cannot create a temporary folder");
+  // create_directory reports whether it made the folder, so two tests never share one.
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::filesystem::path candidate = base / ("zav5-test-" + std::to_string(random() % 1000000000));
+    std::error_code error;
+    if (std::filesystem::create_directory(candidate, error)) {
+      path_ = std::move(candidate);
+      return;
+    }
   }
-  path_ = pattern;
+  throw std::runtime_error("cannot create a temporary folder");
 }
 
 TempDir::~TempDir() {
@@ -38,6 +48,10 @@ std::filesystem::path TempDir::WriteFile(std::string_view relative, std::string_
     throw std::runtime_error("cannot write " + file.string());
   }
   return file;
+}
+
+std::string Utf8Path(const std::filesystem::path& path) {
+  return platform::PathToUtf8(path);
 }
 
 std::string ReadFile(const std::filesystem::path& path) {
@@ -67,7 +81,7 @@ void CreateSqliteFile(const std::filesystem::path& path, std::string_view ddl,
                       std::string_view data) {
   std::filesystem::create_directories(path.parent_path());
   sqlite3* db = nullptr;
-  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) {
+  if (sqlite3_open(Utf8Path(path).c_str(), &db) != SQLITE_OK) {
     sqlite3_close(db);
     throw std::runtime_error("cannot create " + path.string());
   }

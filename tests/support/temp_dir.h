@@ -27,6 +27,9 @@ class TempDir {
 // The whole content of a file, byte for byte.
 std::string ReadFile(const std::filesystem::path& path);
 
+// `path` in UTF-8, as SQLite takes file names on every system.
+std::string Utf8Path(const std::filesystem::path& path);
+
 // Creates a SQLite database file at `path` and runs `ddl` (and then `data`, when given) on it.
 void CreateSqliteFile(const std::filesystem::path& path, std::string_view ddl,
                       std::string_view data = {});

@@ -6,12 +6,13 @@
 
 #include "platform/codepage.h"
 #include "schema_texts.h"
+#include "support/temp_dir.h"
 
 namespace zav5::testing {
 
 TestEnv::TestEnv(platform::DriveMap drives, char current_drive)
-    : PosixEnvHolder(std::move(drives), current_drive),
-      platform::EnvWrapper(posix),
+    : HostEnvHolder(std::move(drives), current_drive),
+      platform::EnvWrapper(host),
       now_(ExampleMoment()) {}
 
 platform::LocalTime ExampleMoment() {
@@ -35,7 +36,7 @@ void TestStore::CreateStoreDatabase(std::string_view relative, std::string_view 
 void TestStore::Sql(std::string_view relative, std::string_view sql) {
   sqlite3* db = nullptr;
   const std::string path = (DriveC() / relative).string();
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(Utf8Path(path).c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
     sqlite3_close(db);
     throw std::runtime_error("cannot open " + path);
   }

@@ -14,21 +14,21 @@
 
 #include "errors.h"
 #include "platform/env_wrapper.h"
-#include "platform/posix/posix_env.h"
+#include "platform/host_env.h"
 #include "support/temp_dir.h"
 
 namespace zav5::testing {
 
 // Holds the real Env so that it is built before the wrapper that forwards to it.
-struct PosixEnvHolder {
-  PosixEnvHolder(platform::DriveMap drives, char current_drive)
-      : posix(std::move(drives), current_drive) {}
-  platform::PosixEnv posix;
+struct HostEnvHolder {
+  HostEnvHolder(platform::DriveMap drives, char current_drive)
+      : host(std::move(drives), current_drive) {}
+  platform::HostEnv host;
 };
 
 // The real file system under a drive map, with a clock that stands still until moved and an
 // operator whose message boxes are recorded instead of shown.
-class TestEnv : private PosixEnvHolder, public platform::EnvWrapper {
+class TestEnv : private HostEnvHolder, public platform::EnvWrapper {
  public:
   TestEnv(platform::DriveMap drives, char current_drive);
 

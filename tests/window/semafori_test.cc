@@ -83,7 +83,8 @@ class SemaforiTest : public ::testing::Test {
   std::vector<std::string> Leggi(std::string_view percorso, const std::string& sql) const {
     sqlite3* db = nullptr;
     const std::string file = File(percorso).string();
-    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(testing::Utf8Path(file).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) !=
+        SQLITE_OK) {
       sqlite3_close(db);
       throw std::runtime_error("cannot open " + file);
     }
@@ -195,7 +196,7 @@ TEST_F(SemaforiTest, ATillThatTurnsBusyBeforeTheEditKeepsItsFlag) {
     return std::make_unique<RiletturaContesa>(std::move(connection), [this] {
       // The till takes its flag through a connection of its own.
       sqlite3* db = nullptr;
-      ASSERT_EQ(sqlite3_open(File(kCassa3).c_str(), &db), SQLITE_OK);
+      ASSERT_EQ(sqlite3_open(testing::Utf8Path(File(kCassa3)).c_str(), &db), SQLITE_OK);
       sqlite3_busy_timeout(db, 5000);
       EXPECT_EQ(sqlite3_exec(db, "UPDATE Semafori SET Flag1 = 1", nullptr, nullptr, nullptr),
                 SQLITE_OK);
