@@ -1,0 +1,154 @@
+#include "window/win32/barra_dati.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+
+#include <fmt/core.h>
+
+#include "errors.h"
+#include "platform/windows/error_text.h"
+#include "window/win32/gdi.h"
+
+namespace zav5::window::win32 {
+
+namespace {
+
+constexpr wchar_t kClasse[] = L"Zav5Dati";
+// The font given by WM_SETFONT, in the window's extra bytes.
+constexpr int kExtraCarattere = 0;
+// Blank between the caption and the buttons before it.
+constexpr int kMargineDidascalia = 3;
+
+enum class Verso { kIndietro, kAvanti };
+
+// The arrow of one button: a triangle pointing the way it moves, with a stop bar for the first
+// and the last record.
+void DisegnaFreccia(HDC dc, const RECT& cella, Verso verso, bool fino_in_fondo) {
+  const int lato =
+      std::max<int>(2, std::min(cella.right - cella.left, cella.bottom - cella.top) / 4);
+  const int x = (cella.left + cella.right) / 2;
+  const int y = (cella.top + cella.bottom) / 2;
+  // The bar sits on the pointed side; the triangle makes room for it.
+  const int scarto = fino_in_fondo ? 1 : 0;
+  std::array<POINT, 3> punte;
+  if (verso == Verso::kIndietro) {
+    punte = {{{x - lato / 2 + scarto, y},
+              {x + lato / 2 + scarto, y - lato},
+              {x + lato / 2 + scarto, y + lato}}};
+  } else {
+    punte = {{{x + lato / 2 - scarto, y},
+              {x - lato / 2 - scarto, y - lato},
+              {x - lato / 2 - scarto, y + lato}}};
+  }
+  const COLORREF colore = ::GetSysColor(COLOR_BTNTEXT);
+  const Gdi<HPEN> penna(::CreatePen(PS_SOLID, 1, colore));
+  const Gdi<HBRUSH> pennello(::CreateSolidBrush(colore));
+  const Selezione con_penna(dc, penna.get());
+  const Selezione con_pennello(dc, pennello.get());
+  ::Polygon(dc, punte.data(), static_cast<int>(punte.size()));
+  if (fino_in_fondo) {
+    const int barra = verso == Verso::kIndietro ? punte[0].x - 2 : punte[0].x + 1;
+    const RECT r = {barra, y - lato, barra + 2, y + lato + 1};
+    ::FillRect(dc, &r, pennello.get());
+  }
+}
+
+void Disegna(HWND hwnd, HDC dc) {
+  RECT interno;
+  ::GetClientRect(hwnd, &interno);
+  const PartiBarraDati parti = DividiBarraDati(interno.right, interno.bottom);
+
+  ::FillRect(dc, &parti.didascalia, ::GetSysColorBrush(COLOR_WINDOW));
+  const struct {
+    Verso verso;
+    bool fino_in_fondo;
+  } frecce[4] = {{Verso::kIndietro, true},
+                 {Verso::kIndietro, false},
+                 {Verso::kAvanti, false},
+                 {Verso::kAvanti, true}};
+  for (int i = 0; i < 4; ++i) {
+    RECT pulsante = parti.pulsanti[i];
+    ::DrawFrameControl(dc, &pulsante, DFC_BUTTON, DFCS_BUTTONPUSH);
+    DisegnaFreccia(dc, parti.pulsanti[i], frecce[i].verso, frecce[i].fino_in_fondo);
+  }
+
+  auto font = reinterpret_cast<HFONT>(::GetWindowLongPtrW(hwnd, kExtraCarattere));
+  const Selezione con_font(
+      dc, font != nullptr ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
+  const std::wstring didascalia = TestoFinestra(hwnd);
+  RECT testo = parti.didascalia;
+  testo.left += kMargineDidascalia;
+  const int modo = ::SetBkMode(dc, TRANSPARENT);
+  const COLORREF colore = ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+  ::DrawTextW(dc, didascalia.c_str(), static_cast<int>(didascalia.size()), &testo,
+              DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+  ::SetTextColor(dc, colore);
+  ::SetBkMode(dc, modo);
+}
+
+LRESULT CALLBACK Procedura(HWND hwnd, UINT messaggio, WPARAM w, LPARAM l) {
+  switch (messaggio) {
+    case WM_SETFONT:
+      ::SetWindowLongPtrW(hwnd, kExtraCarattere, static_cast<LONG_PTR>(w));
+      if (LOWORD(l)) {
+        ::InvalidateRect(hwnd, nullptr, TRUE);
+      }
+      return 0;
+    case WM_GETFONT:
+      return ::GetWindowLongPtrW(hwnd, kExtraCarattere);
+    case WM_SETTEXT: {
+      const LRESULT fatto = ::DefWindowProcW(hwnd, messaggio, w, l);
+      ::InvalidateRect(hwnd, nullptr, TRUE);
+      return fatto;
+    }
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = ::BeginPaint(hwnd, &ps);
+      Disegna(hwnd, dc);
+      ::EndPaint(hwnd, &ps);
+      return 0;
+    }
+    case WM_PRINTCLIENT:
+      Disegna(hwnd, reinterpret_cast<HDC>(w));
+      return 0;
+    default:
+      break;
+  }
+  return ::DefWindowProcW(hwnd, messaggio, w, l);
+}
+
+}  // namespace
+
+PartiBarraDati DividiBarraDati(int larghezza, int altezza) {
+  // Square buttons as high as the bar, narrower on a short bar so that the caption keeps room.
+  const int lato = std::max(0, std::min(altezza, larghezza / 8));
+  PartiBarraDati parti{};
+  const int sinistre[4] = {0, lato, larghezza - 2 * lato, larghezza - lato};
+  for (int i = 0; i < 4; ++i) {
+    parti.pulsanti[i] = {sinistre[i], 0, sinistre[i] + lato, altezza};
+  }
+  parti.didascalia = {2 * lato, 0, larghezza - 2 * lato, altezza};
+  return parti;
+}
+
+const wchar_t* ClasseDati() {
+  static const ATOM registrata = [] {
+    WNDCLASSEXW classe{};
+    classe.cbSize = sizeof(classe);
+    classe.lpfnWndProc = Procedura;
+    classe.cbWndExtra = sizeof(LONG_PTR);
+    classe.hInstance = ::GetModuleHandleW(nullptr);
+    classe.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    classe.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    classe.lpszClassName = kClasse;
+    return ::RegisterClassExW(&classe);
+  }();
+  if (registrata == 0) {
+    throw Errore(fmt::format("impossibile registrare la classe dei controlli dati: {}",
+                             platform::WindowsErrorText(::GetLastError())));
+  }
+  return kClasse;
+}
+
+}  // namespace zav5::window::win32

@@ -1,0 +1,126 @@
+#include "window/win32/riquadro.h"
+
+#include <string>
+
+#include <fmt/core.h>
+
+#include "errors.h"
+#include "platform/windows/error_text.h"
+#include "window/win32/gdi.h"
+#include "window/win32/senza_finestra.h"
+
+namespace zav5::window::win32 {
+
+namespace {
+
+constexpr wchar_t kClasse[] = L"Zav5Riquadro";
+// The font given by WM_SETFONT, in the window's extra bytes.
+constexpr int kExtraCarattere = 0;
+// Where the caption begins, and the blank it keeps from the border on each side.
+constexpr int kSinistraDidascalia = 8;
+constexpr int kMargineDidascalia = 2;
+
+void Disegna(HWND hwnd, HDC dc) {
+  RECT interno;
+  ::GetClientRect(hwnd, &interno);
+  auto font = reinterpret_cast<HFONT>(::GetWindowLongPtrW(hwnd, kExtraCarattere));
+  const Selezione con_font(
+      dc, font != nullptr ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
+  const std::wstring didascalia = TestoFinestra(hwnd);
+  SIZE misura{};
+  ::GetTextExtentPoint32W(dc, didascalia.empty() ? L" " : didascalia.c_str(),
+                          didascalia.empty() ? 1 : static_cast<int>(didascalia.size()), &misura);
+
+  // The border runs through the middle of the caption's line.
+  RECT bordo = interno;
+  bordo.top += misura.cy / 2;
+  ::DrawEdge(dc, &bordo, EDGE_ETCHED, BF_RECT);
+  if (!didascalia.empty()) {
+    const RECT sfondo = {kSinistraDidascalia - kMargineDidascalia, 0,
+                         kSinistraDidascalia + misura.cx + kMargineDidascalia, misura.cy};
+    ::FillRect(dc, &sfondo, ::GetSysColorBrush(COLOR_BTNFACE));
+    const int modo = ::SetBkMode(dc, TRANSPARENT);
+    const COLORREF colore =
+        ::SetTextColor(dc, ::GetSysColor(::IsWindowEnabled(hwnd) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+    ::TextOutW(dc, kSinistraDidascalia, 0, didascalia.c_str(), static_cast<int>(didascalia.size()));
+    ::SetTextColor(dc, colore);
+    ::SetBkMode(dc, modo);
+  }
+
+  const auto* contenuto =
+      reinterpret_cast<const DisegnoSenzaFinestra*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (contenuto != nullptr) {
+    contenuto->Disegna(dc);
+  }
+}
+
+LRESULT CALLBACK Procedura(HWND hwnd, UINT messaggio, WPARAM w, LPARAM l) {
+  switch (messaggio) {
+    case WM_NCCREATE: {
+      const auto* creazione = reinterpret_cast<const CREATESTRUCTW*>(l);
+      ::SetWindowLongPtrW(hwnd, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(creazione->lpCreateParams));
+      break;
+    }
+    case WM_SETFONT:
+      ::SetWindowLongPtrW(hwnd, kExtraCarattere, static_cast<LONG_PTR>(w));
+      if (LOWORD(l)) {
+        ::InvalidateRect(hwnd, nullptr, TRUE);
+      }
+      return 0;
+    case WM_GETFONT:
+      return ::GetWindowLongPtrW(hwnd, kExtraCarattere);
+    case WM_SETTEXT: {
+      const LRESULT fatto = ::DefWindowProcW(hwnd, messaggio, w, l);
+      ::InvalidateRect(hwnd, nullptr, TRUE);
+      return fatto;
+    }
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = ::BeginPaint(hwnd, &ps);
+      Disegna(hwnd, dc);
+      ::EndPaint(hwnd, &ps);
+      return 0;
+    }
+    case WM_PRINTCLIENT: {
+      auto dc = reinterpret_cast<HDC>(w);
+      if (l & PRF_ERASEBKGND) {
+        RECT interno;
+        ::GetClientRect(hwnd, &interno);
+        ::FillRect(dc, &interno, ::GetSysColorBrush(COLOR_BTNFACE));
+      }
+      Disegna(hwnd, dc);
+      return 0;
+    }
+    case WM_COMMAND:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+      return ::SendMessageW(::GetParent(hwnd), messaggio, w, l);
+    default:
+      break;
+  }
+  return ::DefWindowProcW(hwnd, messaggio, w, l);
+}
+
+}  // namespace
+
+const wchar_t* ClasseRiquadro() {
+  static const ATOM registrata = [] {
+    WNDCLASSEXW classe{};
+    classe.cbSize = sizeof(classe);
+    classe.lpfnWndProc = Procedura;
+    classe.cbWndExtra = sizeof(LONG_PTR);
+    classe.hInstance = ::GetModuleHandleW(nullptr);
+    classe.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    classe.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    classe.lpszClassName = kClasse;
+    return ::RegisterClassExW(&classe);
+  }();
+  if (registrata == 0) {
+    throw Errore(fmt::format("impossibile registrare la classe dei riquadri: {}",
+                             platform::WindowsErrorText(::GetLastError())));
+  }
+  return kClasse;
+}
+
+}  // namespace zav5::window::win32
