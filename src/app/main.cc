@@ -2,40 +2,43 @@
 
 #include <chrono>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/demo_store.h"
+#include "app/program_path.h"
 #include "errors.h"
 #include "platform/batch/batch_runner.h"
-#include "platform/posix/posix_env.h"
-#include "platform/posix/posix_stop_signal.h"
+#include "platform/host_env.h"
 #include "window/form1.h"
 #include "window/headless.h"
+
+#ifdef _WIN32
+#include "app/windows_arguments.h"
+#include "window/win32/finestra_win32.h"
+#else
+#include "platform/posix/posix_stop_signal.h"
+#endif
 
 namespace {
 
 using zav5::app::Opzioni;
+using zav5::platform::HostEnv;
 
 std::chrono::year_month_day Today(zav5::platform::Env& env) {
   return std::chrono::year_month_day{std::chrono::floor<std::chrono::days>(env.Now())};
 }
 
-// The program's own path, for the command the demo prints: argv[0] is only the name typed when the
-// program was found through PATH.
-std::filesystem::path ThisProgram(const char* argv0) {
-  std::error_code error;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::filesystem::absolute(argv0).lexically_normal() : self;
-}
-
 int CreaDemo(const Opzioni& opzioni, const char* argv0) {
-  zav5::platform::PosixEnv env({}, 'C');
+  HostEnv env({}, 'C');
   const zav5::app::NegozioDemo demo = zav5::app::CreaNegozioDemo(opzioni.cartella_demo, Today(env));
   std::cout << "Negozio dimostrativo creato in "
             << std::filesystem::absolute(opzioni.cartella_demo).lexically_normal().string() << ": "
             << demo.articoli << " articoli, " << demo.offerte_scadute
             << " offerte scadute e una in corso.\nPer avviarlo:\n  "
-            << zav5::app::ComandoPerDemo(ThisProgram(argv0), demo.unita_c, demo.unita_z) << "\n";
+            << zav5::app::ComandoPerDemo(zav5::app::ThisProgram(argv0), demo.unita_c, demo.unita_z)
+            << "\n";
   return 0;
 }
 
@@ -49,17 +52,24 @@ zav5::platform::DriveMap Unita(const Opzioni& opzioni) {
 
 // The stand-in for the command interpreter: runs one script the program started.
 int EseguiScript(const Opzioni& opzioni) {
-  zav5::platform::PosixEnv env(Unita(opzioni), opzioni.unita_corrente);
+  HostEnv env(Unita(opzioni), opzioni.unita_corrente);
   zav5::platform::BatchRunner runner(env, std::cout, std::cerr);
   return runner.Run(opzioni.script) ? 0 : 1;
 }
 
-int Esegui(const Opzioni& opzioni, const char* argv0) {
+int Esegui(const Opzioni& opzioni, [[maybe_unused]] const char* argv0) {
+#ifndef _WIN32
   // Before anything else: Ctrl+C and SIGTERM are the exit button from here on.
   zav5::platform::PosixStopSignal stop;
+#endif
 
-  zav5::platform::PosixEnv env(Unita(opzioni), opzioni.unita_corrente);
-  env.SetScriptLauncher(zav5::app::ComandoScript(ThisProgram(argv0), opzioni));
+  HostEnv env(Unita(opzioni), opzioni.unita_corrente);
+#ifdef _WIN32
+  // An unattended run shows no message box that nobody would confirm.
+  env.SetMessageBoxWindows(!opzioni.una_volta);
+#else
+  env.SetScriptLauncher(zav5::app::ComandoScript(zav5::app::ThisProgram(argv0), opzioni));
+#endif
   zav5::window::Form1 form(env, opzioni.motore);
   if (opzioni.oggi) {
     form.FissaOggi(*opzioni.oggi);
@@ -67,13 +77,15 @@ int Esegui(const Opzioni& opzioni, const char* argv0) {
   if (opzioni.una_volta) {
     return zav5::window::EseguiUnCiclo(form, std::cout);
   }
+#ifdef _WIN32
+  return zav5::window::EseguiConFinestra(form);
+#else
   zav5::window::EseguiSenzaFinestra(form, stop, std::cout);
   return 0;
+#endif
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, const char* const* argv) {
   const zav5::app::Lettura lettura = zav5::app::LeggiRigaDiComando(argc, argv);
   if (!lettura.opzioni) {
     (lettura.codice_uscita == 0 ? std::cout : std::cerr) << lettura.messaggio;
@@ -91,4 +103,16 @@ int main(int argc, char** argv) {
     std::cerr << "ZAV5: " << error.what() << "\n";
     return 1;
   }
+}
+
+}  // namespace
+
+int main([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
+#ifdef _WIN32
+  // The arguments as Windows passes them, in UTF-8: the 8-bit ones lose what the code page lacks.
+  const zav5::app::ArgomentiWindows argomenti;
+  return Main(argomenti.argc(), argomenti.argv());
+#else
+  return Main(argc, argv);
+#endif
 }

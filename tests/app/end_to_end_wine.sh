@@ -1,0 +1,154 @@
+#!/usr/bin/env bash
+# The Windows program as a store runs it, under Wine: the demo store laid out at the root of C:,
+# the label systems' drop folder as drive Z:, one cycle with --once, then the window on a virtual
+# X display until its exit button is pressed. Saves a screenshot of the window in ARTIFACTS.
+#
+# Wine's command interpreter rejects "copy Import_VPA*.txt Z:\*.*" ("Invalid name"), where
+# Windows' own copies the files; the copy script would then delete files it never copied. So the
+# store gets a copy script that leaves the files where they are, and a site script that copies
+# with a destination Wine understands.
+set -euo pipefail
+exe="$1"
+artifacts="$2"
+
+# A virtual X display of its own: the screenshot and the click must meet this program's window
+# alone, not windows of other tests running beside it.
+if [ -z "${ZAV5_WINE_DISPLAY:-}" ]; then
+  export ZAV5_WINE_DISPLAY=1
+  exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
+
+work=$(mktemp -d /tmp/zav5-wine-XXXXXX)
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine=/usr/lib/wine/wine64
+cleanup() {
+  /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "$*"; exit 1; }
+
+"$wine" wineboot --init >/dev/null 2>&1 || true
+# No window manager runs on the virtual display: Wine draws the frames and captions itself.
+"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
+/usr/lib/wine/wineserver -w
+c="$WINEPREFIX/drive_c"
+[ -d "$c/windows" ] || fail "the Wine prefix was not created"
+cp "$exe" "$c/zav5.exe"
+
+# The demo store, made by the Windows program itself, then moved to the roots of C: and Z:.
+(cd "$c" && "$wine" zav5.exe demo 'C:\demo' > "$work/demo.out" 2>&1) || {
+  cat "$work/demo.out"; fail "zav5.exe demo failed"; }
+mv "$c/demo/c/dorn" "$c/demo/c/sulvo" "$c/"
+ln -sfn "$c/demo/z" "$WINEPREFIX/dosdevices/z:"
+printf '@echo off\r\nrem Le etichette restano in C:\\sulvo\r\n' > "$c/sulvo/frontalini.bat"
+printf '@echo off\r\ncd\\sulvo\\esl\r\ncopy ESL*.txt Z:\\\r\n' > "$c/sulvo/comandoP.bat"
+
+# Waits up to 30 s until the folder $1 holds at least $3 files matching $2.
+await_files() {
+  local n=0
+  for _ in $(seq 1 150); do
+    n=$(find "$1" -maxdepth 1 -name "$2" | wc -l)
+    [ "$n" -ge "$3" ] && return 0
+    sleep 0.2
+  done
+  ls -la "$1"; fail "expected $3 files $2 in $1, found $n"
+}
+
+# The lines of the only run log, without their date and time and CR.
+log_lines() {
+  local logs
+  mapfile -t logs < <(find "$c/sulvo/bkp" -name 'logzav3_*.txt')
+  [ "${#logs[@]}" -eq 1 ] || fail "expected one run log, found: ${logs[*]:-none}"
+  sed -e 's/\r$//' -e 's|^[0-9][0-9]/[0-9][0-9]/[0-9]\{4\}-[0-9][0-9]:[0-9][0-9]:[0-9][0-9]||' "${logs[0]}"
+}
+
+# --- One cycle at once.
+status=0
+(cd "$c" && "$wine" zav5.exe --once > "$work/once.out" 2> "$work/once.err") || status=$?
+[ "$status" -eq 0 ] || { cat "$work/once.out" "$work/once.err"; fail "--once exited with $status"; }
+grep -q "^nrposw: 4" "$work/once.out" || { cat "$work/once.out"; fail "--once did not print nrposw"; }
+expected=(
+  "- Avvio programma"
+  "- Apro DB  C:\\sulvo\\neg01\\dati.mdb"
+  "- Apro DB  C:\\sulvo\\neg01\\vendite.mdb"
+  "- Apro DB  c:\\dorn\\sulvo.mdb"
+  "DB OK  "
+  "CONTROLLO DB SULVO OK"
+  "- Controllo  DB  OK"
+  "CONTROLLO COLLEGAMENTO CASSE"
+  "- Controllo  collegamento casse"
+  "- Inizio elaborazione "
+)
+mapfile -t lines < <(log_lines)
+[ "${#lines[@]}" -eq "${#expected[@]}" ] || { printf '%s\n' "${lines[@]}"; fail "run log has ${#lines[@]} lines, expected ${#expected[@]}"; }
+for i in "${!expected[@]}"; do
+  [ "${lines[$i]}" == "${expected[$i]}" ] || fail "log line $((i + 1)): '${lines[$i]}', expected '${expected[$i]}'"
+done
+
+# The import files of both label systems, in Windows-1252 with CR LF, 54 fields a line; the site
+# script, started through the command interpreter, copies the one-file layout's file to Z:.
+await_files "$c/sulvo" 'Import_VPA_*.txt' 1
+await_files "$c/sulvo/esl" 'ESL*.txt' 1
+await_files "$c/demo/z" 'ESL*.txt' 1
+for file in "$c"/sulvo/Import_VPA_*.txt "$c"/sulvo/esl/ESL*.txt; do
+  [ -s "$file" ] || fail "$file is empty"
+  [ "$(grep -c $'\r$' "$file")" -eq "$(wc -l < "$file")" ] || fail "$file: lines do not end in CR LF"
+  while IFS= read -r line; do
+    fields=$(tr -cd ';' <<< "${line%$'\r'}" | wc -c)
+    [ "$fields" -eq 53 ] || fail "$file: a line with $((fields + 1)) fields: $line"
+  done < "$file"
+done
+cmp -s "$c"/sulvo/esl/ESL*.txt "$c"/demo/z/ESL*.txt || fail "the copy on Z: differs from the file"
+
+# --- The window: it opens, its cycles run on its timer, and its exit button ends the program.
+(cd "$c" && exec "$wine" zav5.exe > "$work/window.out" 2> "$work/window.err") &
+program=$!
+window=$(timeout 60 xdotool search --sync --onlyvisible --name '^B$' | head -n 1) || fail "no window with caption B"
+eval "$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {print "x=" $NF} /Absolute upper-left Y/ {print "y=" $NF} /Width:/ {print "w=" $NF} /Height:/ {print "h=" $NF}')"
+# The client area is 592 x 531 pixels; the frame adds a border all round and the caption on top.
+border=$(( (w - 592) / 2 ))
+[ "$border" -ge 0 ] && [ "$border" -le 10 ] || fail "window $w x $h: not 592 pixels wide inside a dialog frame"
+caption=$(( h - 531 - 2 * border ))
+[ "$caption" -ge 10 ] && [ "$caption" -le 40 ] || fail "window $w x $h: not 531 pixels high under a caption"
+client_x=$(( x + border ))
+client_y=$(( y + border + caption ))
+
+# Second cycle, on the window's timer: the demo's second expired offer, about 10 s after the start.
+for _ in $(seq 1 150); do
+  [ "$(log_lines | grep -c '^- Inizio elaborazione $')" -ge 2 ] && break
+  sleep 0.2
+done
+[ "$(log_lines | grep -c '^- Inizio elaborazione $')" -ge 2 ] || { log_lines; fail "the window's timer ran no cycle"; }
+
+mkdir -p "$artifacts"
+xwd -root -silent | xwdtopnm 2>/dev/null | pnmdepth 255 > "$work/screen.ppm"
+pnmtopng < "$work/screen.ppm" > "$artifacts/form1.png" 2>/dev/null
+pamcut -left "$x" -top "$y" -width "$w" -height "$h" "$work/screen.ppm" | pnmtopng > "$artifacts/form1-window.png" 2>/dev/null
+
+# One pixel of the screenshot at client coordinates $1,$2, as "R G B".
+pixel() {
+  pamcut -left $((client_x + $1)) -top $((client_y + $2)) -width 1 -height 1 "$work/screen.ppm" |
+    pnmtoplainpnm | tail -n +4 | tr -s ' \n' ' ' | sed 's/^ //; s/ $//'
+}
+# The grey circles of tills 1 and 10 (Frame1 at 8,8; circles 27 pixels wide at 96,32 + 40 a row
+# inside it), left of their numbers; the frame's face beside them is not that grey.
+[ "$(pixel 108 53)" == "224 224 224" ] || fail "circle 1 is $(pixel 108 53), not light grey"
+[ "$(pixel 108 413)" == "224 224 224" ] || fail "circle 10 is $(pixel 108 413), not light grey"
+[ "$(pixel 100 53)" != "224 224 224" ] || fail "the frame is grey where no circle is"
+
+# A click on Uscita (8,448, 577 x 73 pixels) ends the program with exit code 0. That the button
+# holds the keyboard focus is checked by the window's own tests, through the Win32 API.
+xdotool mousemove $((client_x + 296)) $((client_y + 484)) click 1
+status=0
+for _ in $(seq 1 100); do
+  kill -0 "$program" 2>/dev/null || break
+  sleep 0.2
+done
+if kill -0 "$program" 2>/dev/null; then
+  kill "$program"; fail "a click on Uscita did not end the program"
+fi
+wait "$program" || status=$?
+[ "$status" -eq 0 ] || { cat "$work/window.err"; fail "the window's program exited with $status"; }
+if log_lines | grep -q ERRORE; then log_lines; fail "the run log reports an error"; fi
+echo "Wine end-to-end: passed; screenshot in $artifacts/form1.png"
