@@ -17,7 +17,7 @@ std::filesystem::path ThisProgram(const char* argv0) {
   }
 #else
   std::error_code error;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
   if (!error) {
     return self;
   }

@@ -139,7 +139,13 @@ pixel() {
 
 # A click on Uscita (8,448, 577 x 73 pixels) ends the program with exit code 0. That the button
 # holds the keyboard focus is checked by the window's own tests, through the Win32 API.
-xdotool mousemove $((client_x + 296)) $((client_y + 484)) click 1
+# The pointer settles on the button before it is pressed, as a hand's would: Wine takes the window
+# under the pointer from the motion that comes first.
+xdotool mousemove --sync $((client_x + 296)) $((client_y + 484))
+sleep 0.5
+xdotool mousedown 1
+sleep 0.2
+xdotool mouseup 1
 status=0
 for _ in $(seq 1 100); do
   kill -0 "$program" 2>/dev/null || break
