@@ -1,10 +1,12 @@
 #include "data/column.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <utility>
 
 #include "errors.h"
+#include "platform/case_fold.h"
 
 namespace zav5::data {
 
@@ -141,7 +143,67 @@ Value Convert(const Value& value, ColumnKind kind) {
   return value;
 }
 
+bool IsAscii(std::string_view text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      return false;
+    }
+  }
+  return true;
+}
+
+char AsciiLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Equal but for the case of ASCII letters.
+bool SameAsciiCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return AsciiLower(x) == AsciiLower(y);
+         });
+}
+
 }  // namespace
+
+std::optional<std::size_t> FindColumn(const std::vector<Column>& columns, std::string_view name) {
+  if (IsAscii(name)) {
+    // What SameName says, for a name in ASCII.
+    const std::size_t size = name.size();
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      const std::string& column = columns[i].name;
+      if (column.size() != size) {
+        continue;
+      }
+      std::size_t c = 0;
+      while (c < size && AsciiLower(column[c]) == AsciiLower(name[c])) {
+        ++c;
+      }
+      if (c == size) {
+        return i;
+      }
+    }
+    return std::nullopt;
+  }
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    if (SameName(columns[i].name, name)) {
+      return i;
+    }
+  }
+  return std::nullopt;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  // Equal but for the case of ASCII letters: the same name whatever else they hold, since every
+  // other byte is equal. Otherwise a name in ASCII differs: case folding keeps ASCII within ASCII
+  // and everything else outside it.
+  if (SameAsciiCase(a, b)) {
+    return true;
+  }
+  if (IsAscii(b) || IsAscii(a)) {
+    return false;
+  }
+  return platform::EqualsIgnoringCase(a, b);
+}
 
 Column ColumnFromDeclaration(std::string name, std::string_view declared_type) {
   Column column;

@@ -1,8 +1,10 @@
 // What a column of a store table is, as its declaration says.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "data/value.h"
 
@@ -26,6 +28,15 @@ struct Column {
   ColumnKind kind = ColumnKind::kOther;
   std::size_t size = 0;  // for kText, the most characters the column holds
 };
+
+// True when `a` and `b` are the same name of a table, column or index without regard to letter
+// case, as platform::EqualsIgnoringCase has it; names in ASCII, which are all the store's, are
+// compared in place.
+bool SameName(std::string_view a, std::string_view b);
+
+// The position in `columns` of the first whose name is `name` (see SameName); nothing when none
+// is.
+std::optional<std::size_t> FindColumn(const std::vector<Column>& columns, std::string_view name);
 
 // The kind and size of a column from its declared type ("TEXT(30)", "currency", "LONG").
 Column ColumnFromDeclaration(std::string name, std::string_view declared_type);

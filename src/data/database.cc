@@ -60,6 +60,9 @@ std::string StringaConnessione(const OpzioniMotore& opzioni, std::string_view na
 }
 
 std::shared_ptr<Database> DbEngine::OpenDatabase(std::string_view path) {
+  if (const auto known = by_path_.find(path); known != by_path_.end()) {
+    return known->second;
+  }
   std::string native;
   try {
     native = env_.NativePath(path);
@@ -67,6 +70,7 @@ std::shared_ptr<Database> DbEngine::OpenDatabase(std::string_view path) {
     throw DatabaseError(fmt::format("il database {} non è raggiungibile: {}", path, error.what()));
   }
   if (auto open = open_.find(native); open != open_.end()) {
+    by_path_.emplace(std::string(path), open->second);
     return open->second;
   }
 
@@ -111,6 +115,7 @@ std::shared_ptr<Database> DbEngine::OpenDatabase(std::string_view path) {
   }
   auto database = std::make_shared<Database>(std::string(path), std::move(connection));
   open_.emplace(native, database);
+  by_path_.emplace(std::string(path), database);
   return database;
 }
 

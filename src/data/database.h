@@ -72,12 +72,18 @@ class DbEngine {
   std::shared_ptr<Database> OpenDatabase(std::string_view path);
 
   // Forgets every connection; a database still held elsewhere stays open until released.
-  void CloseAll() { open_.clear(); }
+  void CloseAll() {
+    open_.clear();
+    by_path_.clear();
+  }
 
  private:
   platform::Env& env_;
   OpzioniMotore opzioni_;
   std::map<std::string, std::shared_ptr<Database>> open_;  // by native path
+  // The same, by the path as the program spelt it: every query of a data source asks for its
+  // database again, and the file is looked for on the disk only the first time.
+  std::map<std::string, std::shared_ptr<Database>, std::less<>> by_path_;
 };
 
 // What the first bytes of a file say it is.

@@ -7,7 +7,6 @@
 
 #include "data/column.h"
 #include "errors.h"
-#include "platform/case_fold.h"
 
 namespace zav5::data {
 
@@ -16,21 +15,61 @@ namespace zav5::data {
 RowEditor::RowEditor(std::shared_ptr<Database> database, std::string source)
     : database_(std::move(database)), source_(std::move(source)) {}
 
+namespace {
+
+char AsciiLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// A digest of a name, the same for the spellings of an ASCII name that differ in letter case: its
+// size and its first, middle and last bytes (ASCII letters in lower case).
+std::uint32_t NameKey(std::string_view name) {
+  if (name.empty()) {
+    return 0;
+  }
+  const auto byte = [&name](std::size_t i) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(AsciiLower(name[i])));
+  };
+  return static_cast<std::uint32_t>(name.size()) << 24 | byte(0) << 16 |
+         byte(name.size() / 2) << 8 | byte(name.size() - 1);
+}
+
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+}  // namespace
+
 void RowEditor::SetShape(std::string table, std::vector<Column> columns) {
   table_ = std::move(table);
   columns_ = std::move(columns);
+  name_keys_.clear();
+  name_keys_.reserve(columns_.size());
+  for (const Column& column : columns_) {
+    name_keys_.push_back(NameKey(column.name));
+  }
 }
 
-void RowEditor::SetCurrent(std::optional<Row> row) {
-  current_ = std::move(row);
+void RowEditor::SetCurrent(Row* row) {
+  current_ = row;
   CancelUpdate();
 }
 
 std::size_t RowEditor::ColumnIndex(std::string_view name) const {
-  for (std::size_t i = 0; i < columns_.size(); ++i) {
-    if (platform::EqualsIgnoringCase(columns_[i].name, name)) {
-      return i;
+  if (IsAscii(name)) {
+    // What FindColumn answers, the columns whose digest differs passed over at a glance: only
+    // ASCII letters differ in case when the name looked for is ASCII (see SameName).
+    const std::uint32_t key = NameKey(name);
+    for (std::size_t i = 0; i < name_keys_.size(); ++i) {
+      if (name_keys_[i] == key &&
+          std::equal(name.begin(), name.end(), columns_[i].name.begin(),
+                     [](char a, char b) { return AsciiLower(a) == AsciiLower(b); })) {
+        return i;
+      }
     }
+  } else if (const std::optional<std::size_t> index = FindColumn(columns_, name)) {
+    return *index;
   }
   throw DatabaseError(fmt::format("il campo {} non esiste in {}", name, source_));
 }
@@ -48,11 +87,21 @@ void RowEditor::RequireCurrent(std::string_view operation) const {
 }
 
 const Value& RowEditor::Field(std::string_view name) const {
+  static const Value kNull;
   const std::size_t index = ColumnIndex(name);
   if (mode_ != Mode::kNone) {
-    return buffer_[index];  // as in the edit buffer: what Update would save
+    // As in the edit buffer: what Update would save.
+    if (changed_[index]) {
+      return buffer_[index];
+    }
+    if (mode_ == Mode::kAdd || index >= current_->values.size()) {
+      return kNull;
+    }
+    return current_->values[index];
   }
-  RequireCurrent(fmt::format("lettura del campo {}", name));
+  if (!current_) {
+    RequireCurrent(fmt::format("lettura del campo {}", name));
+  }
   if (index >= current_->values.size()) {
     throw DatabaseError(fmt::format("il campo {} manca nel record letto da {}", name, source_));
   }
@@ -79,9 +128,7 @@ void RowEditor::Edit() {
     throw DatabaseError(fmt::format(
         "Edit su {}: il record corrente non esiste più (eliminato da un altro utente)", source_));
   }
-  current_ = std::move(fresh);
-  OnRowChanged(*current_, false);
-  buffer_ = current_->values;
+  *current_ = std::move(*fresh);
   buffer_.resize(columns_.size());
   changed_.assign(columns_.size(), false);
   mode_ = Mode::kEdit;
@@ -90,7 +137,7 @@ void RowEditor::Edit() {
 void RowEditor::AddNew() {
   RequireUpdatable("AddNew");
   // Fields left unwritten are not sent, so the row takes the table's defaults for them.
-  buffer_.assign(columns_.size(), Value::Null());
+  buffer_.resize(columns_.size());
   changed_.assign(columns_.size(), false);
   mode_ = Mode::kAdd;
 }
@@ -109,8 +156,8 @@ void RowEditor::Update() {
 }
 
 void RowEditor::CancelUpdate() {
+  // The buffer keeps its values (and their memory) for the next edit; changed_ says none counts.
   mode_ = Mode::kNone;
-  buffer_.clear();
   changed_.clear();
 }
 
@@ -118,20 +165,28 @@ void RowEditor::SaveEdit() {
   std::vector<FieldChange> changes;
   for (std::size_t i = 0; i < columns_.size(); ++i) {
     if (changed_[i]) {
-      changes.push_back({columns_[i].name, buffer_[i]});
+      changes.push_back({columns_[i].name, std::move(buffer_[i])});
     }
   }
   // On failure the edit buffer stays, as the engine leaves it: the caller may retry or cancel.
   // The key follows the row when a key column was changed, so that the row is found again.
-  current_->key = database_->connection().Update(table_, current_->key, changes);
+  try {
+    current_->key = database_->connection().Update(table_, current_->key, changes);
+  } catch (...) {
+    for (std::size_t i = 0, c = 0; i < columns_.size(); ++i) {
+      if (changed_[i]) {
+        buffer_[i] = std::move(changes[c++].value);
+      }
+    }
+    throw;
+  }
   current_->values.resize(std::max(current_->values.size(), columns_.size()));
-  for (std::size_t i = 0; i < columns_.size(); ++i) {
+  for (std::size_t i = 0, c = 0; i < columns_.size(); ++i) {
     if (changed_[i]) {
-      current_->values[i] = std::move(buffer_[i]);
+      current_->values[i] = std::move(changes[c++].value);
     }
   }
   CancelUpdate();
-  OnRowChanged(*current_, false);
 }
 
 void RowEditor::SaveNew() {
@@ -145,9 +200,20 @@ void RowEditor::SaveNew() {
   const RowKey key = connection.Insert(table_, fields);
   // Read back: the row as saved, with the defaults the engine gave the fields not written.
   std::optional<Row> saved = connection.Fetch(table_, key);
-  Row row = saved ? std::move(*saved) : Row{key, buffer_};
+  Row row;
+  if (saved) {
+    row = std::move(*saved);
+  } else {
+    row.key = key;
+    row.values.resize(columns_.size());
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+      if (changed_[i]) {
+        row.values[i] = std::move(buffer_[i]);
+      }
+    }
+  }
   CancelUpdate();
-  OnRowChanged(row, true);
+  OnRowAdded(std::move(row));
 }
 
 // --- Recordset -----------------------------------------------------------------------------------
@@ -169,12 +235,12 @@ void Recordset::MoveTo(std::size_t index) {
   at_end_ = index >= rows_.size();
   if (at_end_) {
     original_reached_ = original_count_;
-    SetCurrent(std::nullopt);
+    SetCurrent(nullptr);
     return;
   }
   position_ = index;
   original_reached_ = std::max(original_reached_, std::min(index + 1, original_count_));
-  SetCurrent(rows_[index]);
+  SetCurrent(&rows_[index]);
 }
 
 void Recordset::MoveFirst() {
@@ -198,20 +264,20 @@ void Recordset::Delete() {
   database().connection().Delete(table(), Current()->key);
   deleted_[position_] = true;
   ++deleted_count_;
-  SetCurrent(std::nullopt);  // still positioned here: the next MoveNext goes on from this row
+  SetCurrent(nullptr);  // still positioned here: the next MoveNext goes on from this row
 }
 
 int Recordset::RecordCount() const {
   return static_cast<int>(original_reached_ + added_count_ - deleted_count_);
 }
 
-void Recordset::OnRowChanged(const Row& row, bool added) {
-  if (added) {
-    rows_.push_back(row);
-    deleted_.push_back(false);
-    ++added_count_;
-  } else if (!at_end_) {
-    rows_[position_] = row;
+void Recordset::OnRowAdded(Row row) {
+  const bool positioned = HasCurrent();
+  rows_.push_back(std::move(row));
+  deleted_.push_back(false);
+  ++added_count_;
+  if (positioned) {
+    SetCurrent(&rows_[position_]);  // the rows may have moved
   }
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,11 +42,16 @@ class RowEditor {
  protected:
   RowEditor(std::shared_ptr<Database> database, std::string source);
   ~RowEditor() = default;
+  // The current row is held by address: an editor is neither copied nor moved.
+  RowEditor(const RowEditor&) = delete;
+  RowEditor& operator=(const RowEditor&) = delete;
 
-  bool HasCurrent() const { return current_.has_value(); }
-  // Makes `row` the current row (nothing: no current row) and leaves edit mode without saving.
-  void SetCurrent(std::optional<Row> row);
-  const std::optional<Row>& Current() const { return current_; }
+  bool HasCurrent() const { return current_ != nullptr; }
+  // Makes `row` the current row (nullptr: no current row) and leaves edit mode without saving.
+  // Edit and Update change the row in place.
+  // REQUIRES: `row` stays where it is until the next call (a class that moves it calls again)
+  void SetCurrent(Row* row);
+  const Row* Current() const { return current_; }
   void SetShape(std::string table, std::vector<Column> columns);
   Database& database() { return *database_; }
   const std::string& table() const { return table_; }
@@ -55,9 +61,8 @@ class RowEditor {
   void RequireUpdatable(std::string_view operation) const;
   // Throws DatabaseError naming `operation` when there is no current row.
   void RequireCurrent(std::string_view operation) const;
-  // Called when the current row was read again by Edit or saved by Update (`added` false), and
-  // when a row started by AddNew was saved (`added` true; the current row does not change).
-  virtual void OnRowChanged(const Row& /*row*/, bool /*added*/) {}
+  // Called when a row started by AddNew was saved; the current row does not change.
+  virtual void OnRowAdded(Row /*row*/) {}
 
  private:
   enum class Mode { kNone, kEdit, kAdd };
@@ -69,10 +74,15 @@ class RowEditor {
   std::string source_;  // for messages: the query or table
   std::string table_;   // empty when the rows cannot be changed
   std::vector<Column> columns_;
-  std::optional<Row> current_;
+  // For each column, a digest of its name in which the case of ASCII letters does not count: what
+  // a name must have to be that column's, checked before the name itself.
+  std::vector<std::uint32_t> name_keys_;
+  Row* current_ = nullptr;
   Mode mode_ = Mode::kNone;
-  std::vector<Value> buffer_;  // the fields being edited, in column order
-  std::vector<bool> changed_;  // which of them were written since Edit or AddNew
+  // The fields written since Edit or AddNew, in column order: buffer_[i] counts where changed_[i]
+  // is set; the others are read from the current row (Edit) or are Null (AddNew).
+  std::vector<Value> buffer_;
+  std::vector<bool> changed_;
 };
 
 class Recordset : public RowEditor {
@@ -95,7 +105,7 @@ class Recordset : public RowEditor {
   bool LockEdits() const { return lock_edits_; }
 
  protected:
-  void OnRowChanged(const Row& row, bool added) override;
+  void OnRowAdded(Row row) override;
 
  private:
   // Makes the first row not deleted from `index` on the current one; at the end when none.

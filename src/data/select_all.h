@@ -5,6 +5,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "data/value.h"
 
 namespace zav5::data {
 
@@ -24,6 +27,7 @@ struct SqlToken {
   Kind kind = Kind::kEnd;
   std::string text;  // a word as written, a quoted name without its quotes, a symbol
   std::size_t offset = 0;
+  std::size_t end = 0;  // just past the token in the SQL text
 };
 
 // Splits SQL text into words, quoted names ("...", `...`, [...]), string literals and one-character
@@ -45,6 +49,23 @@ class SqlLexer {
 };
 
 // True when `token` is the word `word` in any letter case.
+// REQUIRES: `word` is ASCII (a keyword)
 bool IsSqlWord(const SqlToken& token, std::string_view word);
+
+// An SQL text with the literals of its WHERE clause taken out, so that the queries that differ
+// only in them are one statement for the engine, prepared once.
+struct SqlShape {
+  std::string text;             // the text with a "?" in place of each literal taken out
+  std::vector<Value> literals;  // what they were, in order: Long for numbers, Text for strings
+};
+
+// The shape of a "SELECT * FROM <table> ..." (see ParseSelectAllFrom): the whole numbers that fit
+// in 32 bits and the string literals (without NUL characters) that stand in its WHERE clause
+// outside parentheses are taken out. Bound back as parameters they mean what they meant in the
+// text: SQLite gives a literal no affinity, as it gives none to a parameter. Every other literal
+// stays: a number after ORDER BY is a column's position, one inside parentheses may belong to a
+// subquery's LIMIT, and a text that holds parameters of its own keeps their numbering. Any other
+// text is its own shape.
+SqlShape ShapeOf(std::string_view sql);
 
 }  // namespace zav5::data

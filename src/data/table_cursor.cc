@@ -15,7 +15,17 @@ TableCursor::TableCursor(std::shared_ptr<Database> database, std::string table)
 }
 
 void TableCursor::Index(std::string_view name) {
-  index_columns_ = database().connection().IndexColumns(table(), name);
+  if (!seek_column_.empty() && name == index_) {
+    return;
+  }
+  std::vector<std::string> columns = database().connection().IndexColumns(table(), name);
+  if (columns.empty()) {
+    throw DatabaseError(fmt::format("la tabella {} non ha l'indice {}", table(), name));
+  }
+  // One key value: it is compared with the index's first column, as a partial key would be.
+  columns.resize(1);
+  seek_column_ = std::move(columns);
+  index_ = name;
 }
 
 void TableCursor::Seek(std::string_view comparison, const Value& key) {
@@ -29,13 +39,13 @@ void TableCursor::Seek(std::string_view comparison, const Value& key) {
     throw DatabaseError(fmt::format(
         "Seek \"{}\" sulla tabella {}: è gestito solo il confronto \"=\"", comparison, table()));
   }
-  if (index_columns_.empty()) {
+  if (seek_column_.empty()) {
     throw DatabaseError(fmt::format("Seek sulla tabella {} senza un indice (Index)", table()));
   }
-  // One key value: it is compared with the index's first column, as a partial key would be.
-  std::optional<Row> row = database().connection().Seek(table(), {index_columns_.front()}, {key});
-  no_match_ = !row.has_value();
-  SetCurrent(std::move(row));
+  key_.assign(1, key);
+  row_ = database().connection().Seek(table(), seek_column_, key_);
+  no_match_ = !row_.has_value();
+  SetCurrent(row_ ? &*row_ : nullptr);
 }
 
 }  // namespace zav5::data

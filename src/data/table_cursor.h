@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,7 +19,7 @@ class TableCursor : public RowEditor {
   TableCursor(std::shared_ptr<Database> database, std::string table);
 
   // Sets the current index by name ("primary" is the table's primary key). Throws DatabaseError
-  // when the table has no such index.
+  // when the table has no such index. Setting the index already set costs nothing.
   void Index(std::string_view name);
 
   // Looks up the first row whose index key equals `key`. Only the comparison "=" is supported;
@@ -28,7 +29,11 @@ class TableCursor : public RowEditor {
   bool NoMatch() const { return no_match_; }
 
  private:
-  std::vector<std::string> index_columns_;
+  std::optional<Row> row_;  // the row found by the last Seek
+  std::string index_;       // the name the current index was set by
+  // The first column of the current index, the one a Seek compares; empty before Index.
+  std::vector<std::string> seek_column_;
+  std::vector<Value> key_;  // the value sought, kept for the next Seek
   bool no_match_ = true;
 };
 

@@ -233,6 +233,15 @@ std::optional<std::int64_t> ScaleToCurrency(double value) {
   if (!std::isfinite(value)) {
     return std::nullopt;
   }
+  // Most amounts are a number of ten-thousandths to begin with: when the decimal of that many
+  // reads back as the value, it is the shortest one (below 1e11 two such decimals are further apart
+  // than two doubles), and the text is not needed.
+  if (std::fabs(value) < 1e11) {
+    const double scaled = std::nearbyint(value * 10000.0);
+    if (scaled / 10000.0 == value) {
+      return static_cast<std::int64_t>(scaled);
+    }
+  }
   char buffer[64];
   const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
   if (error != std::errc()) {

@@ -165,5 +165,50 @@ TEST(CoerceForColumnTest, ConversionErrorsNameTheField) {
                ConversionError);
 }
 
+// Names are compared as platform::EqualsIgnoringCase compares them, ASCII ones in place.
+TEST(SameNameTest, LetterCaseDoesNotCountAnythingElseDoes) {
+  const struct {
+    std::string_view a;
+    std::string_view b;
+    bool same;
+  } cases[] = {
+      {"codart", "codart", true},
+      {"CodArt", "cODaRT", true},
+      {"AA_offerta", "aa_OFFERTA", true},
+      {"codart", "codar", false},
+      {"codart", "codare", false},
+      {"", "", true},
+      {"società", "SOCIETÀ", true},   // Latin-1 letters fold too
+      {"società", "SOCIETA", false},  // an accent is not a case
+      {"a", "à", false},
+      {"perché", "perché", true},
+      {"Ł", "ł", true},
+      {"\xff"
+       "A",
+       "\xff"
+       "a",
+       true},  // a malformed byte stays itself
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SameName(c.a, c.b), c.same) << c.a << " / " << c.b;
+    EXPECT_EQ(SameName(c.b, c.a), c.same) << c.b << " / " << c.a;
+  }
+}
+
+TEST(FindColumnTest, TheFirstColumnOfTheName) {
+  const std::vector<Column> columns = {
+      ColumnFromDeclaration("codart", "LONG"),    ColumnFromDeclaration("desart", "TEXT(50)"),
+      ColumnFromDeclaration("Città", "TEXT(30)"), ColumnFromDeclaration("X", "LONG"),
+      ColumnFromDeclaration("x", "TEXT(5)"),  // a query's columns may repeat a name
+  };
+  EXPECT_EQ(FindColumn(columns, "codart"), 0u);
+  EXPECT_EQ(FindColumn(columns, "DESART"), 1u);
+  EXPECT_EQ(FindColumn(columns, "CITTÀ"), 2u);
+  EXPECT_EQ(FindColumn(columns, "x"), 3u);
+  EXPECT_EQ(FindColumn(columns, "citta"), std::nullopt);
+  EXPECT_EQ(FindColumn(columns, "codar"), std::nullopt);
+  EXPECT_EQ(FindColumn({}, "codart"), std::nullopt);
+}
+
 }  // namespace
 }  // namespace zav5::data

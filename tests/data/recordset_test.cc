@@ -194,6 +194,52 @@ TEST_F(RecordsetTest, EditOfARowAnotherSourceDeletedFails) {
   EXPECT_THROW(a->Recordset().Delete(), DatabaseError);
 }
 
+// The edit buffer: a field reads what Update would save, and a failed Update leaves it as it was.
+TEST_F(RecordsetTest, TheEditBufferShowsWhatUpdateWouldSaveAndOutlivesAFailedUpdate) {
+  auto a = Source("SELECT * FROM offte WHERE numero = 2");
+  Recordset& rs = a->Recordset();
+  rs.AddNew();
+  EXPECT_TRUE(rs.Field("descrizione").IsNull());  // not written: the table's default is not known
+  rs.SetField("descrizione", Value::Text("Tè"));
+  EXPECT_EQ(rs.Field("descrizione").AsText(), "Tè");
+  rs.CancelUpdate();
+  EXPECT_EQ(rs.Field("descrizione").AsText(), "Caffè");  // the current row again
+
+  rs.Edit();
+  EXPECT_EQ(rs.Field("stato").AsText(), "A");  // not written: the row as read by Edit
+  rs.SetField("stato", Value::Text("D"));
+  EXPECT_EQ(rs.Field("stato").AsText(), "D");
+  Source("SELECT * FROM offte WHERE numero = 2")->Recordset().Delete();
+  EXPECT_THROW(rs.Update(), DatabaseError);
+  EXPECT_EQ(rs.Field("stato").AsText(), "D");  // still being edited, with what was written
+  EXPECT_EQ(rs.Field("descrizione").AsText(), "Caffè");
+  rs.CancelUpdate();
+  EXPECT_EQ(rs.Field("stato").AsText(), "A");
+}
+
+// However many rows are added while one is current, it stays current, and changes reach it.
+TEST_F(RecordsetTest, RowsAddedWhileOneIsCurrentLeaveItCurrent) {
+  auto source = Source("SELECT * FROM offmo WHERE bnumer = 1 ORDER BY briga");
+  Recordset& rs = source->Recordset();
+  for (int briga = 3; briga <= 40; ++briga) {
+    rs.AddNew();
+    rs.SetField("bnumer", Value::Long(1));
+    rs.SetField("bannoc", Value::Integer(2026));
+    rs.SetField("briga", Value::Integer(static_cast<std::int16_t>(briga)));
+    rs.Update();
+    ASSERT_EQ(rs.Field("briga").ToInteger(), 1) << "after row " << briga;
+  }
+  rs.Edit();
+  rs.SetField("codart", Value::Long(101));
+  rs.Update();
+  EXPECT_EQ(rs.Field("codart").ToLong(), 101);
+  EXPECT_EQ(Texts("SELECT * FROM offmo WHERE bnumer = 1 AND briga <= 2 ORDER BY briga", "codart"),
+            (std::vector<std::string>{"101", "200"}));
+  rs.MoveNext();
+  EXPECT_EQ(rs.Field("briga").ToInteger(), 2);
+  EXPECT_EQ(rs.RecordCount(), 40);
+}
+
 TEST_F(RecordsetTest, AddedRowDoesNotMoveThePosition) {
   auto source = Source("SELECT * FROM offmo WHERE bnumer = 1 ORDER BY briga");
   Recordset& rs = source->Recordset();

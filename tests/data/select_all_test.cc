@@ -9,6 +9,8 @@
 namespace zav5::data {
 namespace {
 
+using namespace std::string_literals;
+
 // --- Which queries can change their rows ---------------------------------------------------------
 
 TEST(ParseSelectAllFrom, FindsTheTableAndTheStar) {
@@ -58,6 +60,74 @@ TEST(ParseSelectAllFrom, RefusesWhatIsNotOneWholeTable) {
        }) {
     EXPECT_FALSE(ParseSelectAllFrom(sql).has_value()) << sql;
   }
+}
+
+// --- Shapes: the literals a query's statement takes as parameters -------------------------------
+
+TEST(ShapeOf, TakesOutTheNumbersAndTextsOfTheWhereClause) {
+  const struct {
+    std::string_view sql;
+    std::string_view shape;
+    std::vector<Value> literals;
+  } cases[] = {
+      {"SELECT * FROM codean WHERE codare = 1001  ",
+       "SELECT * FROM codean WHERE codare = ?  ",
+       {Value::Long(1001)}},
+      {"SELECT * FROM codean WHERE eanare = 'L''8001' ",
+       "SELECT * FROM codean WHERE eanare = ? ",
+       {Value::Text("L'8001")}},
+      {"SELECT * FROM offmo  WHERE bnumer= 101 and bannoc = 2026 ",
+       "SELECT * FROM offmo  WHERE bnumer= ? and bannoc = ? ",
+       {Value::Long(101), Value::Long(2026)}},
+      {"select * from offte where  data2 < 46363  and stato = 'A' ",
+       "select * from offte where  data2 < ?  and stato = ? ",
+       {Value::Long(46363), Value::Text("A")}},
+      {"SELECT * FROM t WHERE a = -7", "SELECT * FROM t WHERE a = -?", {Value::Long(7)}},
+      {"SELECT * FROM t WHERE a = 2147483647",
+       "SELECT * FROM t WHERE a = ?",
+       {Value::Long(2147483647)}},
+      {"SELECT * FROM t WHERE a = '' ORDER BY 2",
+       "SELECT * FROM t WHERE a = ? ORDER BY 2",
+       {Value::Text("")}},
+      {"SELECT * FROM t WHERE a = 'x' LIMIT 5",
+       "SELECT * FROM t WHERE a = ? LIMIT 5",
+       {Value::Text("x")}},
+      {"SELECT * FROM t WHERE a = 1 AND b IN (2, 3)",
+       "SELECT * FROM t WHERE a = ? AND b IN (2, 3)",
+       {Value::Long(1)}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sql);
+    const SqlShape shape = ShapeOf(c.sql);
+    EXPECT_EQ(shape.text, c.shape);
+    EXPECT_EQ(shape.literals, c.literals);
+  }
+}
+
+TEST(ShapeOf, LeavesWhatAParameterWouldNotMeanTheSame) {
+  for (std::string_view sql : {
+           "SELECT * FROM t WHERE a = 1.5",             // a real number
+           "SELECT * FROM t WHERE a = .5",              // a real number
+           "SELECT * FROM t WHERE a = 1e5",             // a real number
+           "SELECT * FROM t WHERE a = 0x1F",            // a hexadecimal integer
+           "SELECT * FROM t WHERE a = 2147483648",      // beyond 32 bits
+           "SELECT * FROM t WHERE a = X'00'",           // a blob
+           "SELECT * FROM t WHERE a = ?1 AND b = 2",    // the text's own parameters
+           "SELECT * FROM t WHERE a = :n AND b = 'x'",  // the text's own parameters
+           "SELECT * FROM t WHERE a IN (SELECT b FROM u ORDER BY 1 LIMIT 1)",  // a subquery
+           "SELECT * FROM t ORDER BY 1",      // a column's position
+           "SELECT * FROM t LIMIT 5",         // no WHERE clause
+           "SELECT a FROM t WHERE a = 1",     // not a whole table
+           "SELECT * FROM t, u WHERE a = 1",  // not one table
+           "UPDATE t SET a = 1 WHERE b = 2",  // not a query
+       }) {
+    const SqlShape shape = ShapeOf(sql);
+    EXPECT_EQ(shape.text, sql);
+    EXPECT_TRUE(shape.literals.empty()) << sql;
+  }
+  // A NUL inside a text: bound, SQLite would not cut it where the text does.
+  const std::string nul = "SELECT * FROM t WHERE a = 'x\0y'"s;
+  EXPECT_EQ(ShapeOf(nul).text, nul);
 }
 
 // --- The lexer under it

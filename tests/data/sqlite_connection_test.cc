@@ -210,11 +210,78 @@ TEST_F(SqliteConnectionTest, ManyDistinctStatementsStayCorrect) {
   RoundTrip(1, "nome", Value::Text("uno"));
   // More distinct texts than the statement cache keeps, each run twice, interleaved.
   for (int round = 0; round < 2; ++round) {
-    for (int i = 0; i < 60; ++i) {
+    for (int i = 0; i < 100; ++i) {
       EXPECT_EQ(Stored("SELECT " + std::to_string(i) + " + codute FROM società"),
                 Value::Long(i + 1))
           << "round " << round << ", query " << i;
     }
+  }
+}
+
+// The queries of one shape share a statement, their literals bound as parameters: each still
+// finds what its own text names, with the same conversions as the literal in the text.
+TEST_F(SqliteConnectionTest, QueriesThatDifferOnlyInTheirLiteralsFindWhatTheirTextsName) {
+  RoundTrip(1, "nome", Value::Text("uno"));
+  RoundTrip(2, "nome", Value::Text("5"));
+  RoundTrip(3, "nome", Value::Text("it's"));
+  RoundTrip(4, "nome", Value::Text("UNO"));
+  const struct {
+    std::string sql;
+    std::vector<std::int16_t> found;  // codute of the rows, in order
+  } cases[] = {
+      {"select * from società where nome = 'uno' ", {1}},
+      {"select * from società where nome = 'UNO' ", {4}},
+      {"select * from società where nome = 'it''s' ", {3}},
+      {"select * from società where nome = 5 ", {2}},      // TEXT column: the number as text
+      {"select * from società where codute = '3' ", {3}},  // number column: the text as number
+      {"select * from società where codute = 2 ", {2}},
+      {"select * from società where codute = 2 or codute = 4 order by 1", {2, 4}},
+      {"select * from società where codute = 7 ", {}},
+      {"select * from società where codute = -1 or nome = 'uno' ", {1}},
+  };
+  for (int round = 0; round < 2; ++round) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.sql);
+      const QueryResult result = database_->connection().Query(c.sql);
+      EXPECT_EQ(result.table, "società");
+      std::vector<std::int16_t> found;
+      for (const Row& row : result.rows) {
+        found.push_back(row.values[0].AsInteger());
+      }
+      EXPECT_EQ(found, c.found);
+    }
+  }
+}
+
+// Another program adds a column while the statements of a query and of a row's read are cached:
+// both read the table as it is now.
+TEST_F(SqliteConnectionTest, AColumnAddedByAnotherProgramIsReadThroughCachedStatements) {
+  RoundTrip(1, "nome", Value::Text("uno"));
+  Connection& connection = database_->connection();
+  const QueryResult before = connection.Query("select * from società where codute = 1 ");
+  const RowKey key = before.rows.at(0).key;
+  ASSERT_TRUE(connection.Fetch("società", key).has_value());
+
+  SqliteConnection other(Native("dati.mdb").string());
+  other.Execute("ALTER TABLE società ADD COLUMN reparto TEXT(10) DEFAULT 'FRESCHI'");
+
+  const QueryResult after = connection.Query("select * from società where codute = 1 ");
+  ASSERT_EQ(after.columns.size(), before.columns.size() + 1);
+  EXPECT_EQ(after.columns.back().name, "reparto");
+  ASSERT_EQ(after.rows.size(), 1u);
+  EXPECT_EQ(after.rows[0].values.back(), Value::Text("FRESCHI"));
+  const std::optional<Row> fetched = connection.Fetch("società", key);
+  ASSERT_TRUE(fetched.has_value());
+  EXPECT_EQ(fetched->values.back(), Value::Text("FRESCHI"));
+}
+
+TEST_F(SqliteConnectionTest, AQueryThatDoesNotCompileIsReportedAsWritten) {
+  const std::string sql = "SELECT * FROM società WHERE codute = 1 AND nome = 'x' AND";
+  try {
+    database_->connection().Query(sql);
+    FAIL() << "an incomplete query ran";
+  } catch (const DatabaseError& error) {
+    EXPECT_NE(std::string(error.what()).find(sql), std::string::npos) << error.what();
   }
 }
 

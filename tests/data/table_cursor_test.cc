@@ -74,6 +74,30 @@ TEST_F(TableCursorTest, SeekOnANamedIndex) {
   EXPECT_TRUE(codes.NoMatch());
 }
 
+// The index set last is the one sought on; one that cannot be set leaves the one before it.
+TEST_F(TableCursorTest, EachSeekUsesTheIndexSetLast) {
+  TableCursor codes(database_, "codean");
+  for (int round = 0; round < 2; ++round) {
+    codes.Index("primary");
+    codes.Index("primary");
+    codes.Seek("=", Value::Text("8009876543210"));
+    ASSERT_FALSE(codes.NoMatch());
+    EXPECT_EQ(codes.Field("codare").ToLong(), 200);
+
+    codes.Index("codean_codare");
+    codes.Seek("=", Value::Long(100));
+    ASSERT_FALSE(codes.NoMatch());
+    EXPECT_EQ(codes.Field("codare").ToLong(), 100);
+    codes.Seek("=", Value::Long(300));
+    EXPECT_TRUE(codes.NoMatch());
+
+    EXPECT_THROW(codes.Index("nessuno"), DatabaseError);
+    codes.Seek("=", Value::Long(200));
+    ASSERT_FALSE(codes.NoMatch());
+    EXPECT_EQ(codes.Field("codare").ToLong(), 200);
+  }
+}
+
 TEST_F(TableCursorTest, OneKeyValueMatchesTheFirstColumnOfACompositeKey) {
   TableCursor lines(database_, "offmo");
   lines.Index("primary");  // (bnumer, bannoc), in the key's order, not the table's

@@ -9,11 +9,13 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <list>
+#include <unordered_map>
 
+#include "data/column.h"
 #include "data/select_all.h"
 #include "data/stored_values.h"
 #include "errors.h"
-#include "platform/case_fold.h"
 
 // RETURNING reads a row's key as it is saved, in the statement that saves it.
 static_assert(SQLITE_VERSION_NUMBER >= 3035000, "SQLite 3.35 or later is needed (RETURNING)");
@@ -22,23 +24,20 @@ namespace zav5::data {
 
 namespace {
 
-constexpr std::size_t kCacheCapacity = 24;
-
 char AsciiLower(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// A name from the schema, ready to stand in SQL text.
-std::string QuoteName(std::string_view name) {
-  std::string quoted = "\"";
+// Appends a name from the schema, ready to stand in SQL text.
+void AppendName(std::string& sql, std::string_view name) {
+  sql += '"';
   for (char c : name) {
-    quoted += c;
+    sql += c;
     if (c == '"') {
-      quoted += '"';
+      sql += '"';
     }
   }
-  quoted += '"';
-  return quoted;
+  sql += '"';
 }
 
 // --- Values between the program and the engine ---------------------------------------------------
@@ -52,8 +51,8 @@ Value WholeNumberFromReal(double d, bool may_be_short) {
   return Value::Double(d);
 }
 
-std::string ColumnBytes(sqlite3_stmt* statement, int i) {
-  const int type = sqlite3_column_type(statement, i);
+// The bytes of column `i`, whose storage class is `type`.
+std::string ColumnBytes(sqlite3_stmt* statement, int i, int type) {
   const void* bytes = type == SQLITE_BLOB
                           ? sqlite3_column_blob(statement, i)
                           : static_cast<const void*>(sqlite3_column_text(statement, i));
@@ -62,6 +61,10 @@ std::string ColumnBytes(sqlite3_stmt* statement, int i) {
     return std::string();
   }
   return std::string(static_cast<const char*>(bytes), static_cast<std::size_t>(size));
+}
+
+std::string ColumnBytes(sqlite3_stmt* statement, int i) {
+  return ColumnBytes(statement, i, sqlite3_column_type(statement, i));
 }
 
 Value ReadValue(sqlite3_stmt* statement, int i, const Column& column) {
@@ -109,7 +112,7 @@ Value ReadValue(sqlite3_stmt* statement, int i, const Column& column) {
         return Value::Day(Date{sqlite3_column_double(statement, i)});
       }
       if (type == SQLITE_TEXT) {
-        const std::string text = ColumnBytes(statement, i);
+        const std::string text = ColumnBytes(statement, i, type);
         if (auto day = IsoDateToDayNumber(text)) {
           return Value::Day(Date{*day});
         }
@@ -126,7 +129,7 @@ Value ReadValue(sqlite3_stmt* statement, int i, const Column& column) {
       break;
     case ColumnKind::kText:
     case ColumnKind::kMemo:
-      return Value::Text(ColumnBytes(statement, i));
+      return Value::Text(ColumnBytes(statement, i, type));
     case ColumnKind::kOther:
       if (type == SQLITE_INTEGER) {
         return WholeNumber(sqlite3_column_int64(statement, i), false);
@@ -137,7 +140,7 @@ Value ReadValue(sqlite3_stmt* statement, int i, const Column& column) {
       break;
   }
   // What the column's type cannot hold (a text in a number column, a blob) is read as text.
-  return Value::Text(ColumnBytes(statement, i));
+  return Value::Text(ColumnBytes(statement, i, type));
 }
 
 std::vector<Column> StatementColumns(sqlite3_stmt* statement, int first) {
@@ -205,14 +208,12 @@ std::vector<int> KeyPlaces(const std::vector<std::string>& key_columns,
                            const std::vector<Column>& columns, int first) {
   std::vector<int> places;
   for (const std::string& name : key_columns) {
-    const auto column = std::find_if(columns.begin(), columns.end(), [&name](const Column& c) {
-      return platform::EqualsIgnoringCase(c.name, name);
-    });
-    if (column == columns.end()) {
+    const std::optional<std::size_t> column = FindColumn(columns, name);
+    if (!column) {
       throw DatabaseError(
           fmt::format("la colonna {} della chiave primaria manca tra le colonne lette", name));
     }
-    places.push_back(first + static_cast<int>(column - columns.begin()));
+    places.push_back(first + static_cast<int>(*column));
   }
   return places;
 }
@@ -226,14 +227,14 @@ std::vector<int> ReturnedKeyPlaces(const std::vector<std::string>& key_columns) 
   return places;
 }
 
-// " RETURNING rowid, <key columns>": what an INSERT or UPDATE gives back of the row's key, as
-// stored, read with ReadKey(statement, 0, ReturnedKeyPlaces(key_columns)).
-std::string Returning(const std::vector<std::string>& key_columns) {
-  std::string clause = " RETURNING rowid";
+// Appends " RETURNING rowid, <key columns>": what an INSERT or UPDATE gives back of the row's key,
+// as stored, read with ReadKey(statement, 0, ReturnedKeyPlaces(key_columns)).
+void AppendReturning(std::string& sql, const std::vector<std::string>& key_columns) {
+  sql += " RETURNING rowid";
   for (const std::string& name : key_columns) {
-    clause += ", " + QuoteName(name);
+    sql += ", ";
+    AppendName(sql, name);
   }
-  return clause;
 }
 
 // The condition that finds the row of `key`: its primary key's columns, or its rowid. Each "?"
@@ -246,15 +247,31 @@ std::string Returning(const std::vector<std::string>& key_columns) {
 // than four decimals). A row of a table without a key read before another program deleted it
 // may so be taken for the row that gets its rowid; the store's tables that have no key hold
 // lists rewritten as a whole (listipro) or one flag (Semafori).
-std::string RowCondition(const std::vector<std::string>& key_columns, const RowKey& key) {
+void AppendRowCondition(std::string& sql, const std::vector<std::string>& key_columns,
+                        const RowKey& key) {
   if (key.values.empty()) {
-    return "rowid = ?";
+    sql += "rowid = ?";
+    return;
   }
-  std::string condition;
   for (std::size_t i = 0; i < key_columns.size(); ++i) {
-    condition += (i == 0 ? "" : " AND ") + QuoteName(key_columns[i]) + " = ?";
+    if (i > 0) {
+      sql += " AND ";
+    }
+    AppendName(sql, key_columns[i]);
+    sql += " = ?";
   }
-  return condition;
+}
+
+// "<verb> <table> WHERE" and the condition of AppendRowCondition.
+std::string RowStatement(std::string_view verb, std::string_view table,
+                         const std::vector<std::string>& key_columns, const RowKey& key) {
+  std::string sql;
+  sql.reserve(96);
+  sql += verb;
+  AppendName(sql, table);
+  sql += " WHERE ";
+  AppendRowCondition(sql, key_columns, key);
+  return sql;
 }
 
 // The row's key for messages: "5" (a rowid) or "con numero = 2, anno = 2026".
@@ -283,38 +300,118 @@ Row ReadRow(sqlite3_stmt* statement, const std::vector<Column>& columns,
   return row;
 }
 
-// The row a statement that selected "rowid, *" from a table with `key_columns` stands on.
-Row ReadTableRow(sqlite3_stmt* statement, const std::vector<std::string>& key_columns) {
-  const std::vector<Column> columns = StatementColumns(statement, 1);
-  return ReadRow(statement, columns, KeyPlaces(key_columns, columns, 1));
-}
-
 }  // namespace
 
-// --- Statements in use ---------------------------------------------------------------------------
+// --- Statements ----------------------------------------------------------------------------------
+
+struct SqliteConnection::Prepared {
+  sqlite3_stmt* statement = nullptr;
+  bool busy = false;  // in use by a Use: not to be finalized
+  // Of a statement that selects "rowid, *" from a table: its columns from the second on and where
+  // the table's key columns stand among them, read when its first row is.
+  bool has_shape = false;
+  std::vector<Column> columns;
+  std::vector<int> key_at;
+};
+
+// How the rows of a query of one shape are read.
+struct SqliteConnection::QueryPlan {
+  // What is prepared: the shape, with "rowid, " before the "*" when its rows are a table's.
+  std::string text;
+  std::string table;  // the table whose rows can be changed; empty otherwise
+  int first = 0;      // where the query's own columns start: 1 after the rowid
+  std::vector<Column> columns;
+  std::vector<int> key_at;  // where the table's key columns stand
+};
+
+class SqliteConnection::Cache {
+ public:
+  // Enough for every statement of the program's work with room to spare; a statement that falls
+  // out is only compiled again when next used.
+  static constexpr std::size_t kStatements = 64;
+  static constexpr std::size_t kPlans = 64;
+
+  Cache() = default;
+  ~Cache() {
+    for (auto& [sql, prepared] : lru_) {
+      sqlite3_finalize(prepared.statement);
+    }
+  }
+  Cache(const Cache&) = delete;
+  Cache& operator=(const Cache&) = delete;
+
+  // The statement of `sql`, made the most recently used; nothing when it is not cached.
+  Prepared* Find(std::string_view sql) {
+    const auto hit = index_.find(sql);
+    if (hit == index_.end()) {
+      return nullptr;
+    }
+    lru_.splice(lru_.begin(), lru_, hit->second);
+    return &hit->second->second;
+  }
+
+  // Caches `statement`, compiled from `sql`; the least recently used statement not in use goes
+  // when the cache is full.
+  Prepared& Add(const std::string& sql, sqlite3_stmt* statement) {
+    if (lru_.size() >= kStatements) {
+      for (auto old = lru_.end(); old != lru_.begin();) {
+        --old;
+        if (!old->second.busy) {
+          sqlite3_finalize(old->second.statement);
+          index_.erase(old->first);
+          lru_.erase(old);
+          break;
+        }
+      }
+    }
+    lru_.emplace_front(sql, Prepared{});
+    lru_.front().second.statement = statement;
+    index_.emplace(lru_.front().first, lru_.begin());
+    return lru_.front().second;
+  }
+
+  // Forgets the shapes read from the schema; the statements stay (SQLite compiles them again by
+  // itself when the schema changes).
+  void ForgetShapes() {
+    plans.clear();
+    for (auto& [sql, prepared] : lru_) {
+      prepared.has_shape = false;
+    }
+  }
+
+  std::map<std::string, QueryPlan, std::less<>> plans;
+
+ private:
+  std::list<std::pair<std::string, Prepared>> lru_;
+  std::unordered_map<std::string_view, std::list<std::pair<std::string, Prepared>>::iterator>
+      index_;
+};
 
 // One run of a cached statement. The statement is reset when the run ends, so that it holds no
-// lock on the file between runs.
+// lock on the file between runs. `doing()` says what the statement does, for the message of an
+// error: made only when one occurs.
+template <typename Doing>
 class SqliteConnection::Use {
  public:
-  Use(SqliteConnection& connection, const std::string& sql, std::string doing)
+  Use(SqliteConnection& connection, const std::string& sql, Doing doing)
       : connection_(connection),
         doing_(std::move(doing)),
-        statement_(connection.Prepare(sql, doing_)) {}
+        prepared_(connection.Prepare(sql, doing_)) {
+    prepared_.busy = true;
+  }
   ~Use() {
-    sqlite3_reset(statement_);
-    sqlite3_clear_bindings(statement_);
+    sqlite3_reset(prepared_.statement);
+    sqlite3_clear_bindings(prepared_.statement);
+    prepared_.busy = false;
   }
   Use(const Use&) = delete;
   Use& operator=(const Use&) = delete;
 
-  sqlite3_stmt* get() const { return statement_; }
+  sqlite3_stmt* get() const { return prepared_.statement; }
 
-  void BindRowid(int index, std::int64_t rowid) {
-    Check(sqlite3_bind_int64(statement_, index, rowid));
-  }
+  void BindRowid(int index, std::int64_t rowid) { Check(sqlite3_bind_int64(get(), index, rowid)); }
 
-  // Binds what RowCondition(..., key) asks for, from parameter `first` on.
+  // Binds what AppendRowCondition(..., key) asks for, from parameter `first` on.
   void BindKey(int first, const RowKey& key) {
     if (key.values.empty()) {
       BindRowid(first, key.rowid);
@@ -326,34 +423,35 @@ class SqliteConnection::Use {
   }
 
   void Bind(int index, const Value& value) {
+    sqlite3_stmt* statement = get();
     switch (value.Kind()) {
       case ValueKind::kNull:
-        Check(sqlite3_bind_null(statement_, index));
+        Check(sqlite3_bind_null(statement, index));
         return;
       case ValueKind::kInteger:
-        Check(sqlite3_bind_int(statement_, index, value.AsInteger()));
+        Check(sqlite3_bind_int(statement, index, value.AsInteger()));
         return;
       case ValueKind::kLong:
-        Check(sqlite3_bind_int(statement_, index, value.AsLong()));
+        Check(sqlite3_bind_int(statement, index, value.AsLong()));
         return;
       case ValueKind::kDouble:
-        Check(sqlite3_bind_double(statement_, index, value.AsDouble()));
+        Check(sqlite3_bind_double(statement, index, value.AsDouble()));
         return;
       case ValueKind::kCurrency:
         Check(sqlite3_bind_double(
-            statement_, index,
+            statement, index,
             static_cast<double>(value.AsCurrency().diecimillesimi) / Currency::kScala));
         return;
       case ValueKind::kDate:
-        Check(sqlite3_bind_double(statement_, index, value.AsDate().giorni));
+        Check(sqlite3_bind_double(statement, index, value.AsDate().giorni));
         return;
       case ValueKind::kBoolean:
-        Check(sqlite3_bind_int(statement_, index, value.AsBoolean() ? -1 : 0));
+        Check(sqlite3_bind_int(statement, index, value.AsBoolean() ? -1 : 0));
         return;
       case ValueKind::kText: {
         // With its length: a text may hold NUL characters (a fixed-length text never assigned).
         const std::string& text = value.AsText();
-        Check(sqlite3_bind_text64(statement_, index, text.data(), text.size(), SQLITE_TRANSIENT,
+        Check(sqlite3_bind_text64(statement, index, text.data(), text.size(), SQLITE_TRANSIENT,
                                   SQLITE_UTF8));
         return;
       }
@@ -362,12 +460,12 @@ class SqliteConnection::Use {
 
   // Runs the statement to its next row: true when a row is there, false when it has finished.
   bool Step() {
-    const int rc = sqlite3_step(statement_);
+    const int rc = sqlite3_step(get());
     if (rc == SQLITE_ROW) {
       return true;
     }
     if (rc != SQLITE_DONE) {
-      connection_.Fail(doing_);
+      connection_.Fail(doing_());
     }
     return false;
   }
@@ -381,24 +479,39 @@ class SqliteConnection::Use {
 
   int Changes() const { return sqlite3_changes(connection_.db_); }
 
+  // The row the statement stands on. REQUIRES: it selected "rowid, *" from a table whose primary
+  // key has `key_columns`.
+  Row TableRow(const std::vector<std::string>& key_columns) {
+    if (!prepared_.has_shape ||
+        static_cast<std::size_t>(sqlite3_column_count(get())) != prepared_.columns.size() + 1) {
+      prepared_.columns = StatementColumns(get(), 1);
+      prepared_.key_at = KeyPlaces(key_columns, prepared_.columns, 1);
+      prepared_.has_shape = true;
+    }
+    return ReadRow(get(), prepared_.columns, prepared_.key_at);
+  }
+
  private:
   void Check(int rc) {
     if (rc != SQLITE_OK) {
-      connection_.Fail(doing_);
+      connection_.Fail(doing_());
     }
   }
 
   SqliteConnection& connection_;
-  std::string doing_;
-  sqlite3_stmt* statement_;
+  Doing doing_;
+  Prepared& prepared_;
 };
 
 // --- The connection ------------------------------------------------------------------------------
 
 SqliteConnection::SqliteConnection(const std::string& native_path,
                                    std::chrono::milliseconds busy_timeout)
-    : path_(native_path) {
-  const int rc = sqlite3_open_v2(native_path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+    : path_(native_path), cache_(std::make_unique<Cache>()) {
+  // NOMUTEX: the connection is used by one thread at a time (see above), so SQLite need not lock
+  // it around every call.
+  const int rc = sqlite3_open_v2(native_path.c_str(), &db_,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     const std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
     sqlite3_close(db_);
@@ -422,9 +535,7 @@ SqliteConnection::SqliteConnection(const std::string& native_path,
 }
 
 SqliteConnection::~SqliteConnection() {
-  for (auto& [sql, statement] : cache_) {
-    sqlite3_finalize(statement);
-  }
+  cache_.reset();         // every statement is finalized before the connection closes
   sqlite3_close_v2(db_);  // an open transaction is rolled back
 }
 
@@ -441,38 +552,48 @@ void SqliteConnection::Fail(std::string_view doing) const {
       fmt::format("errore del database {} {}: {}", path_, doing, sqlite3_errmsg(db_)));
 }
 
-sqlite3_stmt* SqliteConnection::Prepare(const std::string& sql, std::string_view doing) {
-  auto hit = std::find_if(cache_.begin(), cache_.end(),
-                          [&sql](const auto& entry) { return entry.first == sql; });
-  if (hit != cache_.end()) {
-    std::rotate(cache_.begin(), hit, hit + 1);
-    return cache_.front().second;
+SqliteConnection::Prepared* SqliteConnection::TryPrepare(const std::string& sql) {
+  if (Prepared* cached = cache_->Find(sql)) {
+    return cached;
+  }
+  if (sql.size() > static_cast<std::size_t>(INT_MAX)) {
+    return nullptr;
   }
   sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
+                         &statement, nullptr) != SQLITE_OK ||
+      statement == nullptr) {
+    sqlite3_finalize(statement);
+    return nullptr;
+  }
+  return &cache_->Add(sql, statement);
+}
+
+template <typename Doing>
+SqliteConnection::Prepared& SqliteConnection::Prepare(const std::string& sql, const Doing& doing) {
+  if (Prepared* prepared = TryPrepare(sql)) {
+    return *prepared;
+  }
   if (sql.size() > static_cast<std::size_t>(INT_MAX)) {
     throw DatabaseError(
-        fmt::format("errore del database {} {}: testo SQL troppo lungo", path_, doing));
+        fmt::format("errore del database {} {}: testo SQL troppo lungo", path_, doing()));
   }
-  if (sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
-                         &statement, nullptr) != SQLITE_OK) {
-    Fail(doing);
+  // Compiled again for the engine's message, which the failed attempt may not have left.
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()), 0, &statement, nullptr) !=
+      SQLITE_OK) {
+    Fail(doing());
   }
-  if (statement == nullptr) {
-    throw DatabaseError(fmt::format("errore del database {} {}: testo SQL vuoto", path_, doing));
-  }
-  cache_.insert(cache_.begin(), {sql, statement});
-  if (cache_.size() > kCacheCapacity) {
-    sqlite3_finalize(cache_.back().second);
-    cache_.pop_back();
-  }
-  return statement;
+  sqlite3_finalize(statement);
+  throw DatabaseError(fmt::format("errore del database {} {}: testo SQL vuoto", path_, doing()));
 }
 
 std::optional<std::pair<std::string, bool>> SqliteConnection::FindTable(std::string_view table) {
   Use use(*this,
           "SELECT name, sql FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE",
-          fmt::format("cercando la tabella {}", table));
-  use.Bind(1, Value::Text(std::string(table)));
+          [table] { return fmt::format("cercando la tabella {}", table); });
+  const Value name_value = Value::Text(std::string(table));
+  use.Bind(1, name_value);
   if (!use.Step()) {
     return std::nullopt;
   }
@@ -493,40 +614,95 @@ std::optional<std::pair<std::string, bool>> SqliteConnection::FindTable(std::str
   return std::make_pair(name, has_rowid);
 }
 
-QueryResult SqliteConnection::Query(std::string_view sql) {
-  QueryResult result;
-  std::string text(sql);
-  int first = 0;
-  if (auto select = ParseSelectAllFrom(sql)) {
+const SqliteConnection::QueryPlan* SqliteConnection::Plan(const std::string& shape,
+                                                          std::string_view sql, bool may_fail) {
+  if (const auto known = cache_->plans.find(shape); known != cache_->plans.end()) {
+    return &known->second;
+  }
+  QueryPlan plan;
+  plan.text = shape;
+  if (auto select = ParseSelectAllFrom(shape)) {
     if (auto table = FindTable(select->table); table && table->second) {
-      text.insert(select->star_offset, "rowid, ");
-      result.table = table->first;
-      first = 1;
+      plan.text.insert(select->star_offset, "rowid, ");
+      plan.table = table->first;
+      plan.first = 1;
     }
   }
-  std::vector<std::string> key_columns;
-  if (first == 1) {
-    key_columns = KeyColumns(result.table);
-  }
-  Use use(*this, text, fmt::format("eseguendo la query \"{}\"", sql));
-  result.columns = StatementColumns(use.get(), first);
-  const std::vector<int> key_at = KeyPlaces(key_columns, result.columns, first);
-  while (use.Step()) {
-    if (first == 1) {
-      result.rows.push_back(ReadRow(use.get(), result.columns, key_at));
-      continue;
+  Prepared* prepared = TryPrepare(plan.text);
+  if (prepared == nullptr) {
+    if (may_fail) {
+      return nullptr;
     }
-    Row row;
-    for (std::size_t i = 0; i < result.columns.size(); ++i) {
-      row.values.push_back(ReadValue(use.get(), static_cast<int>(i), result.columns[i]));
-    }
-    result.rows.push_back(std::move(row));
+    prepared = &Prepare(plan.text, [sql] { return fmt::format("eseguendo la query \"{}\"", sql); });
   }
-  return result;
+  plan.columns = StatementColumns(prepared->statement, plan.first);
+  if (plan.first == 1) {
+    plan.key_at = KeyPlaces(KeyColumns(plan.table), plan.columns, plan.first);
+  }
+  if (cache_->plans.size() >= Cache::kPlans) {
+    cache_->plans.clear();
+  }
+  return &cache_->plans.emplace(shape, std::move(plan)).first->second;
+}
+
+QueryResult SqliteConnection::Query(std::string_view sql) {
+  SqlShape shape = ShapeOf(sql);
+  for (int attempt = 0;; ++attempt) {
+    const QueryPlan* plan = Plan(shape.text, sql, !shape.literals.empty());
+    if (plan == nullptr) {
+      // The shape does not compile: the text as written gets the engine's own word on it.
+      shape = SqlShape{std::string(sql), {}};
+      plan = Plan(shape.text, sql, false);
+    }
+    QueryResult result;
+    result.table = plan->table;
+    result.columns = plan->columns;
+    const std::size_t columns = result.columns.size();
+    bool reshaped = false;
+    {
+      Use use(*this, plan->text, [sql] { return fmt::format("eseguendo la query \"{}\"", sql); });
+      for (std::size_t i = 0; i < shape.literals.size(); ++i) {
+        use.Bind(static_cast<int>(i) + 1, shape.literals[i]);
+      }
+      while (use.Step()) {
+        if (static_cast<std::size_t>(sqlite3_column_count(use.get())) != plan->first + columns) {
+          // Another program changed the table since the plan was made, and SQLite compiled the
+          // statement again: the query is read afresh, once.
+          reshaped = true;
+          break;
+        }
+        if (plan->first == 1) {
+          result.rows.push_back(ReadRow(use.get(), result.columns, plan->key_at));
+          continue;
+        }
+        Row row;
+        row.values.reserve(columns);
+        for (std::size_t i = 0; i < columns; ++i) {
+          row.values.push_back(ReadValue(use.get(), static_cast<int>(i), result.columns[i]));
+        }
+        result.rows.push_back(std::move(row));
+      }
+    }
+    if (!reshaped) {
+      return result;
+    }
+    ForgetShapes();
+    if (attempt > 0) {
+      throw DatabaseError(fmt::format(
+          "errore del database {} eseguendo la query \"{}\": le colonne della tabella cambiano "
+          "mentre la si legge",
+          path_, sql));
+    }
+  }
+}
+
+void SqliteConnection::ForgetShapes() {
+  key_columns_.clear();
+  cache_->ForgetShapes();
 }
 
 void SqliteConnection::Execute(std::string_view sql) {
-  key_columns_.clear();  // the text may change the schema
+  ForgetShapes();  // the text may change the schema
   char* error = nullptr;
   if (sqlite3_exec(db_, std::string(sql).c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
     const std::string message = error != nullptr ? error : sqlite3_errmsg(db_);
@@ -538,8 +714,9 @@ void SqliteConnection::Execute(std::string_view sql) {
 
 std::vector<Column> SqliteConnection::TableColumns(std::string_view table) {
   Use use(*this, "SELECT name, type FROM pragma_table_info(?1)",
-          fmt::format("leggendo le colonne della tabella {}", table));
-  use.Bind(1, Value::Text(std::string(table)));
+          [table] { return fmt::format("leggendo le colonne della tabella {}", table); });
+  const Value table_name = Value::Text(std::string(table));
+  use.Bind(1, table_name);
   std::vector<Column> columns;
   while (use.Step()) {
     columns.push_back(ColumnFromDeclaration(ColumnBytes(use.get(), 0), ColumnBytes(use.get(), 1)));
@@ -554,23 +731,26 @@ std::vector<Column> SqliteConnection::TableColumns(std::string_view table) {
 std::vector<std::string> SqliteConnection::IndexColumns(std::string_view table,
                                                         std::string_view index) {
   TableColumns(table);  // a missing table is reported as such, not as a missing index
+  const Value table_name = Value::Text(std::string(table));
   std::optional<std::string> found;
   {
     Use use(*this, "SELECT name FROM pragma_index_list(?1)",
-            fmt::format("leggendo gli indici della tabella {}", table));
-    use.Bind(1, Value::Text(std::string(table)));
+            [table] { return fmt::format("leggendo gli indici della tabella {}", table); });
+    use.Bind(1, table_name);
     while (!found && use.Step()) {
       std::string name = ColumnBytes(use.get(), 0);
-      if (platform::EqualsIgnoringCase(name, index)) {
+      if (SameName(name, index)) {
         found = std::move(name);
       }
     }
   }
   std::vector<std::string> columns;
   if (found) {
-    Use use(*this, "SELECT name FROM pragma_index_info(?1) ORDER BY seqno",
-            fmt::format("leggendo l'indice {} della tabella {}", index, table));
-    use.Bind(1, Value::Text(*found));
+    Use use(*this, "SELECT name FROM pragma_index_info(?1) ORDER BY seqno", [index, table] {
+      return fmt::format("leggendo l'indice {} della tabella {}", index, table);
+    });
+    const Value index_name = Value::Text(*found);
+    use.Bind(1, index_name);
     while (use.Step()) {
       if (sqlite3_column_type(use.get(), 0) == SQLITE_NULL) {
         throw DatabaseError(fmt::format(
@@ -580,8 +760,7 @@ std::vector<std::string> SqliteConnection::IndexColumns(std::string_view table,
       }
       columns.push_back(ColumnBytes(use.get(), 0));
     }
-  } else if (platform::EqualsIgnoringCase(index, "primary") ||
-             platform::EqualsIgnoringCase(index, "PrimaryKey")) {
+  } else if (SameName(index, "primary") || SameName(index, "PrimaryKey")) {
     columns = KeyColumns(table);
   }
   if (columns.empty()) {
@@ -599,20 +778,28 @@ std::optional<Row> SqliteConnection::Seek(std::string_view table,
         "errore del database {} cercando nella tabella {}: {} valori per {} colonne della chiave",
         path_, table, key.size(), key_columns.size()));
   }
-  std::string sql = "SELECT rowid, * FROM " + QuoteName(table) + " WHERE ";
+  std::string sql;
+  sql.reserve(96);
+  sql += "SELECT rowid, * FROM ";
+  AppendName(sql, table);
+  sql += " WHERE ";
   for (std::size_t i = 0; i < key_columns.size(); ++i) {
-    sql += (i == 0 ? "" : " AND ") + QuoteName(key_columns[i]) + " = ?";
+    if (i > 0) {
+      sql += " AND ";
+    }
+    AppendName(sql, key_columns[i]);
+    sql += " = ?";
   }
   sql += " LIMIT 1";
-  const std::vector<std::string> primary_key = KeyColumns(table);
-  Use use(*this, sql, fmt::format("cercando nella tabella {}", table));
+  const std::vector<std::string>& primary_key = KeyColumns(table);
+  Use use(*this, sql, [table] { return fmt::format("cercando nella tabella {}", table); });
   for (std::size_t i = 0; i < key.size(); ++i) {
     use.Bind(static_cast<int>(i) + 1, key[i]);
   }
   if (!use.Step()) {
     return std::nullopt;
   }
-  return ReadTableRow(use.get(), primary_key);
+  return use.TableRow(primary_key);
 }
 
 void SqliteConnection::CheckKey(std::string_view table, const std::vector<std::string>& key_columns,
@@ -626,72 +813,109 @@ void SqliteConnection::CheckKey(std::string_view table, const std::vector<std::s
 }
 
 std::optional<Row> SqliteConnection::Fetch(std::string_view table, const RowKey& key) {
-  const std::vector<std::string> key_columns = KeyColumns(table);
+  const std::vector<std::string>& key_columns = KeyColumns(table);
   CheckKey(table, key_columns, key);
-  Use use(
-      *this,
-      "SELECT rowid, * FROM " + QuoteName(table) + " WHERE " + RowCondition(key_columns, key),
-      fmt::format("rileggendo il record {} della tabella {}", KeyText(key_columns, key), table));
+  Use use(*this, RowStatement("SELECT rowid, * FROM ", table, key_columns, key), [&] {
+    return fmt::format("rileggendo il record {} della tabella {}", KeyText(key_columns, key),
+                       table);
+  });
   use.BindKey(1, key);
   if (!use.Step()) {
     return std::nullopt;
   }
-  return ReadTableRow(use.get(), key_columns);
+  return use.TableRow(key_columns);
 }
 
 RowKey SqliteConnection::Update(std::string_view table, const RowKey& key,
                                 const std::vector<FieldChange>& changes) {
-  const std::vector<std::string> key_columns = KeyColumns(table);
+  const std::vector<std::string>& key_columns = KeyColumns(table);
   CheckKey(table, key_columns, key);
   if (changes.empty()) {
     return key;
   }
-  std::string sql = "UPDATE " + QuoteName(table) + " SET ";
+  // A change of a key column moves the row: its key as stored afterwards is read back in the same
+  // statement. Otherwise the key stays what it was, and the statement need not return anything.
+  const bool moves = std::any_of(changes.begin(), changes.end(), [&](const FieldChange& change) {
+    return std::any_of(key_columns.begin(), key_columns.end(),
+                       [&](const std::string& column) { return SameName(column, change.column); });
+  });
+  std::string sql;
+  sql.reserve(64 + 16 * changes.size());
+  sql += "UPDATE ";
+  AppendName(sql, table);
+  sql += " SET ";
   for (std::size_t i = 0; i < changes.size(); ++i) {
-    sql += (i == 0 ? "" : ", ") + QuoteName(changes[i].column) + " = ?";
+    if (i > 0) {
+      sql += ", ";
+    }
+    AppendName(sql, changes[i].column);
+    sql += " = ?";
   }
-  sql += " WHERE " + RowCondition(key_columns, key) + Returning(key_columns);
-  const std::string which = KeyText(key_columns, key);
-  Use use(*this, sql, fmt::format("salvando il record {} della tabella {}", which, table));
+  sql += " WHERE ";
+  AppendRowCondition(sql, key_columns, key);
+  if (moves) {
+    AppendReturning(sql, key_columns);
+  }
+  Use use(*this, sql, [&] {
+    return fmt::format("salvando il record {} della tabella {}", KeyText(key_columns, key), table);
+  });
   for (std::size_t i = 0; i < changes.size(); ++i) {
     use.Bind(static_cast<int>(i) + 1, changes[i].value);
   }
   use.BindKey(static_cast<int>(changes.size()) + 1, key);
-  if (!use.Step()) {
-    throw DatabaseError(
+  const auto gone = [&] {
+    return DatabaseError(
         fmt::format("errore del database {} salvando nella tabella {}: il record {} non esiste più",
-                    path_, table, which));
+                    path_, table, KeyText(key_columns, key)));
+  };
+  if (!moves) {
+    use.Finish();
+    if (use.Changes() == 0) {
+      throw gone();
+    }
+    return key;
   }
-  // The key as stored now: it follows a change of a key column.
+  if (!use.Step()) {
+    throw gone();
+  }
   RowKey saved = ReadKey(use.get(), 0, ReturnedKeyPlaces(key_columns));
   use.Finish();
   return saved;
 }
 
 RowKey SqliteConnection::Insert(std::string_view table, const std::vector<FieldChange>& fields) {
-  std::string sql = "INSERT INTO " + QuoteName(table);
+  std::string sql = "INSERT INTO ";
+  AppendName(sql, table);
   if (fields.empty()) {
     sql += " DEFAULT VALUES";
   } else {
-    std::string names, marks;
+    sql += " (";
     for (std::size_t i = 0; i < fields.size(); ++i) {
-      names += (i == 0 ? "" : ", ") + QuoteName(fields[i].column);
-      marks += i == 0 ? "?" : ", ?";
+      if (i > 0) {
+        sql += ", ";
+      }
+      AppendName(sql, fields[i].column);
     }
-    sql += " (" + names + ") VALUES (" + marks + ")";
+    sql += ") VALUES (";
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      sql += i == 0 ? "?" : ", ?";
+    }
+    sql += ")";
   }
   // The key as stored, with the values the engine gave the key columns not written (an INTEGER
   // PRIMARY KEY, a default), read in the same statement as the row is added.
-  const std::vector<std::string> key_columns = KeyColumns(table);
-  sql += Returning(key_columns);
-  const std::string doing = fmt::format("aggiungendo un record alla tabella {}", table);
+  const std::vector<std::string>& key_columns = KeyColumns(table);
+  AppendReturning(sql, key_columns);
+  const auto doing = [table] {
+    return fmt::format("aggiungendo un record alla tabella {}", table);
+  };
   Use use(*this, sql, doing);
   for (std::size_t i = 0; i < fields.size(); ++i) {
     use.Bind(static_cast<int>(i) + 1, fields[i].value);
   }
   if (!use.Step()) {
     throw DatabaseError(
-        fmt::format("errore del database {} {}: il record non è stato aggiunto", path_, doing));
+        fmt::format("errore del database {} {}: il record non è stato aggiunto", path_, doing()));
   }
   RowKey added = ReadKey(use.get(), 0, ReturnedKeyPlaces(key_columns));
   use.Finish();
@@ -699,21 +923,22 @@ RowKey SqliteConnection::Insert(std::string_view table, const std::vector<FieldC
 }
 
 void SqliteConnection::Delete(std::string_view table, const RowKey& key) {
-  const std::vector<std::string> key_columns = KeyColumns(table);
+  const std::vector<std::string>& key_columns = KeyColumns(table);
   CheckKey(table, key_columns, key);
-  const std::string which = KeyText(key_columns, key);
-  Use use(*this, "DELETE FROM " + QuoteName(table) + " WHERE " + RowCondition(key_columns, key),
-          fmt::format("eliminando il record {} della tabella {}", which, table));
+  Use use(*this, RowStatement("DELETE FROM ", table, key_columns, key), [&] {
+    return fmt::format("eliminando il record {} della tabella {}", KeyText(key_columns, key),
+                       table);
+  });
   use.BindKey(1, key);
   use.Step();
   if (use.Changes() == 0) {
     throw DatabaseError(fmt::format(
         "errore del database {} eliminando dalla tabella {}: il record {} non esiste più", path_,
-        table, which));
+        table, KeyText(key_columns, key)));
   }
 }
 
-std::vector<std::string> SqliteConnection::KeyColumns(std::string_view table) {
+const std::vector<std::string>& SqliteConnection::KeyColumns(std::string_view table) {
   std::string name(table);
   std::transform(name.begin(), name.end(), name.begin(), AsciiLower);
   if (const auto known = key_columns_.find(name); known != key_columns_.end()) {
@@ -723,8 +948,9 @@ std::vector<std::string> SqliteConnection::KeyColumns(std::string_view table) {
   bool exists = false;
   {
     Use use(*this, "SELECT name, pk FROM pragma_table_info(?1) ORDER BY pk",
-            fmt::format("leggendo la chiave primaria della tabella {}", table));
-    use.Bind(1, Value::Text(std::string(table)));
+            [table] { return fmt::format("leggendo la chiave primaria della tabella {}", table); });
+    const Value table_name = Value::Text(std::string(table));
+    use.Bind(1, table_name);
     while (use.Step()) {
       exists = true;
       if (sqlite3_column_int(use.get(), 1) > 0) {
@@ -732,24 +958,25 @@ std::vector<std::string> SqliteConnection::KeyColumns(std::string_view table) {
       }
     }
   }
-  if (exists) {  // a table added later must not be remembered as one without a key
-    key_columns_.emplace(std::move(name), columns);
+  if (!exists) {  // a table added later must not be remembered as one without a key
+    static const std::vector<std::string> kNone;
+    return kNone;
   }
-  return columns;
+  return key_columns_.emplace(std::move(name), std::move(columns)).first->second;
 }
 
 // IMMEDIATE: the write lock is taken at the start, so that a piece of work either gets the file
 // for itself (after waiting for other programs) or fails before it has changed anything.
 void SqliteConnection::BeginTransaction() {
-  Use(*this, "BEGIN IMMEDIATE", "iniziando una transazione").Step();
+  Use(*this, "BEGIN IMMEDIATE", [] { return std::string("iniziando una transazione"); }).Step();
 }
 
 void SqliteConnection::Commit() {
-  Use(*this, "COMMIT", "confermando la transazione").Step();
+  Use(*this, "COMMIT", [] { return std::string("confermando la transazione"); }).Step();
 }
 
 void SqliteConnection::Rollback() {
-  Use(*this, "ROLLBACK", "annullando la transazione").Step();
+  Use(*this, "ROLLBACK", [] { return std::string("annullando la transazione"); }).Step();
 }
 
 bool SqliteConnection::InTransaction() const {

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstddef>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,6 +31,8 @@ namespace zav5::data {
 // a table without an INTEGER PRIMARY KEY, so a rowid kept while other programs work on the file
 // may come to name another row. The key is used alone, without the rowid, so that the rows stay
 // findable after a VACUUM. Only a table without a primary key falls back on the rowid.
+//
+// Not safe for use from more than one thread at a time.
 class SqliteConnection : public Connection {
  public:
   static constexpr std::chrono::milliseconds kDefaultBusyTimeout{5000};
@@ -61,10 +64,21 @@ class SqliteConnection : public Connection {
   bool InTransaction() const override;
 
  private:
+  struct Prepared;
+  struct QueryPlan;
+  class Cache;
+  template <typename Doing>
   class Use;
 
-  // The prepared statement for `sql`, from the cache or compiled now.
-  sqlite3_stmt* Prepare(const std::string& sql, std::string_view doing);
+  // The prepared statement for `sql`, from the cache or compiled now; `doing()` says what was
+  // being done when compiling fails.
+  template <typename Doing>
+  Prepared& Prepare(const std::string& sql, const Doing& doing);
+  // The same, or nothing when `sql` does not compile.
+  Prepared* TryPrepare(const std::string& sql);
+  // How a query of the shape `shape` is run, from the cache or worked out now. Nothing when the
+  // shape does not compile and `may_fail`.
+  const QueryPlan* Plan(const std::string& shape, std::string_view sql, bool may_fail);
   // A DatabaseError with the engine's last message and what was being done.
   [[noreturn]] void Fail(std::string_view doing) const;
   // The name of a table as the schema spells it, and whether it has rowids; nothing when
@@ -73,18 +87,22 @@ class SqliteConnection : public Connection {
   // The columns of the primary key of `table`, in the key's order; empty when it has none (or
   // does not exist). Read once per table: the store's tables do not change shape while the
   // program runs.
-  std::vector<std::string> KeyColumns(std::string_view table);
+  const std::vector<std::string>& KeyColumns(std::string_view table);
   // Throws DatabaseError when `key` is not of the form this connection gives the rows of
   // `table`, whose primary key has `key_columns`.
   void CheckKey(std::string_view table, const std::vector<std::string>& key_columns,
                 const RowKey& key) const;
+  // Forgets what the caches know of the tables' shapes (the schema may have changed).
+  void ForgetShapes();
 
   sqlite3* db_ = nullptr;
   std::string path_;
-  // Most recently used first. Small: the program runs a handful of distinct statements.
-  std::vector<std::pair<std::string, sqlite3_stmt*>> cache_;
+  // Prepared statements by their text, and query plans by the shape of theirs. The program's
+  // queries differ only in their literals, which are bound as parameters (see ShapeOf), so a
+  // handful of statements serves every row of a piece of work.
+  std::unique_ptr<Cache> cache_;
   // KeyColumns by table name in ASCII lower case (table names in SQLite ignore ASCII case).
-  std::map<std::string, std::vector<std::string>> key_columns_;
+  std::map<std::string, std::vector<std::string>, std::less<>> key_columns_;
 };
 
 }  // namespace zav5::data
