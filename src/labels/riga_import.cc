@@ -1,6 +1,5 @@
 #include "labels/riga_import.h"
 
-#include <array>
 #include <string>
 #include <string_view>
 
@@ -9,15 +8,6 @@
 namespace zav5::labels {
 
 namespace {
-
-std::string Fisso(std::string_view testo, std::size_t lunghezza) {
-  return data::FitText(testo, lunghezza);
-}
-
-// A fixed-length code is stored padded, then written without its blanks.
-std::string FissoRifilato(std::string_view testo, std::size_t lunghezza) {
-  return std::string(Rifilato(data::FitText(testo, lunghezza)));
-}
 
 // Appends a field's text. The label system splits a line at every ";" and reads one line per
 // line end, so a text of the store that holds one of them would shift every field after it (the
@@ -39,80 +29,118 @@ void AggiungiCampo(std::string& riga, std::string_view campo) {
   }
 }
 
+// The fields of a line, each appended after a ";" but the first.
+class Campi {
+ public:
+  explicit Campi(std::string& riga) : riga_(riga) {}
+
+  // A text as it stands.
+  void Testo(std::string_view testo) {
+    Separa();
+    AggiungiCampo(riga_, testo);
+  }
+
+  // A fixed-length text: its first `lunghezza` characters, padded with blanks (data::FitText).
+  void Fisso(std::string_view testo, std::size_t lunghezza) {
+    Separa();
+    std::size_t caratteri = 0;
+    const std::string_view parte = Primi(testo, lunghezza, caratteri);
+    AggiungiCampo(riga_, parte);
+    riga_.append(lunghezza - caratteri, ' ');
+  }
+
+  // A fixed-length code, stored padded, then written without its blanks.
+  void FissoRifilato(std::string_view testo, std::size_t lunghezza) {
+    Separa();
+    std::size_t caratteri = 0;
+    AggiungiCampo(riga_, Rifilato(Primi(testo, lunghezza, caratteri)));
+  }
+
+  // `quanti` empty fields.
+  void Vuoti(int quanti) {
+    for (int i = 0; i < quanti; ++i) {
+      Separa();
+    }
+  }
+
+ private:
+  void Separa() {
+    if (primo_) {
+      primo_ = false;
+    } else {
+      riga_ += ';';
+    }
+  }
+
+  // The first `lunghezza` characters of `testo` (fewer when it is shorter), counted as FitText
+  // counts them; `caratteri` receives how many they are.
+  static std::string_view Primi(std::string_view testo, std::size_t lunghezza,
+                                std::size_t& caratteri) {
+    std::size_t fine = 0;
+    caratteri = 0;
+    while (fine < testo.size() && caratteri < lunghezza) {
+      do {
+        ++fine;
+      } while (fine < testo.size() && (static_cast<unsigned char>(testo[fine]) & 0xC0) == 0x80);
+      ++caratteri;
+    }
+    return testo.substr(0, fine);
+  }
+
+  std::string& riga_;
+  bool primo_ = true;
+};
+
 }  // namespace
 
 std::string TestoRigaImport(const RigaImport& riga, const data::RegionalSettings& regionale) {
   const bool p = riga.promozione;
-  const std::string ean = FissoRifilato(riga.ean, 13);
   const std::string quantita = data::Value::Double(riga.quantita).ToText(regionale);
 
-  // One entry per field, numbered as the label system numbers them; the two kinds of line differ
-  // only in 13 to 21 and in 25 to 26.
-  const std::array<std::string, 54> campi = {
-      FissoRifilato(riga.codice_fornitore, 16),  // 1 supplier code
-      ean,                                       // 2 EAN
-      ean,                                       // 3 EAN again
-      Fisso(riga.descrizione, 50),               // 4 description
-      "",                                        // 5
-      "",                                        // 6
-      "",                                        // 7
-      "",                                        // 8
-      "",                                        // 9
-      riga.unita_misura,                         // 10 unit of measure
-      quantita,                                  // 11 quantity
-      Fisso(riga.iva, 2),                        // 12 VAT code
-      p ? "" : Fisso(riga.fornitore, 45),        // 13 supplier name
-      Fisso(riga.reparto, 30),                   // 14 department
-      p ? "0" : Fisso(riga.gruppo, 30),          // 15 group
-      p ? "" : Fisso(riga.sottogruppo, 30),      // 16 subgroup
-      "",                                        // 17
-      "",                                        // 18
-      p ? riga.data_fine : "",                   // 19 end date
-      "",                                        // 20
-      "",                                        // 21
-      Fisso(riga.codice_etichetta, 1),           // 22 label code
-      Denaro(riga.prezzo, regionale),            // 23 price
-      riga.prezzo_unitario,                      // 24 unit price
-      p ? riga.prezzo_normale : "",              // 25 regular price
-      p ? riga.prezzo_unitario_normale : "",     // 26 regular unit price
-      "",                                        // 27
-      "",                                        // 28
-      "",                                        // 29
-      "",                                        // 30
-      "",                                        // 31
-      Denaro(riga.sconto, regionale),            // 32 discount
-      p ? "1" : "0",                             // 33 kind flag
-      Fisso(riga.descrizione_offerta, 25),       // 34 offer description
-      quantita,                                  // 35 quantity again
-      "",                                        // 36
-      "",                                        // 37
-      "",                                        // 38
-      riga.provenienza,                          // 39 provenance
-      riga.categoria,                            // 40 category
-      "",                                        // 41
-      "",                                        // 42
-      "",                                        // 43
-      "",                                        // 44
-      "",                                        // 45
-      "",                                        // 46
-      "",                                        // 47
-      "",                                        // 48
-      "",                                        // 49
-      "",                                        // 50
-      "",                                        // 51
-      "",                                        // 52
-      "",                                        // 53
-      "",                                        // 54
-  };
-
-  std::string riga_testo;
-  for (std::size_t i = 0; i < campi.size(); ++i) {
-    if (i > 0) {
-      riga_testo += ';';
-    }
-    AggiungiCampo(riga_testo, campi[i]);
+  // The fields numbered as the label system numbers them; the two kinds of line differ only in
+  // 13 to 21 and in 25 to 26.
+  std::string testo;
+  testo.reserve(320);
+  Campi campi(testo);
+  campi.FissoRifilato(riga.codice_fornitore, 16);  // 1 supplier code
+  campi.FissoRifilato(riga.ean, 13);               // 2 EAN
+  campi.FissoRifilato(riga.ean, 13);               // 3 EAN again
+  campi.Fisso(riga.descrizione, 50);               // 4 description
+  campi.Vuoti(5);                                  // 5 to 9
+  campi.Testo(riga.unita_misura);                  // 10 unit of measure
+  campi.Testo(quantita);                           // 11 quantity
+  campi.Fisso(riga.iva, 2);                        // 12 VAT code
+  if (p) {
+    campi.Testo("");  // 13 supplier name
+  } else {
+    campi.Fisso(riga.fornitore, 45);
   }
-  return riga_testo;
+  campi.Fisso(riga.reparto, 30);  // 14 department
+  if (p) {
+    campi.Testo("0");  // 15 group
+    campi.Testo("");   // 16 subgroup
+  } else {
+    campi.Fisso(riga.gruppo, 30);
+    campi.Fisso(riga.sottogruppo, 30);
+  }
+  campi.Vuoti(2);                                                        // 17, 18
+  campi.Testo(p ? std::string_view(riga.data_fine) : "");                // 19 end date
+  campi.Vuoti(2);                                                        // 20, 21
+  campi.Fisso(riga.codice_etichetta, 1);                                 // 22 label code
+  campi.Testo(Denaro(riga.prezzo, regionale));                           // 23 price
+  campi.Testo(riga.prezzo_unitario);                                     // 24 unit price
+  campi.Testo(p ? std::string_view(riga.prezzo_normale) : "");           // 25 regular price
+  campi.Testo(p ? std::string_view(riga.prezzo_unitario_normale) : "");  // 26 regular unit price
+  campi.Vuoti(5);                                                        // 27 to 31
+  campi.Testo(Denaro(riga.sconto, regionale));                           // 32 discount
+  campi.Testo(p ? "1" : "0");                                            // 33 kind flag
+  campi.Fisso(riga.descrizione_offerta, 25);                             // 34 offer description
+  campi.Testo(quantita);                                                 // 35 quantity again
+  campi.Vuoti(3);                                                        // 36 to 38
+  campi.Testo(riga.provenienza);                                         // 39 provenance
+  campi.Testo(riga.categoria);                                           // 40 category
+  campi.Vuoti(14);                                                       // 41 to 54
+  return testo;
 }
 
 }  // namespace zav5::labels

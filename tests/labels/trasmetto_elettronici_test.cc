@@ -238,6 +238,66 @@ TEST_F(TrasmettoTest, ANullFieldTheLineCannotDoWithoutNamesTheOfferAndTheRow) {
   }
 }
 
+// The rows of a long offer, all of article 1001 (a price line each), from row 5 on.
+std::string RigheDelLatte(int quante) {
+  std::string sql = "BEGIN;";
+  for (int riga = 5; riga < 5 + quante; ++riga) {
+    sql += fmt::format(
+        "INSERT INTO offmo (bnumer, bannoc, briga, eanrig, articoli) VALUES"
+        " (101, 2026, {}, '8001234567890', 1001);",
+        riga);
+  }
+  return sql + "COMMIT;";
+}
+
+std::string Ripetuta(const std::string& riga, int volte) {
+  std::string righe;
+  for (int i = 0; i < volte; ++i) {
+    righe += riga + "\r\n";
+  }
+  return righe;
+}
+
+// Lines are handed to the file in blocks; the script finds every one of them, in row order, even
+// when they are many times a block.
+TEST_F(TrasmettoTest, ALongOfferIsWholeInItsFilesWhenTheScriptStarts) {
+  negozio_.Sql(RigheDelLatte(700));
+  std::string prezzi_all_avvio;
+  negozio_.env().start_script = [&](std::string_view) {
+    prezzi_all_avvio = Leggi("sulvo/Import_VPA_20261207114930.txt");
+  };
+  Trasmetti("C:\\sulvo\\");
+  const std::string atteso = kRigaLatte + "\r\n" + kRigaOlio + "\r\n" + Ripetuta(kRigaLatte, 700);
+  EXPECT_GT(atteso.size(), 3u * 64 * 1024);
+  EXPECT_EQ(prezzi_all_avvio, atteso);
+  EXPECT_EQ(Leggi("sulvo/Import_PRO_20261207114930.txt"), RigaBiscotti("AB1002") + "\r\n");
+}
+
+// A row that cannot be written stops the work: the lines of the rows before it are in the file,
+// as they would be had each been written at once, and no script starts.
+TEST_F(TrasmettoTest, AFailingRowLeavesTheLinesOfTheRowsBeforeIt) {
+  negozio_.Sql(RigheDelLatte(400) +
+               "INSERT INTO offmo (bnumer, bannoc, briga, eanrig, articoli) VALUES"
+               " (101, 2026, 999, NULL, 1001);");
+  EXPECT_THROW(Trasmetti("C:\\sulvo\\"), ConversionError);
+  EXPECT_EQ(Leggi("sulvo/Import_VPA_20261207114930.txt"),
+            kRigaLatte + "\r\n" + kRigaOlio + "\r\n" + Ripetuta(kRigaLatte, 400));
+  EXPECT_TRUE(negozio_.env().started_scripts.empty());
+}
+
+// A write that fails (a full disk) is reported as it happens, and nothing is handed over.
+TEST_F(TrasmettoTest, AFailedWriteIsReportedAndNothingIsHandedOver) {
+  for (const int righe : {0, 700}) {
+    NegozioProva negozio(Negozio() + RigheDelLatte(righe));
+    negozio.env().after_write_line = [](std::string_view) {
+      throw FileError("impossibile scrivere: disco pieno");
+    };
+    EXPECT_THROW(Trasmetto_Elettronici(negozio.finestra(), "C:\\sulvo\\", 101, 2026), FileError)
+        << righe << " righe in piu'";
+    EXPECT_TRUE(negozio.env().started_scripts.empty()) << righe << " righe in piu'";
+  }
+}
+
 TEST_F(TrasmettoTest, AQuoteInTheUnitCodeIsAValueNotSql) {
   negozio_.Sql(
       "INSERT INTO unitam VALUES ('L''T', 'STRANO', 2);"
