@@ -1,0 +1,46 @@
+#include "banco.h"
+
+#include "errors.h"
+#include "negozio_sintetico.h"
+
+namespace zav5::bench {
+
+namespace {
+
+// The window's data sources that the cycle, the deactivation and the label writer use.
+constexpr std::string_view kSorgenti[] = {"var2",  "listipro", "data3",  "Data2", "elettro",
+                                          "Data1", "listi01",  "unita2", "offtab"};
+
+}  // namespace
+
+void EnvBanco::StartScript(std::string_view path) {
+  if (!platform::FileExists(*this, path)) {
+    throw FileError("impossibile avviare " + std::string(path) + ": file non trovato");
+  }
+  script_avviati_.emplace_back(path);
+}
+
+Banco::Banco(const std::filesystem::path& cartella)
+    : posix_(platform::DriveMap{{'C', cartella / "c"}, {'Z', cartella / "z"}}, 'C'),
+      env_(posix_),
+      engine_(env_),
+      sorgenti_(engine_),
+      finestra_{env_, engine_, sorgenti_, contesto_, ftp_, vexular_},
+      log_(env_),
+      timer_(env_, std::chrono::milliseconds{5000}, true),
+      ciclo_{finestra_, contesto_, log_, timer_, turno_, Oggi()} {
+  contesto_.PercorsoDati = kPercorsoDati;
+  for (std::string_view nome : kSorgenti) {
+    sorgenti_.Aggiungi(nome, "Data3");
+  }
+}
+
+void Banco::ApriDatabase() {
+  engine_.OpenDatabase(contesto_.PercorsoDati);
+}
+
+cycle::EsitoCiclo Banco::Ciclo() {
+  return cycle::ElaboraOfferteScadute(ciclo_);
+}
+
+}  // namespace zav5::bench

@@ -1,0 +1,311 @@
+#include "negozio_sintetico.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <array>
+#include <cmath>
+#include <fstream>
+#include <string_view>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "data/sqlite/sqlite_create.h"
+#include "data/value.h"
+#include "errors.h"
+#include "labels/trasferimento.h"
+#include "schema_texts.h"
+
+namespace zav5::bench {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Prodotto {
+  std::string_view descrizione;
+  std::string_view reparto;
+  std::string_view gruppo;
+  std::string_view unita;
+  double quantita;
+  double prezzo;
+  std::string_view iva;
+};
+
+constexpr std::array<Prodotto, 12> kProdotti = {{
+    {"SPAGHETTI N.5", "ALIMENTARI", "PASTA", "GR", 500, 0.89, "04"},
+    {"RISO CARNAROLI", "ALIMENTARI", "RISO", "KG", 1, 2.49, "04"},
+    {"OLIO EXTRAVERGINE DI OLIVA", "ALIMENTARI", "CONDIMENTI", "LT", 1, 7.90, "04"},
+    {"TONNO ALL'OLIO DI OLIVA 3X80G", "ALIMENTARI", "CONSERVE", "GR", 240, 3.49, "10"},
+    {"CAFFE' MACINATO MOKA", "DROGHERIA", "CAFFE'", "GR", 250, 3.29, "22"},
+    {"BISCOTTI FROLLINI", "DROGHERIA", "DOLCIARIO", "GR", 350, 1.89, "10"},
+    {"LATTE INTERO UHT", "FRESCHI", "LATTICINI", "LT", 1, 1.19, "04"},
+    {"PARMIGIANO REGGIANO 24 MESI", "FRESCHI", "FORMAGGI", "GR", 300, 16.90, "04"},
+    {"ACQUA MINERALE NATURALE 6X1,5L", "BEVANDE", "ACQUE", "LT", 9, 1.99, "22"},
+    {"VINO ROSSO DOC", "BEVANDE", "VINI", "ML", 750, 4.90, "22"},
+    {"DETERSIVO LAVATRICE 25 LAVAGGI", "IGIENE CASA", "DETERSIVI", "PZ", 1, 5.99, "22"},
+    {"CARTA IGIENICA 8 ROTOLI", "IGIENE CASA", "CARTA", "PZ", 0, 3.19, "22"},
+}};
+
+constexpr std::array<std::string_view, 6> kFornitori = {
+    "DISTRIBUZIONE NORD SRL",    "BUONGUSTO ALIMENTARE SPA", "COOPERATIVA VALLE VERDE",
+    "CASA NOSTRA INDUSTRIE SPA", "F.LLI BIANCHI & C. SNC",   "SELEZIONE ORO GOURMET SRL",
+};
+
+constexpr std::int32_t kPrimoArticolo = 100001;
+// The running offer that took over the articles of the odd rows.
+constexpr std::int32_t kOffertaSuccessiva = 600;
+
+// An EAN-13 of the store's own range: variant, article code, check digit.
+std::string Ean(std::int32_t articolo, int variante) {
+  const std::string dodici = fmt::format("2{}{:010}", variante, articolo);
+  int somma = 0;
+  for (std::size_t i = 0; i < dodici.size(); ++i) {
+    const int cifra = dodici[i] - '0';
+    somma += (i % 2 == 0) ? cifra : 3 * cifra;
+  }
+  return dodici + static_cast<char>('0' + (10 - somma % 10) % 10);
+}
+
+double Centesimi(double valore) {
+  return std::round(valore * 100) / 100;
+}
+
+// One prepared statement of the generator.
+class Istruzione {
+ public:
+  Istruzione(sqlite3* db, std::string_view sql) : db_(db) {
+    if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &statement_, nullptr) !=
+        SQLITE_OK) {
+      throw DatabaseError(fmt::format("negozio sintetico: {}: {}", sql, sqlite3_errmsg(db)));
+    }
+  }
+  ~Istruzione() { sqlite3_finalize(statement_); }
+  Istruzione(const Istruzione&) = delete;
+  Istruzione& operator=(const Istruzione&) = delete;
+
+  // Binds the values in order (std::nullptr_t: Null) and runs the statement.
+  template <typename... Valori>
+  void operator()(const Valori&... valori) {
+    int indice = 0;
+    (Lega(++indice, valori), ...);
+    if (sqlite3_step(statement_) != SQLITE_DONE) {
+      throw DatabaseError(fmt::format("negozio sintetico: {}", sqlite3_errmsg(db_)));
+    }
+    sqlite3_reset(statement_);
+    sqlite3_clear_bindings(statement_);
+  }
+
+ private:
+  void Lega(int i, std::nullptr_t) { sqlite3_bind_null(statement_, i); }
+  void Lega(int i, int v) { sqlite3_bind_int(statement_, i, v); }
+  void Lega(int i, double v) { sqlite3_bind_double(statement_, i, v); }
+  void Lega(int i, std::string_view v) {
+    sqlite3_bind_text(statement_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+  }
+  void Lega(int i, const std::string& v) { Lega(i, std::string_view(v)); }
+  void Lega(int i, const char* v) { Lega(i, std::string_view(v)); }
+  // A text that may be Null.
+  void Lega(int i, const std::string* v) {
+    if (v != nullptr) {
+      Lega(i, *v);
+    } else {
+      Lega(i, nullptr);
+    }
+  }
+
+  sqlite3* db_;
+  sqlite3_stmt* statement_ = nullptr;
+};
+
+void Esegui(sqlite3* db, const std::string& sql) {
+  char* messaggio = nullptr;
+  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &messaggio) != SQLITE_OK) {
+    const std::string testo = messaggio != nullptr ? messaggio : "errore";
+    sqlite3_free(messaggio);
+    throw DatabaseError("negozio sintetico: " + testo);
+  }
+}
+
+void ScriviFile(const fs::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+  if (!out.flush()) {
+    throw FileError("file " + path.string() + " non scritto");
+  }
+}
+
+// What the offer row `riga` (from 0) names.
+struct RigaOfferta {
+  std::int32_t articolo;
+  bool ripristinata;  // the article's promotion is the expired offer
+};
+
+RigaOfferta Riga(const Dimensioni& d, int riga) {
+  // Spread over the whole price list, as an offer's articles are.
+  const std::int64_t passo = d.articoli / d.righe;
+  return {kPrimoArticolo + static_cast<std::int32_t>(riga * passo), riga % 2 == 0};
+}
+
+void Riempi(sqlite3* db, const Dimensioni& d) {
+  const std::int32_t oggi = data::DayNumber(Oggi());
+  const std::int32_t inizio = oggi - 15;
+  const std::int32_t fine = oggi - 1;
+
+  Esegui(db,
+         "INSERT INTO unitam VALUES ('KG', 'CHILOGRAMMO', 1), ('GR', 'GRAMMO', 1000),"
+         " ('LT', 'LITRO', 1), ('ML', 'MILLILITRO', 1000), ('PZ', 'PEZZO', 1);"
+         "INSERT INTO offtab VALUES (1, 'SOTTOCOSTO', 'S'), (2, 'VOLANTINO', 'V'),"
+         " (3, 'PREZZI BLOCCATI', 'B');"
+         "INSERT INTO elettro VALUES (1, 'ETICHETTE CORSIE', '1', '0', NULL, 'C:\\sulvo\\'),"
+         " (2, 'ETICHETTE BANCO FRESCHI', '1', '1', 'ESL', 'C:\\sulvo\\esl\\'),"
+         " (3, 'VECCHIO IMPIANTO', '0', '0', NULL, 'C:\\sulvo\\old\\');");
+  Esegui(db,
+         fmt::format("INSERT INTO offte VALUES ({}, {}, 'VOLANTINO SCADUTO', {}, {}, 'A'),"
+                     " ({}, {}, 'VOLANTINO IN CORSO', {}, {}, 'A'),"
+                     " (400, {}, 'VOLANTINO VECCHIO', {}, {}, 'D');",
+                     kNumeroOfferta, kAnnoOfferta, inizio, fine, kOffertaSuccessiva, kAnnoOfferta,
+                     inizio + 5, oggi + 20, kAnnoOfferta, inizio - 60, inizio - 30));
+  // The numbers the previous deactivation recorded.
+  Istruzione listipro(db, "INSERT INTO listipro (numpro) VALUES (?)");
+  for (int i = 0; i < 50; ++i) {
+    listipro(400);
+  }
+
+  // Which articles the offer's rows name, and how.
+  std::vector<int> riga_di(static_cast<std::size_t>(d.articoli), -1);
+  for (int r = 0; r < d.righe; ++r) {
+    riga_di[static_cast<std::size_t>(Riga(d, r).articolo - kPrimoArticolo)] = r;
+  }
+
+  Istruzione articolo(
+      db,
+      "INSERT INTO listi01 (codart, desart, przpub, przsal, cosoff, data1, data2, escludo, fl2art,"
+      " taglia, stapro, numpro, codpro, AA_offerta, NR_offerta, descom, codafo, umart, umquaco,"
+      " quaco, ivart, desfor, desrep, desgru, dessot, provenienza, categoria) VALUES"
+      " (?, ?, ?, ?, ?, ?, ?, 0, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+  Istruzione ean(db,
+                 "INSERT INTO codean (eanare, codare, soglia, sconto, scoval, omaggio, puntif, mix,"
+                 " codpro, nrcard, descom, przpro, numpro) VALUES"
+                 " (?, ?, ?, 0, 0, 0, 0, 0, ?, 0, ?, ?, ?)");
+  for (int i = 0; i < d.articoli; ++i) {
+    const std::int32_t codice = kPrimoArticolo + i;
+    const Prodotto& p = kProdotti[static_cast<std::size_t>(i) % kProdotti.size()];
+    const std::string_view fornitore = kFornitori[static_cast<std::size_t>(i / 7) % 6];
+    const double prezzo = Centesimi(p.prezzo * (1 + (i % 40) / 20.0));
+    const std::string descrizione = fmt::format("{} {}", p.descrizione, codice);
+    const std::string codafo = fmt::format("F{:02}{:07}", i % 10, 3000000 + i);
+    const int riga = riga_di[static_cast<std::size_t>(i)];
+
+    // Not on promotion, or on the expired offer (even rows), or on the later one (odd rows).
+    double przsal = 0, cosoff = 0;
+    int data1 = 0, data2 = 0, numpro = 0, codpro = 0, aa = 0;
+    std::string stapro = " ", descom;
+    if (riga >= 0) {
+      const bool scaduta = riga % 2 == 0;
+      przsal = Centesimi(prezzo * 0.8);
+      cosoff = Centesimi(prezzo * 0.6);
+      data1 = scaduta ? inizio : inizio + 5;
+      data2 = scaduta ? fine : oggi + 20;
+      numpro = scaduta ? kNumeroOfferta : kOffertaSuccessiva;
+      codpro = 1 + riga % 3;
+      aa = kAnnoOfferta;
+      stapro = "A";
+      descom = scaduta ? "VOLANTINO SCADUTO" : "VOLANTINO IN CORSO";
+    }
+    const std::string* descom_o_null = descom.empty() ? nullptr : &descom;
+    const std::string* codafo_o_null = i % 7 == 3 ? nullptr : &codafo;
+    articolo(codice, descrizione, prezzo, przsal, cosoff, data1, data2, " ", " ", stapro, numpro,
+             codpro, aa, numpro, descom_o_null, codafo_o_null, p.unita, p.unita, p.quantita, p.iva,
+             fornitore, p.reparto, p.gruppo, p.descrizione, i % 3 == 0 ? "ITALIA" : "UE",
+             i % 2 == 0 ? "I" : "II");
+    for (int variante = 0; variante < 2; ++variante) {
+      if (riga >= 0) {
+        ean(Ean(codice, variante), codice, 10.0, codpro, descom, przsal, numpro);
+      } else {
+        ean(Ean(codice, variante), codice, 0.0, 0, nullptr, 0.0, 0);
+      }
+    }
+  }
+
+  Istruzione offmo(db,
+                   "INSERT INTO offmo (bnumer, bannoc, briga, eanrig, articoli, sconto, codafo,"
+                   " stato, bflag2) VALUES (?, ?, ?, ?, ?, ?, NULL, 'A', ' ')");
+  for (int r = 0; r < d.righe; ++r) {
+    const std::int32_t codice = Riga(d, r).articolo;
+    // Most rows by the article's first EAN; some by its second, some by one codean lacks (the
+    // row's own article code counts then).
+    const std::string eanrig = r % 100 == 7  ? fmt::format("299{:010}", codice)
+                               : r % 10 == 3 ? Ean(codice, 1)
+                                             : Ean(codice, 0);
+    offmo(kNumeroOfferta, kAnnoOfferta, r + 1, eanrig, codice, r % 4 == 1 ? 10.0 : 0.0);
+  }
+}
+
+}  // namespace
+
+std::string Dimensioni::Nome() const {
+  return fmt::format("a{}_r{}", articoli, righe);
+}
+
+std::chrono::year_month_day Oggi() {
+  using namespace std::chrono;
+  return year{2026} / December / 7;
+}
+
+fs::path FileDati(const fs::path& cartella) {
+  return cartella / "c" / "sulvo" / "neg01" / "dati.mdb";
+}
+
+void CreaNegozio(const fs::path& cartella, const Dimensioni& d) {
+  if (d.righe <= 0 || d.righe > d.articoli) {
+    throw Errore(fmt::format("negozio sintetico: {} righe per {} articoli", d.righe, d.articoli));
+  }
+  for (const char* sotto : {"c/sulvo/bkp", "c/sulvo/neg01", "c/sulvo/esl", "z"}) {
+    fs::create_directories(cartella / sotto);
+  }
+  const fs::path dati = FileDati(cartella);
+  data::CreateSqliteDatabase(dati.string(), schema::k_negozio);
+
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(dati.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    sqlite3_close(db);
+    throw DatabaseError("negozio sintetico: " + dati.string() + " non aperto");
+  }
+  try {
+    Esegui(db, "BEGIN");
+    Riempi(db, d);
+    Esegui(db, "COMMIT");
+  } catch (...) {
+    sqlite3_close(db);
+    throw;
+  }
+  sqlite3_close(db);
+
+  std::string copia;
+  for (std::string_view riga : labels::kRigheScriptCopia) {
+    copia += std::string(riga) + "\r\n";
+  }
+  ScriviFile(cartella / "c" / "sulvo" / "frontalini.bat", copia);
+  ScriviFile(cartella / "c" / "sulvo" / "comandoP.bat",
+             "cd\\sulvo\\esl\r\ncopy ESL*.txt Z:\\*.*\r\ndel ESL*.txt\r\n");
+}
+
+void CopiaNegozio(const fs::path& modello, const fs::path& copia) {
+  fs::remove_all(copia);
+  fs::create_directories(copia.parent_path());
+  fs::copy(modello, copia, fs::copy_options::recursive);
+  const fs::path dati = FileDati(copia);
+  const int fd = ::open(dati.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 || ::fsync(fd) != 0) {
+    if (fd >= 0) {
+      ::close(fd);
+    }
+    throw FileError("copia del negozio: " + dati.string() + " non scritto sul disco");
+  }
+  ::close(fd);
+}
+
+}  // namespace zav5::bench

@@ -1,0 +1,47 @@
+// A synthetic store for the benchmark: a price list of any size and one expired offer of any number
+// of rows, on disk as a running store has it.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace zav5::bench {
+
+// How big the store and its expired offer are.
+struct Dimensioni {
+  int articoli = 0;  // rows of listi01, each with two EAN rows in codean
+  int righe = 0;     // rows of the expired offer; half of their articles are restored
+  // "a100000_r10000": the name of the store's folder.
+  std::string Nome() const;
+};
+
+// The expired offer the benchmark deactivates.
+inline constexpr std::int32_t kNumeroOfferta = 500;
+inline constexpr std::int32_t kAnnoOfferta = 2026;
+
+// The day the processing cycle takes for today; the offer ended the day before.
+std::chrono::year_month_day Oggi();
+
+// Where the store database is, under drive C:.
+inline constexpr char kPercorsoDati[] = "C:\\sulvo\\neg01\\dati.mdb";
+std::filesystem::path FileDati(const std::filesystem::path& cartella);
+
+// Creates the store under `cartella` (which must not exist): drive C: is `cartella`/c, drive Z:
+// `cartella`/z. The store database holds `d.articoli` articles with two EAN codes each, five units,
+// three promotion types, two active label systems (one per layout: C:\sulvo\ with two files,
+// C:\sulvo\esl\ with one) and one switched off, an expired offer of `d.righe` rows and a running
+// one. Of the expired offer's rows, the even ones name articles whose promotion is this offer
+// (restored), the odd ones articles that a later promotion took over (left alone). Every seventh
+// article has no supplier code; a few rows name their article by a second EAN, a few by an EAN
+// that codean lacks. The copy script and the site's script are in place. Throws Errore on
+// failure.
+// REQUIRES: 0 < d.righe <= d.articoli
+void CreaNegozio(const std::filesystem::path& cartella, const Dimensioni& d);
+
+// Copies the store at `modello` to `copia` (which is emptied first), and flushes the copied
+// database to the disk, so that a commit in the copy pays for its own changes only.
+void CopiaNegozio(const std::filesystem::path& modello, const std::filesystem::path& copia);
+
+}  // namespace zav5::bench
