@@ -8,6 +8,7 @@
 
 #include "errors.h"
 #include "platform/windows/error_text.h"
+#include "window/win32/classe.h"
 #include "window/win32/gdi.h"
 
 namespace zav5::window::win32 {
@@ -133,22 +134,9 @@ PartiBarraDati DividiBarraDati(int larghezza, int altezza) {
 }
 
 const wchar_t* ClasseDati() {
-  static const ATOM registrata = [] {
-    WNDCLASSEXW classe{};
-    classe.cbSize = sizeof(classe);
-    classe.lpfnWndProc = Procedura;
-    classe.cbWndExtra = sizeof(LONG_PTR);
-    classe.hInstance = ::GetModuleHandleW(nullptr);
-    classe.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    classe.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    classe.lpszClassName = kClasse;
-    return ::RegisterClassExW(&classe);
-  }();
-  if (registrata == 0) {
-    throw Errore(fmt::format("impossibile registrare la classe dei controlli dati: {}",
-                             platform::WindowsErrorText(::GetLastError())));
-  }
-  return kClasse;
+  static const wchar_t* const classe =
+      RegistraClasse(kClasse, Procedura, sizeof(LONG_PTR), "dei controlli dati");
+  return classe;
 }
 
 }  // namespace zav5::window::win32

@@ -1,4 +1,5 @@
 #include "window/win32/finestra_win32.h"
+#include "window/win32/classe.h"
 
 #include "window/win32/api.h"
 
@@ -108,17 +109,6 @@ DWORD AllineaTesto(Allineamento allineamento) {
       break;
   }
   return ES_LEFT;
-}
-
-ATOM RegistraClasse(const wchar_t* nome, WNDPROC procedura) {
-  WNDCLASSEXW classe{};
-  classe.cbSize = sizeof(classe);
-  classe.lpfnWndProc = procedura;
-  classe.hInstance = ::GetModuleHandleW(nullptr);
-  classe.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-  classe.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  classe.lpszClassName = nome;
-  return ::RegisterClassExW(&classe);
 }
 
 // Makes the closed drop-down list `altezza` pixels high: the list's own height follows its font.
@@ -240,11 +230,10 @@ void FinestraWin32::Stato::DistruggiFinestre() {
 }
 
 void FinestraWin32::Stato::CreaFinestra() {
-  static const ATOM finestra = RegistraClasse(kClasseFinestra, Procedura);
-  static const ATOM proprietario = RegistraClasse(kClasseProprietario, ::DefWindowProcW);
-  if (finestra == 0 || proprietario == 0) {
-    Rifiutata("le classi della finestra");
-  }
+  static const wchar_t* const finestra =
+      win32::RegistraClasse(kClasseFinestra, Procedura, 0, "della finestra");
+  static const wchar_t* const proprietario =
+      win32::RegistraClasse(kClasseProprietario, ::DefWindowProcW, 0, "del suo proprietario");
   HINSTANCE istanza = ::GetModuleHandleW(nullptr);
   const std::wstring didascalia = platform::Utf8ToWide(modello_.didascalia);
 
@@ -255,8 +244,8 @@ void FinestraWin32::Stato::CreaFinestra() {
   // As the forms runtime does for a window kept out of the taskbar: a hidden top-level window
   // owns it.
   if (!modello_.in_barra_applicazioni) {
-    proprietario_ = ::CreateWindowExW(WS_EX_TOOLWINDOW, kClasseProprietario, didascalia.c_str(),
-                                      WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, istanza, nullptr);
+    proprietario_ = ::CreateWindowExW(WS_EX_TOOLWINDOW, proprietario, didascalia.c_str(), WS_POPUP,
+                                      0, 0, 0, 0, nullptr, nullptr, istanza, nullptr);
     if (proprietario_ == nullptr) {
       Rifiutata("la finestra nascosta che possiede la finestra");
     }
@@ -270,8 +259,8 @@ void FinestraWin32::Stato::CreaFinestra() {
   RECT esterno = {0, 0, larghezza, altezza};
   ::AdjustWindowRectEx(&esterno, stili.stile, barra != nullptr, stili.esteso);
   // The window procedure takes the handle on its first message.
-  HWND creata = ::CreateWindowExW(stili.esteso, kClasseFinestra, didascalia.c_str(), stili.stile, 0,
-                                  0, esterno.right - esterno.left, esterno.bottom - esterno.top,
+  HWND creata = ::CreateWindowExW(stili.esteso, finestra, didascalia.c_str(), stili.stile, 0, 0,
+                                  esterno.right - esterno.left, esterno.bottom - esterno.top,
                                   proprietario_, barra.get(), istanza, this);
   if (creata == nullptr || hwnd_ == nullptr) {
     Rifiutata(fmt::format("la finestra {}", modello_.nome));

@@ -6,6 +6,7 @@
 
 #include "errors.h"
 #include "platform/windows/error_text.h"
+#include "window/win32/classe.h"
 #include "window/win32/gdi.h"
 #include "window/win32/senza_finestra.h"
 
@@ -105,22 +106,9 @@ LRESULT CALLBACK Procedura(HWND hwnd, UINT messaggio, WPARAM w, LPARAM l) {
 }  // namespace
 
 const wchar_t* ClasseRiquadro() {
-  static const ATOM registrata = [] {
-    WNDCLASSEXW classe{};
-    classe.cbSize = sizeof(classe);
-    classe.lpfnWndProc = Procedura;
-    classe.cbWndExtra = sizeof(LONG_PTR);
-    classe.hInstance = ::GetModuleHandleW(nullptr);
-    classe.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    classe.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    classe.lpszClassName = kClasse;
-    return ::RegisterClassExW(&classe);
-  }();
-  if (registrata == 0) {
-    throw Errore(fmt::format("impossibile registrare la classe dei riquadri: {}",
-                             platform::WindowsErrorText(::GetLastError())));
-  }
-  return kClasse;
+  static const wchar_t* const classe =
+      RegistraClasse(kClasse, Procedura, sizeof(LONG_PTR), "dei riquadri");
+  return classe;
 }
 
 }  // namespace zav5::window::win32
