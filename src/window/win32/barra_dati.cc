@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <string>
 
 #include <fmt/core.h>
@@ -16,8 +17,6 @@ namespace zav5::window::win32 {
 namespace {
 
 constexpr wchar_t kClasse[] = L"Zav5Dati";
-// The font given by WM_SETFONT, in the window's extra bytes.
-constexpr int kExtraCarattere = 0;
 // Blank between the caption and the buttons before it.
 constexpr int kMargineDidascalia = 3;
 
@@ -74,7 +73,7 @@ void Disegna(HWND hwnd, HDC dc) {
     DisegnaFreccia(dc, parti.pulsanti[i], frecce[i].verso, frecce[i].fino_in_fondo);
   }
 
-  auto font = reinterpret_cast<HFONT>(::GetWindowLongPtrW(hwnd, kExtraCarattere));
+  auto font = CarattereImpostato(hwnd);
   const Selezione con_font(
       dc, font != nullptr ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
   const std::wstring didascalia = TestoFinestra(hwnd);
@@ -89,32 +88,11 @@ void Disegna(HWND hwnd, HDC dc) {
 }
 
 LRESULT CALLBACK Procedura(HWND hwnd, UINT messaggio, WPARAM w, LPARAM l) {
-  switch (messaggio) {
-    case WM_SETFONT:
-      ::SetWindowLongPtrW(hwnd, kExtraCarattere, static_cast<LONG_PTR>(w));
-      if (LOWORD(l)) {
-        ::InvalidateRect(hwnd, nullptr, TRUE);
-      }
-      return 0;
-    case WM_GETFONT:
-      return ::GetWindowLongPtrW(hwnd, kExtraCarattere);
-    case WM_SETTEXT: {
-      const LRESULT fatto = ::DefWindowProcW(hwnd, messaggio, w, l);
-      ::InvalidateRect(hwnd, nullptr, TRUE);
-      return fatto;
-    }
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = ::BeginPaint(hwnd, &ps);
-      Disegna(hwnd, dc);
-      ::EndPaint(hwnd, &ps);
-      return 0;
-    }
-    case WM_PRINTCLIENT:
-      Disegna(hwnd, reinterpret_cast<HDC>(w));
-      return 0;
-    default:
-      break;
+  if (const std::optional<LRESULT> fatto = CarattereETesto(hwnd, messaggio, w, l)) {
+    return *fatto;
+  }
+  if (Dipinge(hwnd, messaggio, w, l, [hwnd](HDC dc) { Disegna(hwnd, dc); })) {
+    return 0;
   }
   return ::DefWindowProcW(hwnd, messaggio, w, l);
 }

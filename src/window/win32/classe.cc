@@ -24,4 +24,28 @@ const wchar_t* RegistraClasse(const wchar_t* nome, WNDPROC procedura, int extra,
   return nome;
 }
 
+std::optional<LRESULT> CarattereETesto(HWND hwnd, UINT messaggio, WPARAM w, LPARAM l) {
+  switch (messaggio) {
+    case WM_SETFONT:
+      ::SetWindowLongPtrW(hwnd, 0, static_cast<LONG_PTR>(w));
+      if (LOWORD(l)) {
+        ::InvalidateRect(hwnd, nullptr, TRUE);
+      }
+      return 0;
+    case WM_GETFONT:
+      return ::GetWindowLongPtrW(hwnd, 0);
+    case WM_SETTEXT: {
+      const LRESULT fatto = ::DefWindowProcW(hwnd, messaggio, w, l);
+      ::InvalidateRect(hwnd, nullptr, TRUE);
+      return fatto;
+    }
+    default:
+      return std::nullopt;
+  }
+}
+
+HFONT CarattereImpostato(HWND hwnd) {
+  return reinterpret_cast<HFONT>(::GetWindowLongPtrW(hwnd, 0));
+}
+
 }  // namespace zav5::window::win32

@@ -1,6 +1,7 @@
 // The window classes of this program's own windows and controls.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 #include "window/win32/api.h"
@@ -13,5 +14,39 @@ namespace zav5::window::win32 {
 // REQUIRES: called once per class, e.g. to initialise a function-local static
 const wchar_t* RegistraClasse(const wchar_t* nome, WNDPROC procedura, int extra,
                               std::string_view cosa);
+
+// The font and text of a control of this program that draws its own caption: WM_SETFONT keeps the
+// font in the first extra bytes of the window (the class must give it sizeof(LONG_PTR)),
+// WM_GETFONT returns it, WM_SETTEXT redraws. The result of the message, or nothing for other
+// messages.
+std::optional<LRESULT> CarattereETesto(HWND hwnd, UINT messaggio, WPARAM w, LPARAM l);
+
+// The font that CarattereETesto keeps; nullptr until one is set.
+HFONT CarattereImpostato(HWND hwnd);
+
+// Painting of a window that draws itself with `disegna(HDC)`: WM_PAINT, and WM_PRINTCLIENT, which
+// first fills the background with the face colour of buttons when asked to. True when `messaggio`
+// was one of them.
+template <typename Disegno>
+bool Dipinge(HWND hwnd, UINT messaggio, WPARAM w, LPARAM l, Disegno&& disegna) {
+  if (messaggio == WM_PAINT) {
+    PAINTSTRUCT ps;
+    HDC dc = ::BeginPaint(hwnd, &ps);
+    disegna(dc);
+    ::EndPaint(hwnd, &ps);
+    return true;
+  }
+  if (messaggio == WM_PRINTCLIENT) {
+    auto dc = reinterpret_cast<HDC>(w);
+    if (l & PRF_ERASEBKGND) {
+      RECT interno;
+      ::GetClientRect(hwnd, &interno);
+      ::FillRect(dc, &interno, ::GetSysColorBrush(COLOR_BTNFACE));
+    }
+    disegna(dc);
+    return true;
+  }
+  return false;
+}
 
 }  // namespace zav5::window::win32

@@ -650,23 +650,10 @@ LRESULT FinestraWin32::Stato::Gestisci(HWND hwnd, UINT messaggio, WPARAM w, LPAR
     case WM_SETFOCUS:
       RendiFuoco();
       return 0;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = ::BeginPaint(hwnd, &ps);
-      contenuto_->Disegna(dc);
-      ::EndPaint(hwnd, &ps);
+    case WM_PAINT:
+    case WM_PRINTCLIENT:
+      win32::Dipinge(hwnd, messaggio, w, l, [this](HDC dc) { contenuto_->Disegna(dc); });
       return 0;
-    }
-    case WM_PRINTCLIENT: {
-      auto dc = reinterpret_cast<HDC>(w);
-      if (l & PRF_ERASEBKGND) {
-        RECT interno;
-        ::GetClientRect(hwnd, &interno);
-        ::FillRect(dc, &interno, ::GetSysColorBrush(COLOR_BTNFACE));
-      }
-      contenuto_->Disegna(dc);
-      return 0;
-    }
     case WM_DESTROY:
       ::KillTimer(hwnd, kIdTimer2);
       // Destroyed from outside: the form unloads with its window, and the loop ends.

@@ -1,5 +1,6 @@
 #include "window/win32/riquadro.h"
 
+#include <optional>
 #include <string>
 
 #include <fmt/core.h>
@@ -15,8 +16,6 @@ namespace zav5::window::win32 {
 namespace {
 
 constexpr wchar_t kClasse[] = L"Zav5Riquadro";
-// The font given by WM_SETFONT, in the window's extra bytes.
-constexpr int kExtraCarattere = 0;
 // Where the caption begins, and the blank it keeps from the border on each side.
 constexpr int kSinistraDidascalia = 8;
 constexpr int kMargineDidascalia = 2;
@@ -24,7 +23,7 @@ constexpr int kMargineDidascalia = 2;
 void Disegna(HWND hwnd, HDC dc) {
   RECT interno;
   ::GetClientRect(hwnd, &interno);
-  auto font = reinterpret_cast<HFONT>(::GetWindowLongPtrW(hwnd, kExtraCarattere));
+  auto font = CarattereImpostato(hwnd);
   const Selezione con_font(
       dc, font != nullptr ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
   const std::wstring didascalia = TestoFinestra(hwnd);
@@ -56,42 +55,18 @@ void Disegna(HWND hwnd, HDC dc) {
 }
 
 LRESULT CALLBACK Procedura(HWND hwnd, UINT messaggio, WPARAM w, LPARAM l) {
+  if (const std::optional<LRESULT> fatto = CarattereETesto(hwnd, messaggio, w, l)) {
+    return *fatto;
+  }
+  if (Dipinge(hwnd, messaggio, w, l, [hwnd](HDC dc) { Disegna(hwnd, dc); })) {
+    return 0;
+  }
   switch (messaggio) {
     case WM_NCCREATE: {
       const auto* creazione = reinterpret_cast<const CREATESTRUCTW*>(l);
       ::SetWindowLongPtrW(hwnd, GWLP_USERDATA,
                           reinterpret_cast<LONG_PTR>(creazione->lpCreateParams));
       break;
-    }
-    case WM_SETFONT:
-      ::SetWindowLongPtrW(hwnd, kExtraCarattere, static_cast<LONG_PTR>(w));
-      if (LOWORD(l)) {
-        ::InvalidateRect(hwnd, nullptr, TRUE);
-      }
-      return 0;
-    case WM_GETFONT:
-      return ::GetWindowLongPtrW(hwnd, kExtraCarattere);
-    case WM_SETTEXT: {
-      const LRESULT fatto = ::DefWindowProcW(hwnd, messaggio, w, l);
-      ::InvalidateRect(hwnd, nullptr, TRUE);
-      return fatto;
-    }
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = ::BeginPaint(hwnd, &ps);
-      Disegna(hwnd, dc);
-      ::EndPaint(hwnd, &ps);
-      return 0;
-    }
-    case WM_PRINTCLIENT: {
-      auto dc = reinterpret_cast<HDC>(w);
-      if (l & PRF_ERASEBKGND) {
-        RECT interno;
-        ::GetClientRect(hwnd, &interno);
-        ::FillRect(dc, &interno, ::GetSysColorBrush(COLOR_BTNFACE));
-      }
-      Disegna(hwnd, dc);
-      return 0;
     }
     case WM_COMMAND:
     case WM_DRAWITEM:
