@@ -122,7 +122,15 @@ done
 [ "$(log_lines | grep -c '^- Inizio elaborazione $')" -ge 2 ] || { log_lines; fail "the window's timer ran no cycle"; }
 
 mkdir -p "$artifacts"
-xwd -root -silent | xwdtopnm 2>/dev/null | pnmdepth 255 > "$work/screen.ppm"
+# X refuses an image of the screen now and then (BadMatch) while Wine changes a window: try again.
+for attempt in 1 2 3 4 5; do
+  if xwd -root -silent > "$work/screen.xwd" 2>/dev/null && [ -s "$work/screen.xwd" ]; then
+    break
+  fi
+  [ "$attempt" -lt 5 ] || fail "no image of the screen"
+  sleep 1
+done
+xwdtopnm < "$work/screen.xwd" 2>/dev/null | pnmdepth 255 > "$work/screen.ppm"
 pnmtopng < "$work/screen.ppm" > "$artifacts/form1.png" 2>/dev/null
 pamcut -left "$x" -top "$y" -width "$w" -height "$h" "$work/screen.ppm" | pnmtopng > "$artifacts/form1-window.png" 2>/dev/null
 
