@@ -13,6 +13,7 @@
 #include "window/controlli.h"
 #include "window/form1.h"
 #include "window/win32/barra_dati.h"
+#include "window/win32/finestra_aperta.h"
 #include "window/win32/finestra_win32.h"
 #include "window/win32/gdi.h"
 #include "window/win32/icona.h"
@@ -97,16 +98,7 @@ bool Scuro(COLORREF c) {
 // two seconds.
 class DisegnoTest : public ::testing::Test {
  protected:
-  struct Aperta {
-    Aperta() {
-      finestra.Carica();
-      finestra.Mostra();
-      finestra.Pompa();
-    }
-    platform::MemEnv env;
-    Form1 form{env};
-    FinestraWin32 finestra{form};
-  };
+  using Aperta = FinestraAperta;
   static void SetUpTestSuite() { aperta_ = new Aperta; }
   static void TearDownTestSuite() {
     delete aperta_;

@@ -19,6 +19,7 @@
 #include "platform/windows/wide_text.h"
 #include "window/controlli.h"
 #include "window/form1.h"
+#include "window/win32/finestra_aperta.h"
 
 namespace zav5::window {
 namespace {
@@ -71,18 +72,7 @@ LOGFONTW Carattere(HWND h) {
   return lf;
 }
 
-// A form on a memory Env (no company database, so start-up ends at its message box) and its
-// window, loaded and shown as the program does.
-struct Aperta {
-  Aperta() {
-    finestra.Carica();
-    finestra.Mostra();
-    finestra.Pompa();
-  }
-  platform::MemEnv env;
-  Form1 form{env};
-  FinestraWin32 finestra{form};
-};
+using Aperta = FinestraAperta;
 
 // The checks that change nothing share one window: under Wine without a window manager, ending a
 // window that was shown takes two seconds.
