@@ -12,19 +12,10 @@ grep -q -- "--drive C=$work/store/c --drive Z=$work/store/z" "$work/demo.out" ||
 printed=$(grep -- "--drive C=" "$work/demo.out" | awk '{print $1}')
 [ "$printed" -ef "$zav5" ] || { echo "demo names the program $printed, not $zav5"; exit 1; }
 
+source "$(dirname "$0")/await_files.sh"
+
 # Runs start-up and one cycle on the demo store under $1 (further arguments go to the program) and
 # checks its output, the lines of its run log and the label files the cycle hands over to Z:.
-# Waits up to 20 s until the folder $1 holds at least $3 files matching $2.
-await_files() {
-  local n=0
-  for _ in $(seq 1 100); do
-    n=$(find "$1" -maxdepth 1 -name "$2" | wc -l)
-    [ "$n" -ge "$3" ] && return 0
-    sleep 0.2
-  done
-  echo "expected $3 files $2 in $1, found $n:"; ls -la "$1"; exit 1
-}
-
 check_once() {
   local store="$1"; shift
   "$zav5" --drive "C=$store/c" --drive "Z=$store/z" --once "$@" > "$work/run.out" 2> "$work/run.err"
@@ -52,8 +43,8 @@ check_once() {
   [ "$(grep -c $'\r$' "$log")" -eq "${#expected[@]}" ] || { echo "lines do not end in CR LF"; exit 1; }
 
   # The started copy scripts run on after the program: wait for both label systems' files on Z:.
-  await_files "$store/z" 'Import_VPA_*.txt' 1
-  await_files "$store/z" 'ESL*.txt' 1
+  await_files "$store/z" 'Import_VPA_*.txt' 1 20
+  await_files "$store/z" 'ESL*.txt' 1 20
 }
 
 expected=(
@@ -102,5 +93,5 @@ wait "$pid" || rc=$?
 [ "$rc" -eq 0 ] || { echo "the program ended with $rc after Ctrl+C:"; cat "$work/loop.err"; exit 1; }
 [ "$(cycles)" -ge 2 ] || { echo "fewer than two cycles in 60 s:"; cat "$(log_of)"; exit 1; }
 grep -q ERRORE "$(log_of)" && { echo "the unattended run logged an error:"; cat "$(log_of)"; exit 1; }
-await_files "$work/run/z" 'ESL*.txt' 2
+await_files "$work/run/z" 'ESL*.txt' 2 20
 echo "end-to-end: 1 passed, 0 failed"

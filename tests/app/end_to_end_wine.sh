@@ -44,16 +44,7 @@ ln -sfn "$c/demo/z" "$WINEPREFIX/dosdevices/z:"
 printf '@echo off\r\nrem Le etichette restano in C:\\sulvo\r\n' > "$c/sulvo/frontalini.bat"
 printf '@echo off\r\ncd\\sulvo\\esl\r\ncopy ESL*.txt Z:\\\r\n' > "$c/sulvo/comandoP.bat"
 
-# Waits up to 30 s until the folder $1 holds at least $3 files matching $2.
-await_files() {
-  local n=0
-  for _ in $(seq 1 150); do
-    n=$(find "$1" -maxdepth 1 -name "$2" | wc -l)
-    [ "$n" -ge "$3" ] && return 0
-    sleep 0.2
-  done
-  ls -la "$1"; fail "expected $3 files $2 in $1, found $n"
-}
+source "$(dirname "$0")/await_files.sh"
 
 # The lines of the only run log, without their date and time and CR.
 log_lines() {
@@ -88,9 +79,9 @@ done
 
 # The import files of both label systems, in Windows-1252 with CR LF, 54 fields a line; the site
 # script, started through the command interpreter, copies the one-file layout's file to Z:.
-await_files "$c/sulvo" 'Import_VPA_*.txt' 1
-await_files "$c/sulvo/esl" 'ESL*.txt' 1
-await_files "$c/demo/z" 'ESL*.txt' 1
+await_files "$c/sulvo" 'Import_VPA_*.txt' 1 30
+await_files "$c/sulvo/esl" 'ESL*.txt' 1 30
+await_files "$c/demo/z" 'ESL*.txt' 1 30
 for file in "$c"/sulvo/Import_VPA_*.txt "$c"/sulvo/esl/ESL*.txt; do
   [ -s "$file" ] || fail "$file is empty"
   [ "$(grep -c $'\r$' "$file")" -eq "$(wc -l < "$file")" ] || fail "$file: lines do not end in CR LF"
