@@ -7,6 +7,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,6 +29,47 @@ using FileHandle = int;
 enum class OpenMode {
   kOutput,  // create the file, or empty it when it exists
   kAppend,  // add at the end; create the file when it does not exist
+};
+
+// A file being written byte for byte, in the shape of LevelDB's WritableFile: bytes are appended
+// in order, Sync makes them durable, Close ends the writing. No code page and no line ends are
+// added here (see line_writer.h for text).
+class WritableFile {
+ public:
+  // Closes a file that is still open; a failure then goes unreported, so callers that rely on the
+  // bytes call Sync and Close themselves.
+  virtual ~WritableFile() = default;
+
+  // Adds `bytes` at the end. Throws FileError when the write fails (a full disk, say).
+  virtual void Append(std::string_view bytes) = 0;
+
+  // Returns once every byte appended so far is on the disk. Throws FileError.
+  virtual void Sync() = 0;
+
+  // Closes the file. Throws FileError when the system reports a failure of the writes; calling it
+  // again does nothing.
+  virtual void Close() = 0;
+};
+
+// A new file under a name that only the program uses: it matches none of the patterns of the
+// label systems, their scripts or the clean-up of a label folder (it begins with "~zav5" and ends
+// with ".tmp"), and no other process of this program is given the same name.
+struct TemporaryFile {
+  std::string path;  // Windows path, in the folder that was asked for
+  std::unique_ptr<WritableFile> file;
+};
+
+enum class RenameOutcome {
+  kRenamed,       // the file has its new name
+  kTargetExists,  // not renamed: a file of that name is there and was not to be replaced
+  kOtherVolume,   // not renamed: the two names are on different disks; the caller copies
+};
+
+// The program's hold on a lock file, released when it is destroyed or when the process ends in
+// any way (the operating system releases it).
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
 };
 
 class Env {
@@ -62,6 +104,30 @@ class Env {
 
   // Closes every file the program holds open through this Env.
   virtual void CloseAll() = 0;
+
+  // Creates `folder` and the folders above it that are missing. Throws FileError when one cannot
+  // be created (a file is in the way, the drive is not there, the disk refuses).
+  virtual void CreateFolder(std::string_view folder) = 0;
+
+  // A new, empty file in `folder` (see TemporaryFile), open for writing. It is meant to be
+  // renamed once complete. Throws FileError when it cannot be created (the folder is missing,
+  // read-only or on a full disk).
+  virtual TemporaryFile NewTemporaryFile(std::string_view folder) = 0;
+
+  // Gives the file `from` the name `to`, durably: once it returns, a power cut leaves the file
+  // under the new name. A file already at `to` is replaced only when `replace` is true; otherwise
+  // nothing changes and kTargetExists is returned. Across disks nothing changes and kOtherVolume
+  // is returned. Throws FileError for every other failure (`from` missing, folder read-only...).
+  virtual RenameOutcome RenameFile(std::string_view from, std::string_view to, bool replace) = 0;
+
+  // The bytes of the ordinary file at `path`; nothing when there is no such file. Throws FileError
+  // when the file is there but cannot be read.
+  virtual std::optional<std::string> ReadFile(std::string_view path) = 0;
+
+  // Takes the lock file at `path` (creating it) for this process. Returns nullptr when another
+  // process holds it. The lock is never inherited by the scripts the program starts. Throws
+  // FileError when the file cannot be created or locked for another reason.
+  virtual std::unique_ptr<FileLock> LockFile(std::string_view path) = 0;
 
   // The path at which the machine's own file functions (and the database engine) reach the
   // Windows path `path`. Elements that exist are matched without regard to letter case.

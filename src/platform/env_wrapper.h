@@ -25,6 +25,19 @@ class EnvWrapper : public Env {
   bool IsOpen(FileHandle file) const override { return target_.IsOpen(file); }
   void Close(FileHandle file) override { target_.Close(file); }
   void CloseAll() override { target_.CloseAll(); }
+  void CreateFolder(std::string_view folder) override { target_.CreateFolder(folder); }
+  TemporaryFile NewTemporaryFile(std::string_view folder) override {
+    return target_.NewTemporaryFile(folder);
+  }
+  RenameOutcome RenameFile(std::string_view from, std::string_view to, bool replace) override {
+    return target_.RenameFile(from, to, replace);
+  }
+  std::optional<std::string> ReadFile(std::string_view path) override {
+    return target_.ReadFile(path);
+  }
+  std::unique_ptr<FileLock> LockFile(std::string_view path) override {
+    return target_.LockFile(path);
+  }
   std::string NativePath(std::string_view path) override { return target_.NativePath(path); }
   char CurrentDrive() const override { return target_.CurrentDrive(); }
   void StartScript(std::string_view path) override { target_.StartScript(path); }

@@ -21,6 +21,47 @@ std::string Key(const WindowsPath& path) {
 
 }  // namespace
 
+// Appends to the bytes of its entry, found by key at every write: a file deleted meanwhile is
+// reported as on a real disk that lost it.
+class MemWritableFile : public WritableFile {
+ public:
+  MemWritableFile(MemEnv& env, std::string key, std::string path)
+      : env_(env), key_(std::move(key)), path_(std::move(path)) {}
+  void Append(std::string_view bytes) override { Entry().bytes += bytes; }
+  void Sync() override {
+    Entry();
+    ++env_.syncs_;
+  }
+  void Close() override { closed_ = true; }
+
+ private:
+  MemEnv::Entry& Entry() {
+    const auto entry = env_.entries_.find(key_);
+    if (closed_ || entry == env_.entries_.end()) {
+      throw FileError(
+          fmt::format("impossibile scrivere su {}: il file è chiuso o non c'è più", path_));
+    }
+    return entry->second;
+  }
+
+  MemEnv& env_;
+  std::string key_;
+  std::string path_;
+  bool closed_ = false;
+};
+
+class MemFileLock : public FileLock {
+ public:
+  MemFileLock(MemEnv& env, std::string key) : env_(env), key_(std::move(key)) {}
+  ~MemFileLock() override { env_.locks_.erase(key_); }
+  MemFileLock(const MemFileLock&) = delete;
+  MemFileLock& operator=(const MemFileLock&) = delete;
+
+ private:
+  MemEnv& env_;
+  std::string key_;
+};
+
 MemEnv::MemEnv(char current_drive)
     : current_drive_(static_cast<char>(current_drive | 0x20)),
       now_(std::chrono::local_days{std::chrono::year{2000} / 1 / 1}) {}
@@ -198,6 +239,91 @@ void MemEnv::CloseAll() {
 
 std::string MemEnv::NativePath(std::string_view path) {
   return Resolve(Parse(path)).ToString();
+}
+
+TemporaryFile MemEnv::NewTemporaryFile(std::string_view folder) {
+  const WindowsPath parent = Resolve(Parse(folder));
+  if (!IsFolder(parent)) {
+    throw FileError(
+        fmt::format("impossibile creare un file temporaneo in {}: la cartella non esiste", folder));
+  }
+  for (;;) {
+    const WindowsPath file = parent.Child(fmt::format("~zav5-1-{}.tmp", ++temporary_files_));
+    const auto [entry, created] = entries_.try_emplace(Key(file), Entry{file, false, false, {}});
+    if (created) {
+      const std::string path = file.ToString();
+      return {path, std::make_unique<MemWritableFile>(*this, entry->first, path)};
+    }
+  }
+}
+
+RenameOutcome MemEnv::RenameFile(std::string_view from, std::string_view to, bool replace) {
+  const WindowsPath source = Parse(from);
+  const WindowsPath target = Parse(to);
+  const auto entry = entries_.find(Key(source));
+  if (entry == entries_.end() || entry->second.folder) {
+    throw FileError(fmt::format("impossibile rinominare {}: il file non esiste", from));
+  }
+  if (source.drive != target.drive ||
+      (source.IsUnc() && (!EqualsIgnoringCase(source.server, target.server) ||
+                          !EqualsIgnoringCase(source.share, target.share)))) {
+    return RenameOutcome::kOtherVolume;
+  }
+  if (!IsFolder(target.Parent())) {
+    throw FileError(
+        fmt::format("impossibile rinominare {} in {}: la cartella non esiste", from, to));
+  }
+  if (OpenNumberOf(entry->first)) {
+    throw FileError(fmt::format("impossibile rinominare {}: il file è aperto", from));
+  }
+  const std::string target_key = Key(target);
+  if (target_key != entry->first) {
+    const auto existing = entries_.find(target_key);
+    if (existing != entries_.end()) {
+      if (!replace) {
+        return RenameOutcome::kTargetExists;
+      }
+      if (existing->second.folder || OpenNumberOf(target_key)) {
+        throw FileError(fmt::format("impossibile sostituire {}", to));
+      }
+    }
+  }
+  Entry moved = std::move(entry->second);
+  entries_.erase(entry);
+  moved.path = Resolve(target.Parent()).Child(target.Name());
+  entries_.insert_or_assign(target_key, std::move(moved));
+  ++syncs_;
+  return RenameOutcome::kRenamed;
+}
+
+std::optional<std::string> MemEnv::ReadFile(std::string_view path) {
+  const Entry* entry = FindEntry(Parse(path));
+  if (entry == nullptr || entry->folder || entry->hidden) {
+    return std::nullopt;
+  }
+  return entry->bytes;
+}
+
+std::unique_ptr<FileLock> MemEnv::LockFile(std::string_view path) {
+  const WindowsPath file = Parse(path);
+  if (!IsFolder(file.Parent())) {
+    throw FileError(
+        fmt::format("impossibile creare il file di blocco {}: la cartella non esiste", path));
+  }
+  const std::string key = Key(file);
+  entries_.try_emplace(key, Entry{Resolve(file), false, false, {}});
+  if (!locks_.insert(key).second) {
+    return nullptr;
+  }
+  return std::make_unique<MemFileLock>(*this, key);
+}
+
+void MemEnv::HoldLock(std::string_view path) {
+  locks_.insert(Key(Parse(path)));
+}
+
+void MemEnv::ReleaseLock(std::string_view path) {
+  locks_.erase(Key(Parse(path)));
 }
 
 void MemEnv::MessageBox(std::string_view text, std::string_view caption) {

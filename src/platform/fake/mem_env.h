@@ -12,7 +12,9 @@
 
 #include <chrono>
 #include <map>
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,6 +57,11 @@ class MemEnv : public Env {
   const std::vector<std::string>& warnings() const { return warnings_; }
   // The path of each script started, in order, as the program named it.
   const std::vector<std::string>& started_scripts() const { return started_scripts_; }
+  // Syncs of files and renames made so far.
+  int syncs() const { return syncs_; }
+  // Another process takes the lock file `path` (LockFile then returns nullptr) until released.
+  void HoldLock(std::string_view path);
+  void ReleaseLock(std::string_view path);
 
   // Env.
 
@@ -65,6 +72,12 @@ class MemEnv : public Env {
   bool IsOpen(FileHandle file) const override;
   void Close(FileHandle file) override;
   void CloseAll() override;
+  void CreateFolder(std::string_view folder) override { MakeFolder(folder); }
+  TemporaryFile NewTemporaryFile(std::string_view folder) override;
+  // Different drives, and different network shares, are different disks.
+  RenameOutcome RenameFile(std::string_view from, std::string_view to, bool replace) override;
+  std::optional<std::string> ReadFile(std::string_view path) override;
+  std::unique_ptr<FileLock> LockFile(std::string_view path) override;
   // The path normalised (C:\sulvo\bkp\x.txt), each existing element spelt as it was created.
   std::string NativePath(std::string_view path) override;
   char CurrentDrive() const override { return current_drive_; }
@@ -103,6 +116,12 @@ class MemEnv : public Env {
   std::vector<std::string> message_box_captions_;
   std::vector<std::string> warnings_;
   std::vector<std::string> started_scripts_;
+  unsigned temporary_files_ = 0;
+  int syncs_ = 0;
+  std::set<std::string> locks_;  // keys of lock files held, by this program or another
+
+  friend class MemWritableFile;
+  friend class MemFileLock;
 };
 
 }  // namespace zav5::platform

@@ -1,11 +1,15 @@
 #include "platform/posix/posix_env.h"
 
 #include <fcntl.h>
+#include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <ctime>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <system_error>
 #include <utility>
@@ -19,6 +23,7 @@
 #include "platform/one_line.h"
 #include "platform/posix/detached_process.h"
 #include "platform/posix/error_text.h"
+#include "platform/sync_file.h"
 #include "platform/wildcard.h"
 
 namespace zav5::platform {
@@ -87,6 +92,79 @@ void WriteAll(int descriptor, std::string_view bytes, const std::string& path) {
     }
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
+}
+
+// A file written through a descriptor of its own.
+class PosixWritableFile : public WritableFile {
+ public:
+  PosixWritableFile(int descriptor, std::string path) : descriptor_(descriptor), path_(path) {}
+  ~PosixWritableFile() override {
+    if (descriptor_ >= 0) {
+      ::close(descriptor_);
+    }
+  }
+  PosixWritableFile(const PosixWritableFile&) = delete;
+  PosixWritableFile& operator=(const PosixWritableFile&) = delete;
+
+  void Append(std::string_view bytes) override {
+    RequireOpen("scrivere su");
+    WriteAll(descriptor_, bytes, path_);
+  }
+  void Sync() override {
+    RequireOpen("scrivere su disco");
+    if (::fsync(descriptor_) != 0) {
+      throw FileError(fmt::format("impossibile scrivere su disco {}: {}", path_, ErrorText(errno)));
+    }
+  }
+  void Close() override {
+    if (descriptor_ < 0) {
+      return;
+    }
+    const int result = ::close(descriptor_);
+    descriptor_ = -1;
+    // A network file system may report a failed write only here.
+    if (result != 0 && errno != EINTR) {
+      throw FileError(fmt::format("impossibile chiudere {}: {}", path_, ErrorText(errno)));
+    }
+  }
+
+ private:
+  void RequireOpen(std::string_view doing) const {
+    if (descriptor_ < 0) {
+      throw FileError(fmt::format("impossibile {} {}: il file è chiuso", doing, path_));
+    }
+  }
+
+  int descriptor_;
+  std::string path_;
+};
+
+class PosixFileLock : public FileLock {
+ public:
+  explicit PosixFileLock(int descriptor) : descriptor_(descriptor) {}
+  ~PosixFileLock() override { ::close(descriptor_); }
+  PosixFileLock(const PosixFileLock&) = delete;
+  PosixFileLock& operator=(const PosixFileLock&) = delete;
+
+ private:
+  int descriptor_;
+};
+
+// Renames without replacing a file at `to`: 0, or -1 with errno (EEXIST when `to` exists).
+int RenameNoReplace(const char* from, const char* to) {
+  if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) {
+    return 0;
+  }
+  if (errno != EINVAL && errno != ENOSYS) {
+    return -1;
+  }
+  // A file system without that flag: a second link to the file is made only where no name is,
+  // then the first one goes.
+  if (::link(from, to) != 0) {
+    return -1;
+  }
+  ::unlink(from);
+  return 0;
 }
 
 }  // namespace
@@ -272,6 +350,99 @@ std::string PosixEnv::NativePath(std::string_view path) {
     throw FileError(NotMappedMessage(path, parsed));
   }
   return host->string();
+}
+
+void PosixEnv::CreateFolder(std::string_view folder) {
+  const std::string host = NativePath(folder);
+  std::error_code error;
+  fs::create_directories(host, error);
+  if (error || !fs::is_directory(host, error)) {
+    throw FileError(fmt::format("impossibile creare la cartella {} ({}): {}", folder, host,
+                                error ? ErrorText(error) : "al suo posto c'è un file"));
+  }
+}
+
+TemporaryFile PosixEnv::NewTemporaryFile(std::string_view folder) {
+  const WindowsPath parent = Parse(folder);
+  const std::string host_folder = NativePath(folder);
+  for (;;) {
+    const std::string name = fmt::format("~zav5-{}-{}.tmp", ::getpid(), ++temporary_files_);
+    const fs::path host = fs::path(host_folder) / name;
+    const int descriptor = ::open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const std::string path = parent.Child(name).ToString();
+    if (descriptor >= 0) {
+      return {path, std::make_unique<PosixWritableFile>(descriptor, path)};
+    }
+    if (errno != EEXIST) {
+      throw FileError(
+          fmt::format("impossibile creare {} ({}): {}", path, host.string(), ErrorText(errno)));
+    }
+  }
+}
+
+RenameOutcome PosixEnv::RenameFile(std::string_view from, std::string_view to, bool replace) {
+  const std::string host_from = NativePath(from);
+  const std::string host_to = NativePath(to);
+  const int result = replace ? ::rename(host_from.c_str(), host_to.c_str())
+                             : RenameNoReplace(host_from.c_str(), host_to.c_str());
+  if (result != 0) {
+    if (errno == EEXIST) {
+      return RenameOutcome::kTargetExists;
+    }
+    if (errno == EXDEV) {
+      return RenameOutcome::kOtherVolume;
+    }
+    throw FileError(fmt::format("impossibile rinominare {} in {}: {}", from, to, ErrorText(errno)));
+  }
+  const fs::path folder_to = fs::path(host_to).parent_path();
+  const fs::path folder_from = fs::path(host_from).parent_path();
+  std::error_code error = SyncFolder(folder_to);
+  if (!error && folder_from != folder_to) {
+    error = SyncFolder(folder_from);
+  }
+  if (error) {
+    throw FileError(
+        fmt::format("impossibile scrivere su disco la cartella di {}: {}", to, ErrorText(error)));
+  }
+  return RenameOutcome::kRenamed;
+}
+
+std::optional<std::string> PosixEnv::ReadFile(std::string_view path) {
+  const std::vector<fs::path> found = MatchingFiles(Parse(path));
+  if (found.empty() || HasWildcard(Parse(path).Name())) {
+    return std::nullopt;
+  }
+  std::ifstream in(found.front(), std::ios::binary);
+  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (!in.is_open() || in.bad()) {
+    throw FileError(fmt::format("impossibile leggere {} ({})", path, found.front().string()));
+  }
+  return bytes;
+}
+
+std::unique_ptr<FileLock> PosixEnv::LockFile(std::string_view path) {
+  const std::string host = NativePath(path);
+  const int descriptor = ::open(host.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (descriptor < 0) {
+    throw FileError(fmt::format("impossibile creare il file di blocco {} ({}): {}", path, host,
+                                ErrorText(errno)));
+  }
+  if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    ::close(descriptor);
+    if (error == EWOULDBLOCK) {
+      return nullptr;
+    }
+    throw FileError(
+        fmt::format("impossibile bloccare il file {} ({}): {}", path, host, ErrorText(error)));
+  }
+  // The number of the process that holds the lock, for whoever finds it taken; a failure here
+  // leaves the lock held all the same.
+  const std::string pid = std::to_string(::getpid()) + "\n";
+  if (::ftruncate(descriptor, 0) == 0) {
+    [[maybe_unused]] const ssize_t written = ::pwrite(descriptor, pid.data(), pid.size(), 0);
+  }
+  return std::make_unique<PosixFileLock>(descriptor);
 }
 
 LocalTime PosixEnv::Now() {

@@ -58,6 +58,15 @@ class PosixEnv : public Env {
   // Where an element has more than one match that differs only in case, the exact spelling wins,
   // else the match that sorts first. An element that does not exist is kept as written, and so is
   // every element after it.
+  void CreateFolder(std::string_view folder) override;
+  // Named ~zav5-PID-N.tmp, created exclusively.
+  TemporaryFile NewTemporaryFile(std::string_view folder) override;
+  // Also syncs the folders of both names, so that the new name survives a power cut.
+  RenameOutcome RenameFile(std::string_view from, std::string_view to, bool replace) override;
+  std::optional<std::string> ReadFile(std::string_view path) override;
+  // An flock() on a descriptor of its own that is closed on exec; the lock file then holds the
+  // process number, for the message of a second instance.
+  std::unique_ptr<FileLock> LockFile(std::string_view path) override;
   std::string NativePath(std::string_view path) override;
   char CurrentDrive() const override { return current_drive_; }
   // There is no command interpreter here: the script is handed, as the Windows path the program
@@ -95,6 +104,7 @@ class PosixEnv : public Env {
   FileNumbers numbers_;
   std::map<FileHandle, OpenFile> files_;
   std::vector<std::string> launcher_;
+  unsigned temporary_files_ = 0;  // temporary files named so far
 };
 
 }  // namespace zav5::platform
