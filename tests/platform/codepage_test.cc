@@ -75,25 +75,31 @@ TEST(Utf8Test, SkipsACharacterWithItsContinuationBytes) {
   EXPECT_EQ(ends, (std::vector<std::size_t>{1, 3, 6, 10, 11}));
 }
 
-TEST(Utf8Test, SkipsAMalformedSequenceAsOneCharacterUnlikeDecoding) {
-  const std::string stray = "\x80\x80\x80";
-  EXPECT_EQ(SkipUtf8Character(stray, 0), 3u);
-  EXPECT_EQ(SkipUtf8Character(stray, 1), 3u);
-  std::size_t pos = 0;
-  EXPECT_EQ(DecodeUtf8(stray, pos), std::nullopt);
-  EXPECT_EQ(pos, 1u);
-
-  const std::string cut =
-      "\xE2\x82"
-      "a";  // the euro sign cut short
-  EXPECT_EQ(SkipUtf8Character(cut, 0), 2u);
-  EXPECT_EQ(SkipUtf8Character(cut, 2), 3u);
-  const std::string lone =
-      "\xC3"
-      "a";  // a lead byte without its continuation
-  EXPECT_EQ(SkipUtf8Character(lone, 0), 1u);
-  const std::string overlong = "\xC0\xAF";
-  EXPECT_EQ(SkipUtf8Character(overlong, 0), 2u);
+TEST(Utf8Test, SkipsAMalformedSequenceOneByteAtATimeAsDecodingDoes) {
+  struct Case {
+    std::string text;
+    std::vector<std::size_t> ends;
+  };
+  const std::vector<Case> cases = {
+      {"\x80\x80\x80", {1, 2, 3}},  // stray continuation bytes
+      {"\xE2\x82"
+       "a",
+       {1, 2, 3}},  // the euro sign cut short
+      {"\xC3"
+       "a",
+       {1, 2}},                                 // a lead byte without its continuation
+      {"\xC0\xAF", {1, 2}},                     // overlong
+      {"\xC3\xA0\xA0\xE2\x82\xAC", {2, 3, 6}},  // à, a stray byte, €
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(::testing::PrintToString(test.text));
+    std::vector<std::size_t> ends;
+    for (std::size_t pos = 0; pos < test.text.size(); pos = SkipUtf8Character(test.text, pos)) {
+      ends.push_back(SkipUtf8Character(test.text, pos));
+    }
+    EXPECT_EQ(ends, test.ends);
+    EXPECT_EQ(Utf8ToWindows1252(test.text).size(), test.ends.size());
+  }
 }
 
 }  // namespace
