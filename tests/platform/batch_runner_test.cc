@@ -1,15 +1,24 @@
 #include "platform/batch/batch_runner.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
+#include <future>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
 #include "platform/host_env.h"
+#include "platform/process_id.h"
 #include "support/temp_dir.h"
 
 namespace zav5::platform {
@@ -153,6 +162,110 @@ TEST_F(BatchRunnerTest, ACopyThatFailsPartWayStopsAndLeavesNoTemporaryFile) {
                                "C:\\sulvo\\b.txt su Z:\\b.txt"),
             std::string::npos)
       << errors_.str();
+}
+
+TEST_F(BatchRunnerTest, RunnersCopyingOneFileAtOnceAllSucceed) {
+  // The program may start a script while the one before it still copies: both copy the same
+  // files onto the same names. Racers that are threads share a process id, those that are
+  // processes do not; each round all of them are let go at once.
+  const std::string bytes(256 * 1024, 'x');
+  dir_.WriteFile("c/sulvo/Import_VPA_1.txt", bytes);
+  dir_.WriteFile("c/prova.bat", "copy \\sulvo\\Import_VPA*.txt Z:\\*.*\r\n");
+  const DriveMap drives{{'C', c_}, {'Z', z_}};
+  // Runs the script once; returns what it wrote on the error stream, or why it failed.
+  const auto run = [&drives]() -> std::string {
+    std::ostringstream output;
+    std::ostringstream errors;
+    HostEnv env(drives, 'C', errors);
+    BatchRunner runner(env, output, errors);
+    const bool ran = runner.Run("C:\\prova.bat");
+    return ran ? errors.str() : "non riuscito: " + errors.str();
+  };
+  constexpr int kRacers = 3;
+  constexpr int kRounds = 40;
+
+  for (const bool processes : {false, true}) {
+#ifdef _WIN32
+    if (processes) {
+      continue;  // no fork; the threads race all the same
+    }
+#endif
+    SCOPED_TRACE(processes ? "processes" : "threads");
+    for (int round = 0; round < kRounds; ++round) {
+      SCOPED_TRACE(round);
+      fs::remove_all(z_);
+      dir_.MakeDir("z");
+      std::vector<std::string> results(kRacers);
+#ifndef _WIN32
+      if (processes) {
+        // The racers wait until the gate's write end is closed.
+        int gate[2];
+        ASSERT_EQ(::pipe(gate), 0);
+        std::vector<pid_t> children;
+        for (int i = 0; i < kRacers; ++i) {
+          const pid_t child = ::fork();
+          ASSERT_GE(child, 0);
+          if (child == 0) {
+            ::close(gate[1]);
+            char byte;
+            while (::read(gate[0], &byte, 1) < 0 && errno == EINTR) {
+            }
+            const std::string result = run();
+            if (!result.empty()) {
+              ssize_t ignored = ::write(2, result.data(), result.size());
+              static_cast<void>(ignored);
+            }
+            ::_exit(result.empty() ? 0 : 1);
+          }
+          children.push_back(child);
+        }
+        ::close(gate[0]);
+        ::close(gate[1]);
+        for (int i = 0; i < kRacers; ++i) {
+          int status = 0;
+          ASSERT_EQ(::waitpid(children[i], &status, 0), children[i]);
+          const bool succeeded = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+          results[i] = succeeded ? "" : "il processo è uscito con " + std::to_string(status);
+        }
+      }
+#endif
+      if (!processes) {
+        std::promise<void> gate;
+        const std::shared_future<void> open = gate.get_future().share();
+        std::vector<std::thread> threads;
+        for (int i = 0; i < kRacers; ++i) {
+          threads.emplace_back([&results, &run, open, i] {
+            open.wait();
+            results[i] = run();
+          });
+        }
+        gate.set_value();
+        for (std::thread& thread : threads) {
+          thread.join();
+        }
+      }
+
+      EXPECT_EQ(results, std::vector<std::string>(kRacers));
+      EXPECT_EQ(Tree(z_), Names{"Import_VPA_1.txt"});
+      EXPECT_EQ(ReadFile(z_ / "Import_VPA_1.txt"), bytes);
+      if (HasFailure()) {
+        return;
+      }
+    }
+  }
+}
+
+TEST_F(BatchRunnerTest, ATemporaryFileOfTheSameNameIsLeftAlone) {
+  // Another copy of this process writes there, or a runner of the same id was killed.
+  const std::string taken = ".~a.txt." + std::to_string(ProcessId()) + ".tmp";
+  dir_.WriteFile("c/sulvo/a.txt", "nuovo");
+  dir_.WriteFile("z/" + taken, "altrui");
+
+  EXPECT_TRUE(Run("copy \\sulvo\\a.txt Z:\\")) << errors_.str();
+
+  EXPECT_EQ(Tree(z_), (Names{taken, "a.txt"}));
+  EXPECT_EQ(ReadFile(z_ / "a.txt"), "nuovo");
+  EXPECT_EQ(ReadFile(z_ / taken), "altrui");
 }
 
 TEST_F(BatchRunnerTest, ALineThatCannotRunIsReportedAndNothingAfterItRuns) {

@@ -1,6 +1,7 @@
 #include "platform/batch/batch_runner.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -12,6 +13,8 @@
 
 #include "errors.h"
 #include "platform/codepage.h"
+#include "platform/new_file.h"
+#include "platform/process_id.h"
 #include "platform/sync_file.h"
 #include "platform/utf8.h"
 #include "platform/wildcard.h"
@@ -76,12 +79,47 @@ struct FileCopy {
   std::string to_name;
 };
 
+// How many names a copy tries for its temporary file before it gives up.
+constexpr int kTemporaryNames = 100;
+
+// Creates the hidden file in the target's folder that `copy` writes before renaming it into place,
+// and returns its path. The name holds the process id, so that two runners copying the same file
+// at once (two scripts started close together) never write into one file; it is created
+// exclusively, and another number follows when the name is taken (a second copy in this process,
+// a file left by a runner that was killed). It must not match the patterns of the transfer scripts
+// or of the label system ("*.txt", "import*.*"): hence the leading ".~" and the ending ".tmp".
+// Throws FileError.
+fs::path NewTemporaryFile(const FileCopy& copy) {
+  const fs::path folder = copy.to.parent_path();
+  const std::string name = PathToUtf8(copy.to.filename());
+  const std::uint32_t process = ProcessId();
+  for (int attempt = 1; attempt <= kTemporaryNames; ++attempt) {
+    const std::string number =
+        attempt == 1 ? fmt::format("{}", process) : fmt::format("{}-{}", process, attempt);
+    fs::path temporary = folder / Utf8ToPath(fmt::format(".~{}.{}.tmp", name, number));
+    const std::error_code error = CreateNewFile(temporary);
+    if (!error) {
+      return temporary;
+    }
+    if (error != std::errc::file_exists) {
+      throw FileError(fmt::format("impossibile copiare {} su {}: {}", copy.from_name, copy.to_name,
+                                  ReasonOf(error)));
+    }
+  }
+  throw FileError(
+      fmt::format("impossibile copiare {} su {}: i {} nomi per il file temporaneo (.~{}.{}*.tmp) "
+                  "sono già presi",
+                  copy.from_name, copy.to_name, kTemporaryNames, name, process));
+}
+
 // Copies a file onto its target, replacing it. The bytes go to a hidden file in the target's folder
 // first, which is then renamed into place: the label system polls that folder and must never read
-// half a file under the final name. Throws FileError.
+// half a file under the final name. When two copies of one file race, the last rename wins; both
+// wrote the same bytes. Throws FileError.
 void CopyReplacing(const FileCopy& copy) {
-  const fs::path temporary = copy.to.parent_path() / (".~" + copy.to.filename().string() + ".tmp");
+  const fs::path temporary = NewTemporaryFile(copy);
   std::error_code error;
+  // The file is this copy's alone: it is filled in place.
   fs::copy_file(copy.from, temporary, fs::copy_options::overwrite_existing, error);
   if (!error) {
     // cmd's copy keeps the date of the source. Without it the copy is still whole, so a failure
