@@ -416,6 +416,25 @@ TEST_F(BatchRunnerTest, ReadsLinesEndedByCrLfOrLfInTheStoreCodePage) {
   }
 }
 
+TEST_F(BatchRunnerTest, AScriptThatBeginsWithTheUtf8MarkIsReadAsUtf8) {
+  dir_.WriteFile("c/sulvo/caff\xC3\xA8.txt", "x");  // caffè.txt
+
+  // The euro sign in UTF-8, then è and € in the code page, which are not UTF-8.
+  EXPECT_FALSE(
+      Run("\xEF\xBB\xBF"
+          "cd \\sulvo\r\n"
+          "copy caff\xC3\xA8.txt Z:\\\r\n"
+          "echo \xE2\x82\xAC 5 \xE8\x80\r\n"
+          "pause\r\n"));
+
+  EXPECT_EQ(Tree(z_), Names{"caff\xC3\xA8.txt"});
+  EXPECT_EQ(output_.str(), "\xE2\x82\xAC 5 \xC3\xA8\xE2\x82\xAC\n");
+  EXPECT_EQ(errors_.str(), "C:\\prova.bat, riga 4: pause: comando non gestito\n");
+
+  EXPECT_TRUE(Run("\xEF\xBB\xBF"));
+  EXPECT_EQ(errors_.str(), "");
+}
+
 TEST_F(BatchRunnerTest, EchoRemAndClsLines) {
   EXPECT_TRUE(
       Run("@echo off\r\n"

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -53,6 +54,23 @@ TEST(CodePageTest, EveryByteSurvivesARoundTrip) {
   for (int byte = 0; byte < 256; ++byte) {
     const std::string one(1, static_cast<char>(byte));
     EXPECT_EQ(Utf8ToWindows1252(Windows1252ToUtf8(one)), one) << "byte " << byte;
+  }
+}
+
+TEST(CodePageTest, ReadsUtf8AndTakesTheBytesThatAreNotAsTheCodePage) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"citt\xC3\xA0 \xE2\x82\xAC \xF0\x9F\x98\x80", "città € 😀"},  // all UTF-8
+      {"caff\xE8", "caffè"},                                        // è in the code page
+      {"\xE2\x82"
+       "a",
+       "â‚a"},                 // the euro sign cut short: two bytes of the code page
+      {"\xC0\xAF", "À¯"},      // overlong
+      {"\x80\xC3\xA8", "€è"},  // a stray byte, then è in UTF-8
+      {std::string("\x81\x00", 2),
+       std::string("\xC2\x81\x00", 3)},  // undefined in the code page; a NUL
+  };
+  for (const auto& [bytes, utf8] : cases) {
+    EXPECT_EQ(Utf8OrWindows1252ToUtf8(bytes), utf8) << ::testing::PrintToString(bytes);
   }
 }
 

@@ -199,6 +199,11 @@ std::string BatchRunner::ReadScript() const {
     throw FileError(fmt::format("impossibile leggere lo script {} ({}): lettura non riuscita",
                                 script_, native));
   }
+  // Notepad saves UTF-8 with this mark in front.
+  constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+  if (std::string_view(bytes).starts_with(kUtf8Mark)) {
+    return Utf8OrWindows1252ToUtf8(std::string_view(bytes).substr(kUtf8Mark.size()));
+  }
   return Windows1252ToUtf8(bytes);
 }
 

@@ -25,6 +25,9 @@ namespace zav5::platform {
 // deletes its files right after copying them, and going on after a failed copy would destroy data
 // that never reached the other side. A copy or del that finds no file is reported and the script
 // goes on, as cmd does.
+//
+// The script is read in the store's code page (Windows-1252), or as UTF-8 when it begins with the
+// UTF-8 byte-order mark (as Notepad saves it).
 class BatchRunner {
  public:
   // `output` receives what echo prints; `errors` one line per problem, naming script and line.
@@ -38,7 +41,8 @@ class BatchRunner {
   bool Run(std::string_view script);
 
  private:
-  // Reads the script and decodes it from the store's code page. Throws FileError.
+  // Reads the script and decodes it from the store's code page, or from UTF-8 after a byte-order
+  // mark. Throws FileError.
   std::string ReadScript() const;
 
   // Carry out one line. Each throws Errore (FileError from Env included) when the line fails or
