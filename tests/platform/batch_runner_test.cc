@@ -145,6 +145,100 @@ TEST_F(BatchRunnerTest, AFailedCopyStopsTheScriptBeforeTheSourcesAreDeleted) {
   }
 }
 
+TEST_F(BatchRunnerTest, AndAndRunsTheNextCommandOnlyAfterOneThatSucceeded) {
+  // Each line is line 2 of the script, after "cd \sulvo". Y: is mapped to a folder that does not
+  // exist.
+  struct Case {
+    const char* line;
+    const char* output;
+    const char* error;  // what line 2 reports, after "<line>: "; "" for nothing
+    bool ran_to_the_end;
+    Names left;    // in C:\sulvo
+    Names copied;  // in Z:
+  };
+  const Names both{"Import_VPA_1.txt", "a.txt"};
+  for (const Case& test : {
+           Case{"copy Import_VPA*.txt Z:\\*.* && del Import_VPA*.txt ",
+                "dopo\n",
+                "",
+                true,
+                {"a.txt"},
+                {"Import_VPA_1.txt"}},
+           Case{"copy Import_VPA*.txt Y:\\*.* && del Import_VPA*.txt ",
+                "dopo\n",
+                "la cartella Y:\\ non esiste",
+                true,
+                both,
+                {}},
+           Case{"copy Import_PRO*.txt Z:\\*.* && del Import_PRO*.txt",
+                "dopo\n",
+                "file non trovato: C:\\sulvo\\Import_PRO*.txt",
+                true,
+                both,
+                {}},
+           Case{"echo uno && copy a.txt Z:\\manca\\ && del a.txt",
+                "uno\ndopo\n",
+                "la cartella Z:\\manca non esiste",
+                true,
+                both,
+                {}},
+           Case{"cd \\manca && copy a.txt Z:\\ && del a.txt",
+                "dopo\n",
+                "la cartella C:\\manca non esiste",
+                true,
+                both,
+                {}},
+           // The last command fails: nothing in the script handles it.
+           Case{"echo uno && copy a.txt Z:\\manca\\",
+                "uno\n",
+                "la cartella Z:\\manca non esiste",
+                false,
+                both,
+                {}},
+           // A del that finds nothing has not failed.
+           Case{"del Import_PRO*.txt && copy a.txt Z:\\ && cd && cd \\ && cd",
+                "C:\\sulvo\nC:\\\ndopo\n",
+                "file non trovato: C:\\sulvo\\Import_PRO*.txt",
+                true,
+                both,
+                {"a.txt"}},
+           Case{"echo \"a && b\" && copy \"a&&b.txt\" Z:\\ && del \"a&&b.txt\"",
+                "\"a && b\"\ndopo\n",
+                "",
+                true,
+                {"Import_VPA_1.txt"},
+                {"a&&b.txt"}},
+           Case{"rem copy a.txt Z:\\ && del a.txt", "dopo\n", "", true, both, {}},
+       }) {
+    SCOPED_TRACE(test.line);
+    fs::remove_all(c_ / "sulvo");
+    fs::remove_all(z_);
+    dir_.MakeDir("z");
+    dir_.WriteFile("c/sulvo/Import_VPA_1.txt", "vpa");
+    dir_.WriteFile(std::string_view(test.line).find("a&&b") == std::string_view::npos
+                       ? "c/sulvo/a.txt"
+                       : "c/sulvo/a&&b.txt",
+                   "a");
+
+    EXPECT_EQ(Run(std::string("cd \\sulvo\r\n") + test.line + "\r\necho dopo\r\n",
+                  {{'C', c_}, {'Z', z_}, {'Y', dir_.path() / "manca"}}),
+              test.ran_to_the_end);
+
+    EXPECT_EQ(output_.str(), test.output);
+    const std::string errors = errors_.str();
+    if (*test.error == '\0') {
+      EXPECT_EQ(errors, "");
+    } else {
+      EXPECT_TRUE(errors.starts_with(
+          "C:\\prova.bat, riga 2: " + std::string(TrimBatchLine(test.line)) + ": " + test.error))
+          << errors;
+      EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    }
+    EXPECT_EQ(Tree(c_ / "sulvo"), test.left);
+    EXPECT_EQ(Tree(z_), test.copied);
+  }
+}
+
 TEST_F(BatchRunnerTest, ACopyThatFailsPartWayStopsAndLeavesNoTemporaryFile) {
   dir_.WriteFile("c/sulvo/a.txt", "a");
   dir_.WriteFile("c/sulvo/b.txt", "b");
@@ -279,6 +373,16 @@ TEST_F(BatchRunnerTest, ALineThatCannotRunIsReportedAndNothingAfterItRuns) {
            Case{"", "echo pronto > uscita.txt"},
            Case{"", "dir | more"},
            Case{"", "copy \\sulvo\\a.txt Z:\\ & del \\sulvo\\a.txt"},
+           Case{"", "copy \\sulvo\\a.txt Z:\\ || del \\sulvo\\a.txt"},
+           Case{"", "copy \\sulvo\\a.txt Z:\\ &&& del \\sulvo\\a.txt"},
+           Case{"", "copy \\sulvo\\a.txt Z:\\ && del \\sulvo\\a.txt > nul"},
+           Case{"", "copy \\sulvo\\a.txt Z:\\ && del \\sulvo\\a.txt | more"},
+           Case{"", "copy \\sulvo\\a.txt Z:\\ && pause"},  // the copy does not run either
+           Case{"", "copy \\sulvo\\a.txt Z:\\ && echo %DATE%"},
+           Case{"", "copy \\sulvo\\a.txt Z:\\ &&"},
+           Case{"", "&& copy \\sulvo\\a.txt Z:\\"},
+           Case{"", "copy \\sulvo\\a.txt Z:\\ && && del \\sulvo\\a.txt"},
+           Case{"", "copy \\sulvo\\a.txt Z:\\ && @"},
            Case{"", "echo %DATE%"},
            Case{"", "if exist \\sulvo\\a.txt del \\sulvo\\a.txt"},
            Case{"", "for %%f in (*.txt) do del %%f"},

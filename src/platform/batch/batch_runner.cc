@@ -176,11 +176,20 @@ bool BatchRunner::Run(std::string_view script) {
     }
     ++line_number_;
     line_ = TrimBatchLine(line);
-    try {
-      Execute(ParseBatchLine(line));
-    } catch (const Errore& error) {
-      Report(error.what());
-      return false;
+    const std::vector<BatchLine> commands = ParseBatchLine(line);
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+      try {
+        if (!Execute(commands[i])) {
+          break;
+        }
+      } catch (const Errore& error) {
+        Report(error.what());
+        if (i + 1 == commands.size()) {
+          return false;
+        }
+        // "&&" follows: the script handles the failure, by skipping the rest of the line.
+        break;
+      }
     }
   }
   return true;
@@ -207,28 +216,28 @@ std::string BatchRunner::ReadScript() const {
   return Windows1252ToUtf8(bytes);
 }
 
-void BatchRunner::Execute(const BatchLine& line) {
+bool BatchRunner::Execute(const BatchLine& line) {
   switch (line.command) {
     case BatchCommand::kNothing:
-      return;
+      return true;
     case BatchCommand::kEcho:
       output_ << line.text << std::endl;
-      return;
+      return true;
     case BatchCommand::kChangeFolder:
       ChangeFolder(line);
-      return;
+      return true;
     case BatchCommand::kChangeDrive:
       ChangeDrive(line);
-      return;
+      return true;
     case BatchCommand::kCopy:
-      Copy(line);
-      return;
+      return Copy(line);
     case BatchCommand::kDelete:
       Delete(line);
-      return;
+      return true;
     case BatchCommand::kUnsupported:
       throw Errore(line.text);
   }
+  return true;
 }
 
 void BatchRunner::ChangeFolder(const BatchLine& line) {
@@ -266,7 +275,7 @@ void BatchRunner::ChangeDrive(const BatchLine& line) {
   current_drive_ = folder.drive;
 }
 
-void BatchRunner::Copy(const BatchLine& line) {
+bool BatchRunner::Copy(const BatchLine& line) {
   if (line.paths.empty()) {
     throw Errore("manca il file da copiare");
   }
@@ -305,7 +314,7 @@ void BatchRunner::Copy(const BatchLine& line) {
   const std::vector<std::string> names = env_.FindFiles(pattern);
   if (names.empty()) {
     Report(fmt::format("file non trovato: {}", pattern));
-    return;
+    return false;
   }
   ExistingFolder(target_folder);
   if (target_name && names.size() > 1) {
@@ -344,6 +353,7 @@ void BatchRunner::Copy(const BatchLine& line) {
     }
     ++copied;
   }
+  return true;
 }
 
 void BatchRunner::Delete(const BatchLine& line) {
