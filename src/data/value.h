@@ -100,7 +100,10 @@ double LeadingNumber(std::string_view text);
 double RoundHalfEven(double value);
 
 // Fits a text to exactly `length` characters (not bytes): keeps its first characters when it is
-// longer, pads with blanks on the right when it is shorter.
+// longer, pads with blanks on the right when it is shorter. Here and in MidText and
+// CharacterCount, each byte that is not part of well-formed UTF-8 counts as one character, as
+// platform::Utf8ToWindows1252 writes it: a fixed-width field keeps its width in the store's code
+// page whatever the text holds.
 std::string FitText(std::string_view text, std::size_t length);
 
 // The characters of `text` from the `start`-th (counted from 1), at most `length` of them; empty

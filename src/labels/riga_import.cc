@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "labels/testi_etichette.h"
+#include "platform/utf8.h"
 
 namespace zav5::labels {
 
@@ -73,15 +74,14 @@ class Campi {
   }
 
   // The first `lunghezza` characters of `testo` (fewer when it is shorter), counted as FitText
-  // counts them; `caratteri` receives how many they are.
+  // counts them: the file is written in the store's code page, where each byte that is not
+  // well-formed UTF-8 becomes a "?" of its own. `caratteri` receives how many they are.
   static std::string_view Primi(std::string_view testo, std::size_t lunghezza,
                                 std::size_t& caratteri) {
     std::size_t fine = 0;
     caratteri = 0;
     while (fine < testo.size() && caratteri < lunghezza) {
-      do {
-        ++fine;
-      } while (fine < testo.size() && (static_cast<unsigned char>(testo[fine]) & 0xC0) == 0x80);
+      fine = platform::SkipUtf8Character(testo, fine);
       ++caratteri;
     }
     return testo.substr(0, fine);

@@ -61,4 +61,19 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
   return utf8;
 }
 
+std::string Utf8OrWindows1252ToUtf8(std::string_view bytes) {
+  std::string utf8;
+  utf8.reserve(bytes.size());
+  std::size_t pos = 0;
+  while (pos < bytes.size()) {
+    const std::size_t start = pos;
+    if (DecodeUtf8(bytes, pos)) {
+      utf8.append(bytes.substr(start, pos - start));
+    } else {
+      AppendUtf8(utf8, CharacterOf(static_cast<unsigned char>(bytes[start])));
+    }
+  }
+  return utf8;
+}
+
 }  // namespace zav5::platform

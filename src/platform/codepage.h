@@ -16,4 +16,9 @@ std::string Utf8ToWindows1252(std::string_view utf8);
 // so that they survive a round trip.
 std::string Windows1252ToUtf8(std::string_view bytes);
 
+// Reads `bytes` as UTF-8, taking each byte that is not part of a well-formed sequence as a
+// Windows-1252 byte, one character each (as Windows1252ToUtf8 does): a file said to be UTF-8 that
+// a code-page editor touched loses nothing.
+std::string Utf8OrWindows1252ToUtf8(std::string_view bytes);
+
 }  // namespace zav5::platform

@@ -56,9 +56,7 @@ std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t& pos) {
 }
 
 std::size_t SkipUtf8Character(std::string_view text, std::size_t pos) {
-  do {
-    ++pos;
-  } while (pos < text.size() && IsContinuation(static_cast<unsigned char>(text[pos])));
+  DecodeUtf8(text, pos);
   return pos;
 }
 

@@ -17,11 +17,10 @@ namespace zav5::platform {
 // REQUIRES: pos < text.size()
 std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t& pos);
 
-// The position just past the character that starts at `text[pos]`, found without decoding it: the
-// byte at `pos` and the continuation bytes (10xxxxxx) right after it. Unlike DecodeUtf8 it does
-// not check the sequence: a truncated sequence, or any byte followed by stray continuation bytes,
-// counts as one character. A text cut at such a position never leaves a continuation byte at the
-// start of what follows.
+// The position just past the character that starts at `text[pos]`, as DecodeUtf8 reads it: a
+// well-formed sequence whole, or one byte of a malformed one. So a text measured or cut with it
+// counts exactly the characters that Utf8ToWindows1252 writes (one "?" per malformed byte), and a
+// cut never splits a well-formed character.
 // REQUIRES: pos < text.size()
 std::size_t SkipUtf8Character(std::string_view text, std::size_t pos);
 

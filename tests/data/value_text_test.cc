@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "data/value.h"
+#include "platform/codepage.h"
 
 namespace zav5::data {
 namespace {
@@ -40,34 +41,51 @@ TEST(CharacterCountTest, CountsCharactersNotBytes) {
   EXPECT_EQ(CharacterCount(std::string(4, '\0')), 4u);
 }
 
-TEST(CharacterCountTest, CountsAMalformedSequenceAsOneCharacter) {
-  // A byte and the continuation bytes after it are one character, well-formed or not.
-  EXPECT_EQ(CharacterCount("\x80\x80"), 1u);
-  EXPECT_EQ(CharacterCount("a\x80\x80"
-                           "b"),
-            2u);
-  EXPECT_EQ(CharacterCount("\xE2\x82"), 1u);  // the euro sign cut short
-  EXPECT_EQ(CharacterCount("\xC3"
-                           "a"),
-            2u);  // a lead byte without its continuation
-  EXPECT_EQ(CharacterCount("\xFF\xFE"), 2u);
-  EXPECT_EQ(CharacterCount("\xC3\xA0\xA0"), 1u);  // à and a stray continuation byte
-}
-
-TEST(FitTextTest, NeverSplitsTheBytesOfAMalformedSequence) {
-  EXPECT_EQ(FitText("\xE2\x82"
-                    "ab",
-                    1),
-            "\xE2\x82");
-  EXPECT_EQ(FitText("a\x80"
-                    "b",
-                    1),
-            "a\x80");
-  EXPECT_EQ(FitText("\xC3"
-                    "a",
-                    3),
-            "\xC3"
-            "a ");
+TEST(TextWidthTest, CountsAndCutsMalformedTextAsTheCodePageWritesIt) {
+  // Each byte that is not part of well-formed UTF-8 is one character, as it becomes one "?" in the
+  // store's code page; a well-formed character is never split, whatever surrounds it.
+  struct Case {
+    std::string text;
+    std::size_t characters;
+  };
+  const std::vector<Case> cases = {
+      {"\x80\x80", 2},  // stray continuation bytes
+      {"a\x80\x80"
+       "b",
+       4},
+      {"\xE2\x82", 2},  // the euro sign cut short
+      {"\xE2\x82"
+       "ab",
+       4},
+      {"\xC3"
+       "a",
+       2},                                      // a lead byte without its continuation
+      {"\xC0\xAF", 2},                          // "/" in an overlong form
+      {"\xED\xA0\x80", 3},                      // a surrogate
+      {"\xF4\x90\x80\x80", 4},                  // above U+10FFFF
+      {"\xFF\xFE", 2},                          // never in UTF-8
+      {"\xC3\xA0\xA0", 2},                      // à and a stray continuation byte
+      {"\xE2\x82\xAC\x80\xF0\x9F\x98\x80", 3},  // € stray 😀
+      {"perch\xC3\xA9\xE2\x82z\xC3\xA8", 10},   // perché, a cut euro sign, z, è
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(::testing::PrintToString(test.text));
+    const std::string encoded = platform::Utf8ToWindows1252(test.text);
+    EXPECT_EQ(CharacterCount(test.text), test.characters);
+    EXPECT_EQ(encoded.size(), test.characters);
+    const std::string padded = test.text + std::string(3, ' ');
+    for (std::size_t length = 0; length <= test.characters + 3; ++length) {
+      SCOPED_TRACE(length);
+      const std::string fitted = FitText(test.text, length);
+      EXPECT_EQ(padded.compare(0, fitted.size(), fitted), 0);
+      EXPECT_EQ(platform::Utf8ToWindows1252(fitted), (encoded + "   ").substr(0, length));
+      for (std::size_t start = 1; start <= test.characters + 1; ++start) {
+        EXPECT_EQ(platform::Utf8ToWindows1252(MidText(test.text, start, length)),
+                  encoded.substr(start - 1, length))
+            << "from " << start;
+      }
+    }
+  }
 }
 
 TEST(FitTextTest, CutsOrPadsToCharacters) {

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/codepage.h"
+
 namespace zav5::labels {
 namespace {
 
@@ -157,6 +159,42 @@ TEST(TestoRigaImportTest, CountsAnAccentedLetterAsOneCharacter) {
   EXPECT_EQ(Campo(testo, 4), std::string(49, 'x') + "\xC3\xA0");
   EXPECT_EQ(Campo(testo, 14), "CITT\xC3\x80" + std::string(25, ' '));
   EXPECT_EQ(Campo(testo, 22), "\xC3\xA8");
+}
+
+TEST(TestoRigaImportTest, FixedFieldsKeepTheirWidthInTheCodePageWhenATextIsNotUtf8) {
+  // A stray continuation byte, a euro sign cut short and an overlong "/": the file gets a "?" for
+  // each of their five bytes, and the fields count them so.
+  const std::string guasti = "\x80 \xE2\x82 \xC0\xAF";
+  RigaImport riga = RigaPrezzo();
+  riga.descrizione = "CAFF\xC3\x88 " + guasti + std::string(60, 'X');
+  EXPECT_EQ(Campo(platform::Utf8ToWindows1252(TestoRigaImport(riga)), 4),
+            "CAFF\xC8 ? ?? ??" + std::string(37, 'X'));
+
+  // Every fixed field, filled with such texts shorter and longer than it, with a well-formed
+  // letter at the cut.
+  const std::vector<std::pair<int, std::size_t>> fissi = {
+      {4, 50}, {12, 2}, {13, 45}, {14, 30}, {15, 30}, {16, 30}, {22, 1}, {34, 25},
+  };
+  const std::vector<std::pair<int, std::size_t>> codici = {{1, 16}, {2, 13}, {3, 13}};
+  for (const std::string& testo :
+       {guasti, guasti + guasti + guasti + guasti + guasti + guasti, std::string(60, '\x80'),
+        "\xC3\xA0" + guasti, std::string(12, '\xC3') + "\xC3\xA8" + guasti}) {
+    SCOPED_TRACE(::testing::PrintToString(testo));
+    riga.codice_fornitore = riga.ean = riga.descrizione = riga.iva = riga.fornitore = testo;
+    riga.reparto = riga.gruppo = riga.sottogruppo = riga.codice_etichetta = testo;
+    riga.descrizione_offerta = testo;
+    const std::string scritta = platform::Utf8ToWindows1252(TestoRigaImport(riga));
+    EXPECT_EQ(std::count(scritta.begin(), scritta.end(), ';'), 53);
+    for (const auto& [numero, larghezza] : fissi) {
+      EXPECT_EQ(Campo(scritta, numero).size(), larghezza) << "campo " << numero;
+    }
+    for (const auto& [numero, larghezza] : codici) {
+      EXPECT_LE(Campo(scritta, numero).size(), larghezza) << "campo " << numero;
+    }
+  }
+  // The field of 13 cut right after the well-formed è, never through it.
+  EXPECT_EQ(Campo(platform::Utf8ToWindows1252(TestoRigaImport(riga)), 2),
+            std::string(12, '?') + "\xE8");
 }
 
 TEST(TestoRigaImportTest, TrimsTheCodesAfterFittingThem) {

@@ -1,15 +1,24 @@
 #include "platform/batch/batch_runner.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
+#include <future>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
 #include "platform/host_env.h"
+#include "platform/process_id.h"
 #include "support/temp_dir.h"
 
 namespace zav5::platform {
@@ -136,6 +145,100 @@ TEST_F(BatchRunnerTest, AFailedCopyStopsTheScriptBeforeTheSourcesAreDeleted) {
   }
 }
 
+TEST_F(BatchRunnerTest, AndAndRunsTheNextCommandOnlyAfterOneThatSucceeded) {
+  // Each line is line 2 of the script, after "cd \sulvo". Y: is mapped to a folder that does not
+  // exist.
+  struct Case {
+    const char* line;
+    const char* output;
+    const char* error;  // what line 2 reports, after "<line>: "; "" for nothing
+    bool ran_to_the_end;
+    Names left;    // in C:\sulvo
+    Names copied;  // in Z:
+  };
+  const Names both{"Import_VPA_1.txt", "a.txt"};
+  for (const Case& test : {
+           Case{"copy Import_VPA*.txt Z:\\*.* && del Import_VPA*.txt ",
+                "dopo\n",
+                "",
+                true,
+                {"a.txt"},
+                {"Import_VPA_1.txt"}},
+           Case{"copy Import_VPA*.txt Y:\\*.* && del Import_VPA*.txt ",
+                "dopo\n",
+                "la cartella Y:\\ non esiste",
+                true,
+                both,
+                {}},
+           Case{"copy Import_PRO*.txt Z:\\*.* && del Import_PRO*.txt",
+                "dopo\n",
+                "file non trovato: C:\\sulvo\\Import_PRO*.txt",
+                true,
+                both,
+                {}},
+           Case{"echo uno && copy a.txt Z:\\manca\\ && del a.txt",
+                "uno\ndopo\n",
+                "la cartella Z:\\manca non esiste",
+                true,
+                both,
+                {}},
+           Case{"cd \\manca && copy a.txt Z:\\ && del a.txt",
+                "dopo\n",
+                "la cartella C:\\manca non esiste",
+                true,
+                both,
+                {}},
+           // The last command fails: nothing in the script handles it.
+           Case{"echo uno && copy a.txt Z:\\manca\\",
+                "uno\n",
+                "la cartella Z:\\manca non esiste",
+                false,
+                both,
+                {}},
+           // A del that finds nothing has not failed.
+           Case{"del Import_PRO*.txt && copy a.txt Z:\\ && cd && cd \\ && cd",
+                "C:\\sulvo\nC:\\\ndopo\n",
+                "file non trovato: C:\\sulvo\\Import_PRO*.txt",
+                true,
+                both,
+                {"a.txt"}},
+           Case{"echo \"a && b\" && copy \"a&&b.txt\" Z:\\ && del \"a&&b.txt\"",
+                "\"a && b\"\ndopo\n",
+                "",
+                true,
+                {"Import_VPA_1.txt"},
+                {"a&&b.txt"}},
+           Case{"rem copy a.txt Z:\\ && del a.txt", "dopo\n", "", true, both, {}},
+       }) {
+    SCOPED_TRACE(test.line);
+    fs::remove_all(c_ / "sulvo");
+    fs::remove_all(z_);
+    dir_.MakeDir("z");
+    dir_.WriteFile("c/sulvo/Import_VPA_1.txt", "vpa");
+    dir_.WriteFile(std::string_view(test.line).find("a&&b") == std::string_view::npos
+                       ? "c/sulvo/a.txt"
+                       : "c/sulvo/a&&b.txt",
+                   "a");
+
+    EXPECT_EQ(Run(std::string("cd \\sulvo\r\n") + test.line + "\r\necho dopo\r\n",
+                  {{'C', c_}, {'Z', z_}, {'Y', dir_.path() / "manca"}}),
+              test.ran_to_the_end);
+
+    EXPECT_EQ(output_.str(), test.output);
+    const std::string errors = errors_.str();
+    if (*test.error == '\0') {
+      EXPECT_EQ(errors, "");
+    } else {
+      EXPECT_TRUE(errors.starts_with(
+          "C:\\prova.bat, riga 2: " + std::string(TrimBatchLine(test.line)) + ": " + test.error))
+          << errors;
+      EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    }
+    EXPECT_EQ(Tree(c_ / "sulvo"), test.left);
+    EXPECT_EQ(Tree(z_), test.copied);
+  }
+}
+
 TEST_F(BatchRunnerTest, ACopyThatFailsPartWayStopsAndLeavesNoTemporaryFile) {
   dir_.WriteFile("c/sulvo/a.txt", "a");
   dir_.WriteFile("c/sulvo/b.txt", "b");
@@ -155,6 +258,110 @@ TEST_F(BatchRunnerTest, ACopyThatFailsPartWayStopsAndLeavesNoTemporaryFile) {
       << errors_.str();
 }
 
+TEST_F(BatchRunnerTest, RunnersCopyingOneFileAtOnceAllSucceed) {
+  // The program may start a script while the one before it still copies: both copy the same
+  // files onto the same names. Racers that are threads share a process id, those that are
+  // processes do not; each round all of them are let go at once.
+  const std::string bytes(256 * 1024, 'x');
+  dir_.WriteFile("c/sulvo/Import_VPA_1.txt", bytes);
+  dir_.WriteFile("c/prova.bat", "copy \\sulvo\\Import_VPA*.txt Z:\\*.*\r\n");
+  const DriveMap drives{{'C', c_}, {'Z', z_}};
+  // Runs the script once; returns what it wrote on the error stream, or why it failed.
+  const auto run = [&drives]() -> std::string {
+    std::ostringstream output;
+    std::ostringstream errors;
+    HostEnv env(drives, 'C', errors);
+    BatchRunner runner(env, output, errors);
+    const bool ran = runner.Run("C:\\prova.bat");
+    return ran ? errors.str() : "non riuscito: " + errors.str();
+  };
+  constexpr int kRacers = 3;
+  constexpr int kRounds = 40;
+
+  for (const bool processes : {false, true}) {
+#ifdef _WIN32
+    if (processes) {
+      continue;  // no fork; the threads race all the same
+    }
+#endif
+    SCOPED_TRACE(processes ? "processes" : "threads");
+    for (int round = 0; round < kRounds; ++round) {
+      SCOPED_TRACE(round);
+      fs::remove_all(z_);
+      dir_.MakeDir("z");
+      std::vector<std::string> results(kRacers);
+#ifndef _WIN32
+      if (processes) {
+        // The racers wait until the gate's write end is closed.
+        int gate[2];
+        ASSERT_EQ(::pipe(gate), 0);
+        std::vector<pid_t> children;
+        for (int i = 0; i < kRacers; ++i) {
+          const pid_t child = ::fork();
+          ASSERT_GE(child, 0);
+          if (child == 0) {
+            ::close(gate[1]);
+            char byte;
+            while (::read(gate[0], &byte, 1) < 0 && errno == EINTR) {
+            }
+            const std::string result = run();
+            if (!result.empty()) {
+              ssize_t ignored = ::write(2, result.data(), result.size());
+              static_cast<void>(ignored);
+            }
+            ::_exit(result.empty() ? 0 : 1);
+          }
+          children.push_back(child);
+        }
+        ::close(gate[0]);
+        ::close(gate[1]);
+        for (int i = 0; i < kRacers; ++i) {
+          int status = 0;
+          ASSERT_EQ(::waitpid(children[i], &status, 0), children[i]);
+          const bool succeeded = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+          results[i] = succeeded ? "" : "il processo è uscito con " + std::to_string(status);
+        }
+      }
+#endif
+      if (!processes) {
+        std::promise<void> gate;
+        const std::shared_future<void> open = gate.get_future().share();
+        std::vector<std::thread> threads;
+        for (int i = 0; i < kRacers; ++i) {
+          threads.emplace_back([&results, &run, open, i] {
+            open.wait();
+            results[i] = run();
+          });
+        }
+        gate.set_value();
+        for (std::thread& thread : threads) {
+          thread.join();
+        }
+      }
+
+      EXPECT_EQ(results, std::vector<std::string>(kRacers));
+      EXPECT_EQ(Tree(z_), Names{"Import_VPA_1.txt"});
+      EXPECT_EQ(ReadFile(z_ / "Import_VPA_1.txt"), bytes);
+      if (HasFailure()) {
+        return;
+      }
+    }
+  }
+}
+
+TEST_F(BatchRunnerTest, ATemporaryFileOfTheSameNameIsLeftAlone) {
+  // Another copy of this process writes there, or a runner of the same id was killed.
+  const std::string taken = ".~a.txt." + std::to_string(ProcessId()) + ".tmp";
+  dir_.WriteFile("c/sulvo/a.txt", "nuovo");
+  dir_.WriteFile("z/" + taken, "altrui");
+
+  EXPECT_TRUE(Run("copy \\sulvo\\a.txt Z:\\")) << errors_.str();
+
+  EXPECT_EQ(Tree(z_), (Names{taken, "a.txt"}));
+  EXPECT_EQ(ReadFile(z_ / "a.txt"), "nuovo");
+  EXPECT_EQ(ReadFile(z_ / taken), "altrui");
+}
+
 TEST_F(BatchRunnerTest, ALineThatCannotRunIsReportedAndNothingAfterItRuns) {
   struct Case {
     const char* before;  // lines that run first
@@ -166,6 +373,16 @@ TEST_F(BatchRunnerTest, ALineThatCannotRunIsReportedAndNothingAfterItRuns) {
            Case{"", "echo pronto > uscita.txt"},
            Case{"", "dir | more"},
            Case{"", "copy \\sulvo\\a.txt Z:\\ & del \\sulvo\\a.txt"},
+           Case{"", "copy \\sulvo\\a.txt Z:\\ || del \\sulvo\\a.txt"},
+           Case{"", "copy \\sulvo\\a.txt Z:\\ &&& del \\sulvo\\a.txt"},
+           Case{"", "copy \\sulvo\\a.txt Z:\\ && del \\sulvo\\a.txt > nul"},
+           Case{"", "copy \\sulvo\\a.txt Z:\\ && del \\sulvo\\a.txt | more"},
+           Case{"", "copy \\sulvo\\a.txt Z:\\ && pause"},  // the copy does not run either
+           Case{"", "copy \\sulvo\\a.txt Z:\\ && echo %DATE%"},
+           Case{"", "copy \\sulvo\\a.txt Z:\\ &&"},
+           Case{"", "&& copy \\sulvo\\a.txt Z:\\"},
+           Case{"", "copy \\sulvo\\a.txt Z:\\ && && del \\sulvo\\a.txt"},
+           Case{"", "copy \\sulvo\\a.txt Z:\\ && @"},
            Case{"", "echo %DATE%"},
            Case{"", "if exist \\sulvo\\a.txt del \\sulvo\\a.txt"},
            Case{"", "for %%f in (*.txt) do del %%f"},
@@ -301,6 +518,25 @@ TEST_F(BatchRunnerTest, ReadsLinesEndedByCrLfOrLfInTheStoreCodePage) {
     EXPECT_EQ(Tree(z_), Names{"a.txt"});
     EXPECT_EQ(output_.str(), "caffè €\n\n");
   }
+}
+
+TEST_F(BatchRunnerTest, AScriptThatBeginsWithTheUtf8MarkIsReadAsUtf8) {
+  dir_.WriteFile("c/sulvo/caff\xC3\xA8.txt", "x");  // caffè.txt
+
+  // The euro sign in UTF-8, then è and € in the code page, which are not UTF-8.
+  EXPECT_FALSE(
+      Run("\xEF\xBB\xBF"
+          "cd \\sulvo\r\n"
+          "copy caff\xC3\xA8.txt Z:\\\r\n"
+          "echo \xE2\x82\xAC 5 \xE8\x80\r\n"
+          "pause\r\n"));
+
+  EXPECT_EQ(Tree(z_), Names{"caff\xC3\xA8.txt"});
+  EXPECT_EQ(output_.str(), "\xE2\x82\xAC 5 \xC3\xA8\xE2\x82\xAC\n");
+  EXPECT_EQ(errors_.str(), "C:\\prova.bat, riga 4: pause: comando non gestito\n");
+
+  EXPECT_TRUE(Run("\xEF\xBB\xBF"));
+  EXPECT_EQ(errors_.str(), "");
 }
 
 TEST_F(BatchRunnerTest, EchoRemAndClsLines) {

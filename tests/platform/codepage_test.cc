@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -56,6 +57,23 @@ TEST(CodePageTest, EveryByteSurvivesARoundTrip) {
   }
 }
 
+TEST(CodePageTest, ReadsUtf8AndTakesTheBytesThatAreNotAsTheCodePage) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"citt\xC3\xA0 \xE2\x82\xAC \xF0\x9F\x98\x80", "città € 😀"},  // all UTF-8
+      {"caff\xE8", "caffè"},                                        // è in the code page
+      {"\xE2\x82"
+       "a",
+       "â‚a"},                 // the euro sign cut short: two bytes of the code page
+      {"\xC0\xAF", "À¯"},      // overlong
+      {"\x80\xC3\xA8", "€è"},  // a stray byte, then è in UTF-8
+      {std::string("\x81\x00", 2),
+       std::string("\xC2\x81\x00", 3)},  // undefined in the code page; a NUL
+  };
+  for (const auto& [bytes, utf8] : cases) {
+    EXPECT_EQ(Utf8OrWindows1252ToUtf8(bytes), utf8) << ::testing::PrintToString(bytes);
+  }
+}
+
 TEST(Utf8Test, EncodesAndDecodesAtEveryLengthBoundary) {
   for (const char32_t c : {0x0u, 0x7Fu, 0x80u, 0x7FFu, 0x800u, 0xFFFFu, 0x10000u, 0x10FFFFu}) {
     std::string text;
@@ -75,25 +93,31 @@ TEST(Utf8Test, SkipsACharacterWithItsContinuationBytes) {
   EXPECT_EQ(ends, (std::vector<std::size_t>{1, 3, 6, 10, 11}));
 }
 
-TEST(Utf8Test, SkipsAMalformedSequenceAsOneCharacterUnlikeDecoding) {
-  const std::string stray = "\x80\x80\x80";
-  EXPECT_EQ(SkipUtf8Character(stray, 0), 3u);
-  EXPECT_EQ(SkipUtf8Character(stray, 1), 3u);
-  std::size_t pos = 0;
-  EXPECT_EQ(DecodeUtf8(stray, pos), std::nullopt);
-  EXPECT_EQ(pos, 1u);
-
-  const std::string cut =
-      "\xE2\x82"
-      "a";  // the euro sign cut short
-  EXPECT_EQ(SkipUtf8Character(cut, 0), 2u);
-  EXPECT_EQ(SkipUtf8Character(cut, 2), 3u);
-  const std::string lone =
-      "\xC3"
-      "a";  // a lead byte without its continuation
-  EXPECT_EQ(SkipUtf8Character(lone, 0), 1u);
-  const std::string overlong = "\xC0\xAF";
-  EXPECT_EQ(SkipUtf8Character(overlong, 0), 2u);
+TEST(Utf8Test, SkipsAMalformedSequenceOneByteAtATimeAsDecodingDoes) {
+  struct Case {
+    std::string text;
+    std::vector<std::size_t> ends;
+  };
+  const std::vector<Case> cases = {
+      {"\x80\x80\x80", {1, 2, 3}},  // stray continuation bytes
+      {"\xE2\x82"
+       "a",
+       {1, 2, 3}},  // the euro sign cut short
+      {"\xC3"
+       "a",
+       {1, 2}},                                 // a lead byte without its continuation
+      {"\xC0\xAF", {1, 2}},                     // overlong
+      {"\xC3\xA0\xA0\xE2\x82\xAC", {2, 3, 6}},  // à, a stray byte, €
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(::testing::PrintToString(test.text));
+    std::vector<std::size_t> ends;
+    for (std::size_t pos = 0; pos < test.text.size(); pos = SkipUtf8Character(test.text, pos)) {
+      ends.push_back(SkipUtf8Character(test.text, pos));
+    }
+    EXPECT_EQ(ends, test.ends);
+    EXPECT_EQ(Utf8ToWindows1252(test.text).size(), test.ends.size());
+  }
 }
 
 }  // namespace

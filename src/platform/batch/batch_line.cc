@@ -75,7 +75,8 @@ std::optional<std::string> NeedsInterpreter(std::string_view text) {
         case '|':
           return "le pipe (|) non sono gestite";
         case '&':
-          return "più comandi su una riga (&) non sono gestiti";
+          // A lone "&": "&&" never gets here, ParseBatchLine splits the line at it.
+          return "più comandi su una riga con & non sono gestiti (solo con &&)";
         case '^':
           return "il carattere di escape ^ non è gestito";
         default:
@@ -103,7 +104,7 @@ BatchLine Echo(std::string_view rest) {
 }
 
 // `rest` is what follows the word "cd": "..", "\path", " /d X:\path", " "path with blanks"". As
-// cmd does, the folder runs to the end of the line, blanks included.
+// cmd does, the folder runs to the end of the command, blanks included.
 BatchLine ChangeFolder(std::string_view rest) {
   BatchLine line = MakeLine(BatchCommand::kChangeFolder);
   rest = TrimLeft(rest);
@@ -193,30 +194,45 @@ BatchLine Arguments(BatchCommand command, std::string_view rest, std::string_vie
   return line;
 }
 
-}  // namespace
-
-std::string_view TrimBatchLine(std::string_view line) {
-  return TrimRight(TrimLeft(line));
-}
-
-BatchLine ParseBatchLine(std::string_view line) {
-  std::string_view text = TrimBatchLine(line);
+// `text` without the blanks and the "@" (which only keeps cmd from echoing it) in front of it.
+std::string_view WithoutAt(std::string_view text) {
+  text = TrimLeft(text);
   while (text.starts_with('@')) {
     text = TrimLeft(text.substr(1));
   }
-  if (text.empty()) {
+  return text;
+}
+
+// The letters at the start of `text`, lower case (the command word when `text` is a command
+// without its "@"), and what follows them.
+std::pair<std::string, std::string_view> SplitWord(std::string_view text) {
+  std::size_t end = 0;
+  while (end < text.size() && IsAsciiLetter(text[end])) {
+    ++end;
+  }
+  return {LowerAscii(text.substr(0, end)), text.substr(end)};
+}
+
+// True when the command `text` is a remark, which is never carried out, whatever it holds ("&&"
+// included).
+bool IsRemark(std::string_view text) {
+  const auto [word, rest] = SplitWord(WithoutAt(text));
+  return word == "rem" && (rest.empty() || IsBlank(rest.front()));
+}
+
+// One command: a line, or a part of one between "&&".
+BatchLine ParseCommand(std::string_view command) {
+  const std::string_view text = WithoutAt(TrimBatchLine(command));
+  if (text.empty() || IsRemark(text)) {
     return {};
   }
   if (text.size() == 2 && IsAsciiLetter(text[0]) && text[1] == ':') {
     return MakeLine(BatchCommand::kChangeDrive, std::string(text));
   }
 
-  std::size_t end = 0;
-  while (end < text.size() && IsAsciiLetter(text[end])) {
-    ++end;
-  }
-  const std::string word = LowerAscii(text.substr(0, end));
-  const std::string_view rest = text.substr(end);
+  const std::pair<std::string, std::string_view> split = SplitWord(text);
+  const std::string& word = split.first;
+  const std::string_view rest = split.second;
   // cmd ends a command word at a blank, and lets some commands touch what follows: "cd..",
   // "cd\sulvo", "echo.", "copy/Y". Any other character makes it a different word.
   const auto followed_by = [&rest](std::string_view allowed) {
@@ -224,10 +240,6 @@ BatchLine ParseBatchLine(std::string_view line) {
            allowed.find(rest.front()) != std::string_view::npos;
   };
 
-  // A remark is never carried out, whatever it holds.
-  if (word == "rem" && followed_by("")) {
-    return {};
-  }
   if (std::optional<std::string> why = NeedsInterpreter(text)) {
     return Unsupported(std::move(*why));
   }
@@ -247,6 +259,46 @@ BatchLine ParseBatchLine(std::string_view line) {
     return Arguments(BatchCommand::kDelete, rest, "QF");
   }
   return Unsupported("comando non gestito");
+}
+
+}  // namespace
+
+std::string_view TrimBatchLine(std::string_view line) {
+  return TrimRight(TrimLeft(line));
+}
+
+std::vector<BatchLine> ParseBatchLine(std::string_view line) {
+  std::vector<BatchLine> commands;
+  std::string_view rest = line;
+  while (true) {
+    // Where the command ends: at the first "&&" outside quotes, or with the line.
+    std::size_t end = rest.size();
+    if (!IsRemark(rest)) {
+      bool quoted = false;
+      for (std::size_t i = 0; i < rest.size(); ++i) {
+        if (rest[i] == '"') {
+          quoted = !quoted;
+        } else if (!quoted && rest.substr(i).starts_with("&&")) {
+          end = i;
+          break;
+        }
+      }
+    }
+    const std::string_view command = rest.substr(0, end);
+    const bool joined = end < rest.size();
+    if (WithoutAt(TrimBatchLine(command)).empty() && (joined || !commands.empty())) {
+      return {Unsupported(commands.empty() ? "manca il comando prima di &&"
+                                           : "manca il comando dopo &&")};
+    }
+    commands.push_back(ParseCommand(command));
+    if (commands.back().command == BatchCommand::kUnsupported) {
+      return {std::move(commands.back())};
+    }
+    if (!joined) {
+      return commands;
+    }
+    rest = rest.substr(end + 2);
+  }
 }
 
 }  // namespace zav5::platform

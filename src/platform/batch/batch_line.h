@@ -1,6 +1,7 @@
-// One line of a batch script of the Windows command interpreter, taken apart into the command and
-// its arguments. Only the commands of the store's transfer scripts are understood; any other line
-// comes back as unsupported with the reason, so that the runner reports it instead of guessing.
+// One line of a batch script of the Windows command interpreter, taken apart into its commands and
+// their arguments. Only the commands of the store's transfer scripts are understood, alone or
+// joined by "&&"; any other line comes back as unsupported with the reason, so that the runner
+// reports it instead of guessing.
 #pragma once
 
 #include <string>
@@ -19,6 +20,7 @@ enum class BatchCommand {
   kUnsupported,   // `text` says why
 };
 
+// One command of a line.
 struct BatchLine {
   BatchCommand command = BatchCommand::kNothing;
   // kEcho: the text to print. kChangeFolder: the folder, quotes removed ("" asks for the current
@@ -31,9 +33,13 @@ struct BatchLine {
   std::vector<std::string> paths;
 };
 
-// Takes `line` (one line of the script, without its line end) apart. Leading blanks and tabs, a
-// leading "@" and trailing blanks do not count; command words are matched without regard to case.
-BatchLine ParseBatchLine(std::string_view line);
+// Takes `line` (one line of the script, without its line end) apart into its commands, in order:
+// one, or several joined by "&&" outside quotes, where each runs only when the one before it
+// succeeded. Around each command, blanks and tabs, a leading "@" and trailing blanks do not count;
+// command words are matched without regard to case. A remark runs to the end of the line, "&&"
+// included. The result is never empty (an empty line is one kNothing); a line of which any part
+// cannot run is a single kUnsupported, so that none of it runs.
+std::vector<BatchLine> ParseBatchLine(std::string_view line);
 
 // `line` without leading and trailing blanks and tabs: the line as error messages quote it.
 std::string_view TrimBatchLine(std::string_view line);

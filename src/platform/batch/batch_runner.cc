@@ -1,6 +1,7 @@
 #include "platform/batch/batch_runner.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -12,6 +13,8 @@
 
 #include "errors.h"
 #include "platform/codepage.h"
+#include "platform/new_file.h"
+#include "platform/process_id.h"
 #include "platform/sync_file.h"
 #include "platform/utf8.h"
 #include "platform/wildcard.h"
@@ -76,12 +79,47 @@ struct FileCopy {
   std::string to_name;
 };
 
+// How many names a copy tries for its temporary file before it gives up.
+constexpr int kTemporaryNames = 100;
+
+// Creates the hidden file in the target's folder that `copy` writes before renaming it into place,
+// and returns its path. The name holds the process id, so that two runners copying the same file
+// at once (two scripts started close together) never write into one file; it is created
+// exclusively, and another number follows when the name is taken (a second copy in this process,
+// a file left by a runner that was killed). It must not match the patterns of the transfer scripts
+// or of the label system ("*.txt", "import*.*"): hence the leading ".~" and the ending ".tmp".
+// Throws FileError.
+fs::path NewTemporaryFile(const FileCopy& copy) {
+  const fs::path folder = copy.to.parent_path();
+  const std::string name = PathToUtf8(copy.to.filename());
+  const std::uint32_t process = ProcessId();
+  for (int attempt = 1; attempt <= kTemporaryNames; ++attempt) {
+    const std::string number =
+        attempt == 1 ? fmt::format("{}", process) : fmt::format("{}-{}", process, attempt);
+    fs::path temporary = folder / Utf8ToPath(fmt::format(".~{}.{}.tmp", name, number));
+    const std::error_code error = CreateNewFile(temporary);
+    if (!error) {
+      return temporary;
+    }
+    if (error != std::errc::file_exists) {
+      throw FileError(fmt::format("impossibile copiare {} su {}: {}", copy.from_name, copy.to_name,
+                                  ReasonOf(error)));
+    }
+  }
+  throw FileError(
+      fmt::format("impossibile copiare {} su {}: i {} nomi per il file temporaneo (.~{}.{}*.tmp) "
+                  "sono già presi",
+                  copy.from_name, copy.to_name, kTemporaryNames, name, process));
+}
+
 // Copies a file onto its target, replacing it. The bytes go to a hidden file in the target's folder
 // first, which is then renamed into place: the label system polls that folder and must never read
-// half a file under the final name. Throws FileError.
+// half a file under the final name. When two copies of one file race, the last rename wins; both
+// wrote the same bytes. Throws FileError.
 void CopyReplacing(const FileCopy& copy) {
-  const fs::path temporary = copy.to.parent_path() / (".~" + copy.to.filename().string() + ".tmp");
+  const fs::path temporary = NewTemporaryFile(copy);
   std::error_code error;
+  // The file is this copy's alone: it is filled in place.
   fs::copy_file(copy.from, temporary, fs::copy_options::overwrite_existing, error);
   if (!error) {
     // cmd's copy keeps the date of the source. Without it the copy is still whole, so a failure
@@ -138,11 +176,20 @@ bool BatchRunner::Run(std::string_view script) {
     }
     ++line_number_;
     line_ = TrimBatchLine(line);
-    try {
-      Execute(ParseBatchLine(line));
-    } catch (const Errore& error) {
-      Report(error.what());
-      return false;
+    const std::vector<BatchLine> commands = ParseBatchLine(line);
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+      try {
+        if (!Execute(commands[i])) {
+          break;
+        }
+      } catch (const Errore& error) {
+        Report(error.what());
+        if (i + 1 == commands.size()) {
+          return false;
+        }
+        // "&&" follows: the script handles the failure, by skipping the rest of the line.
+        break;
+      }
     }
   }
   return true;
@@ -161,31 +208,36 @@ std::string BatchRunner::ReadScript() const {
     throw FileError(fmt::format("impossibile leggere lo script {} ({}): lettura non riuscita",
                                 script_, native));
   }
+  // Notepad saves UTF-8 with this mark in front.
+  constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+  if (std::string_view(bytes).starts_with(kUtf8Mark)) {
+    return Utf8OrWindows1252ToUtf8(std::string_view(bytes).substr(kUtf8Mark.size()));
+  }
   return Windows1252ToUtf8(bytes);
 }
 
-void BatchRunner::Execute(const BatchLine& line) {
+bool BatchRunner::Execute(const BatchLine& line) {
   switch (line.command) {
     case BatchCommand::kNothing:
-      return;
+      return true;
     case BatchCommand::kEcho:
       output_ << line.text << std::endl;
-      return;
+      return true;
     case BatchCommand::kChangeFolder:
       ChangeFolder(line);
-      return;
+      return true;
     case BatchCommand::kChangeDrive:
       ChangeDrive(line);
-      return;
+      return true;
     case BatchCommand::kCopy:
-      Copy(line);
-      return;
+      return Copy(line);
     case BatchCommand::kDelete:
       Delete(line);
-      return;
+      return true;
     case BatchCommand::kUnsupported:
       throw Errore(line.text);
   }
+  return true;
 }
 
 void BatchRunner::ChangeFolder(const BatchLine& line) {
@@ -223,7 +275,7 @@ void BatchRunner::ChangeDrive(const BatchLine& line) {
   current_drive_ = folder.drive;
 }
 
-void BatchRunner::Copy(const BatchLine& line) {
+bool BatchRunner::Copy(const BatchLine& line) {
   if (line.paths.empty()) {
     throw Errore("manca il file da copiare");
   }
@@ -262,7 +314,7 @@ void BatchRunner::Copy(const BatchLine& line) {
   const std::vector<std::string> names = env_.FindFiles(pattern);
   if (names.empty()) {
     Report(fmt::format("file non trovato: {}", pattern));
-    return;
+    return false;
   }
   ExistingFolder(target_folder);
   if (target_name && names.size() > 1) {
@@ -301,6 +353,7 @@ void BatchRunner::Copy(const BatchLine& line) {
     }
     ++copied;
   }
+  return true;
 }
 
 void BatchRunner::Delete(const BatchLine& line) {

@@ -21,10 +21,25 @@ namespace zav5::platform {
 // never guessed at.
 //
 // Commands: rem, cls, echo (off, on, ".", text), cd and chdir (with /d), "X:", copy (/Y, /B) and
-// del or erase (/Q, /F). Every line that fails or cannot be run stops the script: a transfer script
-// deletes its files right after copying them, and going on after a failed copy would destroy data
-// that never reached the other side. A copy or del that finds no file is reported and the script
-// goes on, as cmd does.
+// del or erase (/Q, /F), one to a line or several joined by "&&": as in cmd, the command after
+// "&&" runs only when the one before it succeeded, so that "copy X Z:\ && del X" deletes only what
+// was copied. Every problem goes to the error stream with the script's name and line number.
+//
+// Where it differs from cmd, on purpose:
+// - A line that fails stops the script: a transfer script deletes its files right after copying
+//   them, and going on after a failed copy would destroy data that never reached the other side.
+//   A command followed by "&&" is the exception: the script handles its failure itself, so it is
+//   reported, the rest of its line is skipped and the script goes on with the next line, as cmd
+//   does. The last command of such a line is judged as a line of its own.
+// - A line that it does not know, in any of its parts, is reported and stops the script before any
+//   part of it runs; cmd would run the parts before the one it cannot.
+// - "echo" before "&&" prints its text without the blanks in front of the "&&".
+//
+// A copy or del that finds no file is reported and the script goes on, as cmd does; for "&&" a
+// copy that copied nothing has failed (cmd sets errorlevel 1), a del that found nothing has not.
+//
+// The script is read in the store's code page (Windows-1252), or as UTF-8 when it begins with the
+// UTF-8 byte-order mark (as Notepad saves it).
 class BatchRunner {
  public:
   // `output` receives what echo prints; `errors` one line per problem, naming script and line.
@@ -34,19 +49,23 @@ class BatchRunner {
   BatchRunner& operator=(const BatchRunner&) = delete;
 
   // Runs the script at the Windows path `script`, starting in the root folder of env's current
-  // drive (env.CurrentDrive()). Returns true when every line ran.
+  // drive (env.CurrentDrive()). Returns true when it ran to its end (failures it handled with
+  // "&&" included), false when a line stopped it or it could not be read.
   bool Run(std::string_view script);
 
  private:
-  // Reads the script and decodes it from the store's code page. Throws FileError.
+  // Reads the script and decodes it from the store's code page, or from UTF-8 after a byte-order
+  // mark. Throws FileError.
   std::string ReadScript() const;
 
-  // Carry out one line. Each throws Errore (FileError from Env included) when the line fails or
-  // asks for something this runner does not do.
-  void Execute(const BatchLine& line);
+  // Carry out one command. Each throws Errore (FileError from Env included) when the command fails
+  // or asks for something this runner does not do. Execute and Copy return false when the command
+  // did nothing and has reported it (a copy that found no file): what follows it after "&&" does
+  // not run, the script goes on.
+  bool Execute(const BatchLine& line);
   void ChangeFolder(const BatchLine& line);
   void ChangeDrive(const BatchLine& line);
-  void Copy(const BatchLine& line);
+  bool Copy(const BatchLine& line);
   void Delete(const BatchLine& line);
 
   // The current folder of `drive` (a lower-case letter): its root until a cd moves it.
