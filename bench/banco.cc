@@ -1,5 +1,6 @@
 #include "banco.h"
 
+#include "cycle/consegna_etichette.h"
 #include "errors.h"
 #include "negozio_sintetico.h"
 
@@ -25,7 +26,8 @@ Banco::Banco(const std::filesystem::path& cartella)
       env_(posix_),
       engine_(env_),
       sorgenti_(engine_),
-      finestra_{env_, engine_, sorgenti_, contesto_, ftp_, vexular_},
+      consegne_(env_, labels::CartellaConsegne('C')),
+      finestra_{env_, engine_, sorgenti_, contesto_, consegne_, ftp_, vexular_},
       log_(env_),
       timer_(env_, std::chrono::milliseconds{5000}, true),
       ciclo_{finestra_, contesto_, log_, timer_, turno_, Oggi()} {
@@ -40,7 +42,9 @@ void Banco::ApriDatabase() {
 }
 
 cycle::EsitoCiclo Banco::Ciclo() {
-  return cycle::ElaboraOfferteScadute(ciclo_);
+  const cycle::EsitoCiclo esito = cycle::ElaboraOfferteScadute(ciclo_);
+  cycle::ConsegnaEtichette(ciclo_);
+  return esito;
 }
 
 }  // namespace zav5::bench

@@ -13,6 +13,7 @@
 #include "cycle/turno_offerte.h"
 #include "data/database.h"
 #include "data/sorgenti_dati.h"
+#include "labels/consegne.h"
 #include "labels/finestra.h"
 #include "platform/env_wrapper.h"
 #include "platform/posix/posix_env.h"
@@ -48,7 +49,8 @@ class Banco {
   // Opens the store database, as start-up leaves it open for the cycles.
   void ApriDatabase();
 
-  // Runs one processing cycle: deactivates the expired offer. Throws Errore when it fails.
+  // Runs one processing cycle: deactivates the expired offer and hands its label files over.
+  // Throws Errore when it fails.
   cycle::EsitoCiclo Ciclo();
 
   const EnvBanco& env() const { return env_; }
@@ -59,6 +61,7 @@ class Banco {
   data::DbEngine engine_;
   data::SorgentiDati sorgenti_;
   startup::ContestoNegozio contesto_;
+  labels::Consegne consegne_;
   std::string ftp_ = "0";
   std::string vexular_;
   labels::Finestra finestra_;

@@ -9,7 +9,9 @@
 #include "data/field_reading.h"
 #include "data/value.h"
 #include "errors.h"
+#include "labels/consegne.h"
 #include "offers/disattiva.h"
+#include "platform/case_fold.h"
 
 namespace zav5::cycle {
 
@@ -19,19 +21,6 @@ using data::Recordset;
 using data::Value;
 
 constexpr std::string_view kNomeDbNonEsiste = "ERRORE :NOME DB NON ESISTE....";
-
-// Stops the timer while the scan works; starts a fresh interval when the scan leaves, whichever
-// way it leaves, so that the cycles go on after an error.
-class TimerFermo {
- public:
-  explicit TimerFermo(Timer& timer) : timer_(timer) { timer_.SetEnabled(false); }
-  ~TimerFermo() { timer_.SetEnabled(true); }
-  TimerFermo(const TimerFermo&) = delete;
-  TimerFermo& operator=(const TimerFermo&) = delete;
-
- private:
-  Timer& timer_;
-};
 
 std::string TestoCampo(const Value& value) {
   return value.IsNull() ? "Null" : value.ToText();
@@ -58,14 +47,18 @@ std::string VaiAllOffertaDiTurno(Recordset& offerte, TurnoOfferte& turno) {
   return scadute[scelta];
 }
 
+// An offer's state as the store's engine compares it, without regard to letter case: the scan's
+// query finds "a" as well as "A".
+bool StatoE(const Value& stato, std::string_view lettera) {
+  return !stato.IsNull() && platform::EqualsIgnoringCase(stato.ToText(), lettera);
+}
+
 // Reads the offer's row again inside the transaction: another program of the suite may have
 // closed or extended the offer since the query ran, and then it is not taken off the shelves.
 bool AncoraScaduta(Recordset& offerta, std::int32_t oggi) {
   offerta.Edit();
   offerta.CancelUpdate();
-  const Value& stato = offerta.Field("stato");
-  return !stato.IsNull() && stato.ToText() == "A" &&
-         data::FieldDouble(offerta, "offte", "data2") < oggi;
+  return StatoE(offerta.Field("stato"), "A") && data::FieldDouble(offerta, "offte", "data2") < oggi;
 }
 
 // Undoes the transaction. A connection that cannot roll back (its link to the file is broken,
@@ -84,7 +77,44 @@ void Annulla(Ciclo& ciclo, data::Database& database) noexcept {
   ciclo.finestra.engine.CloseAll();
 }
 
+// Settles the label files made for the offer after a failed transaction. The store database
+// decides on a connection of its own whether the offer committed, as after a commit whose outcome
+// is not known: committed, they are owed; not committed, they go; when it cannot tell, they stay
+// prepared for a later cycle to settle.
+void SistemaConsegneDopoErrore(Ciclo& ciclo, std::int32_t numero, std::int32_t anno) noexcept {
+  try {
+    labels::Consegne& consegne = ciclo.finestra.consegne;
+    const std::string& negozio = ciclo.contesto.PercorsoDati;
+    const std::optional<bool> disattivata = OffertaDisattivata(ciclo, numero, anno);
+    if (!disattivata) {
+      return;
+    }
+    if (*disattivata) {
+      consegne.Conferma(negozio, numero, anno);
+    } else {
+      consegne.Scarta(negozio, numero, anno);
+    }
+  } catch (const std::exception&) {
+    // Left prepared: the next cycle settles them.
+  }
+}
+
 }  // namespace
+
+std::optional<bool> OffertaDisattivata(Ciclo& ciclo, std::int32_t numero, std::int32_t anno) {
+  try {
+    data::DbEngine motore(ciclo.finestra.env, ciclo.finestra.engine.Opzioni());
+    data::DataSource offerta(motore, "verifica", "verifica");
+    offerta.DatabaseName = ciclo.contesto.PercorsoDati;
+    offerta.RecordSource =
+        fmt::format("SELECT * FROM offte WHERE numero = {} AND anno = {}", numero, anno);
+    offerta.Refresh();
+    Recordset& riga = offerta.Recordset();
+    return !riga.Eof() && StatoE(riga.Field("stato"), "D");
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
 
 std::string TestoOfferteScadute(std::int32_t oggi) {
   return "select * from offte where  data2 < " + std::to_string(oggi) + "  and stato = 'A' ";
@@ -118,8 +148,13 @@ EsitoCiclo ElaboraOfferteScadute(Ciclo& ciclo) {
   // The offer's whole change is one transaction on the store database's one connection, which
   // every data source and cursor of the work below shares: the restored articles and EAN rows,
   // listipro, the offer rows, the supplier codes the label writer stores, and the offer's "D".
+  // The import files are made inside the transaction too, into the outbox; they reach the label
+  // systems after the commit (ConsegnaEtichette).
   const std::shared_ptr<data::Database> database =
       ciclo.finestra.engine.OpenDatabase(ciclo.contesto.PercorsoDati);
+  labels::Consegne& consegne = ciclo.finestra.consegne;
+  const std::string& negozio = ciclo.contesto.PercorsoDati;
+  std::optional<std::pair<std::int32_t, std::int32_t>> preparata;
   try {
     database->BeginTrans();
     if (!AncoraScaduta(offerte, oggi)) {
@@ -130,6 +165,9 @@ EsitoCiclo ElaboraOfferteScadute(Ciclo& ciclo) {
     std::int32_t data2 = data::FieldLong(offerte, "offte", "data2");
     std::int32_t numero = data::FieldLong(offerte, "offte", "numero");
     std::int32_t anno = data::FieldLong(offerte, "offte", "anno");
+    // Files of an earlier attempt that did not commit must never go out beside these.
+    consegne.Scarta(negozio, numero, anno);
+    preparata.emplace(numero, anno);
     offers::Disattiva(ciclo.finestra, numero, anno, data1, data2);
 
     offerte.Edit();
@@ -138,9 +176,18 @@ EsitoCiclo ElaboraOfferteScadute(Ciclo& ciclo) {
     database->CommitTrans();
   } catch (const std::exception& error) {
     Annulla(ciclo, *database);
+    if (preparata) {
+      SistemaConsegneDopoErrore(ciclo, preparata->first, preparata->second);
+    }
     ciclo.turno.Fallita(offerta);
     throw Errore(
         fmt::format("offerta {} non disattivata, modifiche annullate: {}", offerta, error.what()));
+  }
+  // Committed: the files are owed. Were they not recorded as such now (a full disk), the next
+  // cycle asks the database and finds the offer deactivated.
+  try {
+    consegne.Conferma(negozio, preparata->first, preparata->second);
+  } catch (const Errore&) {
   }
   ciclo.turno.Riuscita(offerta);
   return EsitoCiclo::kOffertaDisattivata;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "cycle/ciclo.h"
@@ -24,10 +25,16 @@ std::string TestoOfferteScadute(std::int32_t oggi);
 std::int32_t GiornoScansione(platform::Env& env,
                              const std::optional<std::chrono::year_month_day>& oggi);
 
-// Takes one expired active offer off the shelves: restores its articles, hands the label files
-// over and marks it "D". The database work is one transaction: when anything fails, none of it
-// stays, and the error (which names the offer) is thrown on after the rollback. The timer is
-// stopped while the scan works and started afresh when it ends, either way.
+// Takes one expired active offer off the shelves: restores its articles, makes the label files in
+// the outbox and marks it "D". The database work is one transaction: when anything fails, none of
+// it stays, the label files made for it are dropped, and the error (which names the offer) is
+// thrown on after the rollback. The files go to the label systems afterwards (ConsegnaEtichette).
+// The timer is stopped while the scan works and started afresh when it ends, either way.
 EsitoCiclo ElaboraOfferteScadute(Ciclo& ciclo);
+
+// Whether offer `numero`/`anno` of the store database is deactivated ("D" in any letter case),
+// read on a connection of its own, so that what another connection left unfinished cannot answer
+// for the database; nothing when the database cannot be read.
+std::optional<bool> OffertaDisattivata(Ciclo& ciclo, std::int32_t numero, std::int32_t anno);
 
 }  // namespace zav5::cycle

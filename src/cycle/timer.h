@@ -36,4 +36,17 @@ class Timer {
   std::optional<platform::SteadyTime> due_;
 };
 
+// Stops a timer while some work runs and starts a fresh interval when the work ends, whichever way
+// it ends, so that the ticks go on after an error and the next one comes a whole interval later.
+class TimerFermo {
+ public:
+  explicit TimerFermo(Timer& timer) : timer_(timer) { timer_.SetEnabled(false); }
+  ~TimerFermo() { timer_.SetEnabled(true); }
+  TimerFermo(const TimerFermo&) = delete;
+  TimerFermo& operator=(const TimerFermo&) = delete;
+
+ private:
+  Timer& timer_;
+};
+
 }  // namespace zav5::cycle

@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "cycle/consegna_etichette.h"
+
 namespace zav5::cycle {
 
 std::optional<EsitoCiclo> Timer2_Timer(Ciclo& ciclo) {
@@ -19,16 +21,18 @@ std::optional<EsitoCiclo> Timer2_Timer(Ciclo& ciclo) {
 EsitoCiclo EseguiCiclo(Ciclo& ciclo) {
   ciclo.log.ApriLog(ciclo.contesto.PercorsoLog);
   ciclo.log.ScriviRigaDatata("- Inizio elaborazione ");
+  EsitoCiclo esito = EsitoCiclo::kErrore;
   try {
-    return ElaboraOfferteScadute(ciclo);
+    esito = ElaboraOfferteScadute(ciclo);
   } catch (const std::exception& error) {
-    // The work may have stopped with an import file open, and the label writer may have closed
-    // the log: the files go, the log comes back for the error.
+    // The label writer may have closed the log: it comes back for the error.
     ciclo.finestra.env.CloseAll();
     ciclo.log.ApriLog(ciclo.contesto.PercorsoLog);
     ciclo.log.ScriviRiga(startup::RigaErrore(error.what()));
-    return EsitoCiclo::kErrore;
   }
+  // Also after a failed offer: files that earlier cycles could not hand over go out all the same.
+  ConsegnaEtichette(ciclo);
+  return esito;
 }
 
 }  // namespace zav5::cycle

@@ -71,6 +71,9 @@ class DbEngine {
   // build can open.
   std::shared_ptr<Database> OpenDatabase(std::string_view path);
 
+  // How this engine reaches database files: an engine made with them opens connections of its own.
+  const OpzioniMotore& Opzioni() const { return opzioni_; }
+
   // Forgets every connection; a database still held elsewhere stays open until released.
   void CloseAll() {
     open_.clear();

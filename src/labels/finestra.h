@@ -12,11 +12,15 @@
 
 namespace zav5::labels {
 
+class Consegne;
+
 struct Finestra {
   platform::Env& env;
   data::DbEngine& engine;
   data::SorgentiDati& sorgenti;
   const startup::ContestoNegozio& contesto;
+  // Where the import files are made and from where they are handed over after the commit.
+  Consegne& consegne;
   // Settings of the label system being served: its `ftp` (the layout) and `vexular` (the file-name
   // prefix of the one-file layout).
   std::string& FtpElettro;

@@ -3,14 +3,35 @@
 #include <string>
 
 #include "data/field_reading.h"
+#include "labels/testi_etichette.h"
 #include "labels/trasmetto_elettronici.h"
 
 namespace zav5::labels {
 
+namespace {
+
+constexpr std::string_view kSistemiAttivi = "SELECT * FROM elettro WHERE attivato = '1'";
+
+// The engine compares without regard to case; the setting counts only as exactly "1".
+bool Attivato(const data::Recordset& sistemi) {
+  const data::Value& attivato = sistemi.Field("attivato");
+  return !attivato.IsNull() && attivato.ToText() == "1";
+}
+
+// Takes the row's `ftp` and `vexular` into `ftp` and `vexular`, each unless it is Null.
+void Impostazioni(const data::Recordset& sistemi, std::string& ftp, std::string& vexular) {
+  if (const data::Value& valore = sistemi.Field("ftp"); !valore.IsNull()) {
+    ftp = valore.ToText();
+  }
+  if (const data::Value& valore = sistemi.Field("vexular"); !valore.IsNull()) {
+    vexular = valore.ToText();
+  }
+}
+
+}  // namespace
+
 void InvioFrontaliniElettronici(Finestra& finestra, std::int32_t Numpro, std::int32_t AnnoPro) {
-  data::Recordset& sistemi =
-      PuntaSorgente(finestra, "elettro", "SELECT * FROM elettro WHERE attivato = '1'", true)
-          .Recordset();
+  data::Recordset& sistemi = PuntaSorgente(finestra, "elettro", kSistemiAttivi, true).Recordset();
   // The defaults, once per call: "0" (two files) and no prefix.
   finestra.FtpElettro.assign(1, '0');
   finestra.VexularElettro.clear();
@@ -20,20 +41,33 @@ void InvioFrontaliniElettronici(Finestra& finestra, std::int32_t Numpro, std::in
   }
   sistemi.MoveFirst();
   while (!sistemi.Eof()) {
-    // The engine compares without regard to case; the setting counts only as exactly "1".
-    const data::Value& attivato = sistemi.Field("attivato");
-    if (!attivato.IsNull() && attivato.ToText() == "1") {
-      if (const data::Value& ftp = sistemi.Field("ftp"); !ftp.IsNull()) {
-        finestra.FtpElettro = ftp.ToText();
-      }
-      if (const data::Value& vexular = sistemi.Field("vexular"); !vexular.IsNull()) {
-        finestra.VexularElettro = vexular.ToText();
-      }
+    if (Attivato(sistemi)) {
+      Impostazioni(sistemi, finestra.FtpElettro, finestra.VexularElettro);
       const std::string PercorsoElettro = data::FieldText(sistemi, "elettro", "percorsoint");
       Trasmetto_Elettronici(finestra, PercorsoElettro, Numpro, AnnoPro);
     }
     sistemi.MoveNext();
   }
+}
+
+std::vector<SistemaEtichette> SistemiAttivi(Finestra& finestra) {
+  data::Recordset& sistemi = PuntaSorgente(finestra, "elettro", kSistemiAttivi, true).Recordset();
+  std::vector<SistemaEtichette> attivi;
+  if (sistemi.Eof()) {
+    return attivi;
+  }
+  std::string ftp = "0";
+  std::string vexular;
+  for (sistemi.MoveFirst(); !sistemi.Eof(); sistemi.MoveNext()) {
+    if (!Attivato(sistemi)) {
+      continue;
+    }
+    Impostazioni(sistemi, ftp, vexular);
+    if (const data::Value& cartella = sistemi.Field("percorsoint"); !cartella.IsNull()) {
+      attivi.push_back({cartella.ToText(), TracciatoDa(ftp), std::string(Rifilato(vexular))});
+    }
+  }
+  return attivi;
 }
 
 }  // namespace zav5::labels

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "labels/finestra.h"
+#include "labels/sistema_etichette.h"
 
 namespace zav5::labels {
 
@@ -15,5 +17,10 @@ namespace zav5::labels {
 // is Null is served with the value left by the system before it.
 // Throws at the first failure; the systems after it are not served.
 void InvioFrontaliniElettronici(Finestra& finestra, std::int32_t Numpro, std::int32_t AnnoPro);
+
+// The label systems that InvioFrontaliniElettronici would serve now, with the settings it would
+// give each (the same carrying over of Null settings); a system without a folder is left out.
+// Leaves FtpElettro and VexularElettro alone. Throws DatabaseError.
+std::vector<SistemaEtichette> SistemiAttivi(Finestra& finestra);
 
 }  // namespace zav5::labels

@@ -2,6 +2,7 @@
 // formed by plain concatenation onto the folder, which is expected to end with a backslash.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,10 @@ namespace zav5::labels {
 
 // The date and time of `t` as yyyymmddhhmmss ("20261207143005"), hours 00 to 23.
 std::string TimbroFile(platform::LocalTime t);
+
+// The moment that TimbroFile wrote; nothing when `timbro` is not 14 digits of a valid date and
+// time.
+std::optional<platform::LocalTime> LeggiTimbro(std::string_view timbro);
 
 // cartella + "\Import_VPA_" + timbro + ".txt": the file of the price lines. A folder that already
 // ends in a backslash gives a doubled one, which Windows reads as one.

@@ -12,9 +12,21 @@ namespace zav5::labels {
 
 // The copy script of the two-file layout. It works in \sulvo of the drive that is current when it
 // starts: it copies the price and promotion files to the root of drive Z:, the label system's drop
-// folder, and deletes them.
+// folder, and deletes each kind only when its copy succeeded, so that files a copy could not
+// deliver (drive Z: unreachable) stay for the next attempt.
 inline constexpr std::string_view kScriptCopia = "C:\\sulvo\\frontalini.bat";
-inline constexpr std::array<std::string_view, 7> kRigheScriptCopia = {
+inline constexpr std::array<std::string_view, 5> kRigheScriptCopia = {
+    "cd.. ",
+    "cd\\sulvo",
+    "copy Import_VPA*.txt Z:\\*.* && del Import_VPA*.txt ",
+    "copy Import_PRO*.txt Z:\\*.* && del Import_PRO*.txt ",
+    "cls",
+};
+
+// The copy script that earlier versions wrote. The command interpreter runs its "del" also after
+// a failed "copy", deleting files that never reached drive Z:; a script with exactly these lines
+// is replaced by the one above. A script that a site changed is left as it is.
+inline constexpr std::array<std::string_view, 7> kRigheScriptCopiaPrecedente = {
     "cd.. ",
     "cd\\sulvo",
     "copy Import_VPA*.txt Z:\\*.*",
@@ -27,10 +39,10 @@ inline constexpr std::array<std::string_view, 7> kRigheScriptCopia = {
 // The site's own hand-over script of the one-file layout; the program never writes it.
 inline constexpr std::string_view kScriptSito = "c:\\sulvo\\comandoP.bat";
 
-// Writes the copy script when it is missing (an existing one is left as it stands), closes every
-// file the program holds open, and starts the script of `tracciato` without waiting for it: the
-// copy script for two files, the site's script for one file (nothing when the site has none).
-// Throws FileError when the script cannot be written or started.
-void Trasferisci(platform::Env& env, Tracciato tracciato);
+// Writes the copy script when it is missing or is the earlier text (whole under a temporary name,
+// flushed, then renamed), and starts the script of `tracciato` without waiting for it: the copy
+// script for two files, the site's script for one file. Returns whether a script was started
+// (the site may have none). Throws FileError when the script cannot be written or started.
+bool Trasferisci(platform::Env& env, Tracciato tracciato);
 
 }  // namespace zav5::labels

@@ -9,11 +9,11 @@
 #include "data/sql_text.h"
 #include "data/value.h"
 #include "errors.h"
-#include "labels/nomi_file_import.h"
+#include "labels/articolo_ean.h"
+#include "labels/consegne.h"
 #include "labels/riga_import.h"
 #include "labels/testi_etichette.h"
 #include "labels/tracciato.h"
-#include "labels/trasferimento.h"
 
 namespace zav5::labels {
 
@@ -25,97 +25,13 @@ using data::Value;
 
 constexpr std::size_t kLunghezzaCodiceFornitore = 16;
 
-// The files of one call, each opened before the first line it receives and at most once.
-//
-// Their lines are handed to the Env in blocks, one WriteLine for many lines joined by CR LF (the
-// line end WriteLine adds after each), which puts in the file the bytes that a WriteLine per line
-// would: an offer of ten thousand rows is a few dozen writes instead of twenty thousand. Scarica()
-// hands over the lines still held; it runs before the files are closed and handed over, so the
-// transfer script always finds them complete, and a failing write is thrown from it as from
-// WriteLine. Only the import files are written this way: the run log still reaches the disk line
-// by line.
-class FileImport {
- public:
-  // Lines held for a file before they are handed over.
-  static constexpr std::size_t kBlocco = 64 * 1024;
-
-  FileImport(platform::Env& env, Tracciato tracciato, const std::string& cartella,
-             const std::string& prefisso)
-      : env_(env), tracciato_(tracciato) {
-    // The two names read the clock one after the other, so they may differ by a second.
-    if (tracciato == Tracciato::kFileUnico) {
-      unico_.nome = NomeFileUnico(cartella, prefisso, env.Now());
-    } else {
-      prezzi_.nome = NomeFilePrezzi(cartella, env.Now());
-      promozioni_.nome = NomeFilePromozioni(cartella, env.Now());
-    }
+// The kind of file that receives a line of the layout.
+TipoImport TipoDi(Tracciato tracciato, bool promozione) {
+  if (tracciato == Tracciato::kFileUnico) {
+    return TipoImport::kUnico;
   }
-
-  // Makes sure the file that receives a line of this kind is open (creating it).
-  void Apri(bool promozione) {
-    File& file = Di(promozione);
-    if (!file.handle) {
-      file.handle = env_.OpenTextFile(file.nome, platform::OpenMode::kOutput);
-    }
-  }
-
-  // Adds `riga` to the file of its kind. REQUIRES: Apri(promozione) was called.
-  void Scrivi(bool promozione, std::string_view riga) {
-    File& file = Di(promozione);
-    if (!file.righe.empty()) {
-      file.righe += "\r\n";
-    }
-    file.righe += riga;
-    if (file.righe.size() >= kBlocco) {
-      Consegna(file);
-    }
-  }
-
-  // Hands every line still held to the Env. Throws FileError when a write fails.
-  void Scarica() {
-    for (File* file : {&unico_, &prezzi_, &promozioni_}) {
-      Consegna(*file);
-    }
-  }
-
-  // After a failure: writes what it can of the lines still held, so that the files keep every
-  // line made before the failure, as when each line was written at once.
-  void ScaricaDopoErrore() noexcept {
-    for (File* file : {&unico_, &prezzi_, &promozioni_}) {
-      try {
-        Consegna(*file);
-      } catch (const std::exception&) {
-        file->righe.clear();  // the failure being reported matters more
-      }
-    }
-  }
-
- private:
-  struct File {
-    std::string nome;
-    std::optional<platform::FileHandle> handle;
-    std::string righe;  // lines not yet handed over, joined by CR LF
-  };
-  File& Di(bool promozione) {
-    if (tracciato_ == Tracciato::kFileUnico) {
-      return unico_;
-    }
-    return promozione ? promozioni_ : prezzi_;
-  }
-  void Consegna(File& file) {
-    if (file.righe.empty() || !file.handle) {
-      return;
-    }
-    env_.WriteLine(*file.handle, file.righe);
-    file.righe.clear();
-  }
-
-  platform::Env& env_;
-  Tracciato tracciato_;
-  File unico_;
-  File prezzi_;
-  File promozioni_;
-};
+  return promozione ? TipoImport::kPromozioni : TipoImport::kPrezzi;
+}
 
 // Where an offer row stands, for messages.
 struct Posizione {
@@ -133,6 +49,21 @@ const Value& Obbligatorio(const data::RowEditor& row, std::string_view table,
                                       dove.numero, dove.anno, dove.riga, table, field));
   }
   return value;
+}
+
+// The article of the current offer row: its own article code, or, when the row has none (Null),
+// the article of its EAN, the one the deactivation restored. Without either the row is an error.
+std::int32_t CodiceArticoloDellaRiga(Finestra& finestra, const Recordset& offerta,
+                                     const std::string& ean, const Posizione& dove) {
+  if (!offerta.Field("articoli").IsNull()) {
+    return data::FieldLong(offerta, "offmo", "articoli");
+  }
+  if (const std::optional<std::int32_t> articolo = ArticoloDellEan(finestra, ean)) {
+    return *articolo;
+  }
+  throw ConversionError(fmt::format(
+      "offerta {}/{}, riga {}: EAN {} non trovato in codean e campo offmo.articoli vuoto (Null)",
+      dove.numero, dove.anno, dove.riga, ean));
 }
 
 // Copies a text field into `target` unless it is Null.
@@ -270,49 +201,38 @@ void Trasmetto_Elettronici(Finestra& finestra, const std::string& PercorsoElettr
           .Recordset();
   offerta.LockEdits(false);
 
-  const std::string pulizia = ModelloPulizia(PercorsoElettro);
-  if (!env.FindFiles(pulizia).empty()) {
-    env.DeleteFiles(pulizia);
-  }
+  const SistemaEtichette sistema{PercorsoElettro, TracciatoDa(finestra.FtpElettro),
+                                 std::string(Rifilato(finestra.VexularElettro))};
+  const std::unique_ptr<Preparazione> file =
+      finestra.consegne.Prepara(finestra.contesto.PercorsoDati, Numpro, AnnoPro, sistema);
   if (offerta.Eof()) {
+    // Nothing to write; the hand-over only cleans the label folder.
+    file->Chiudi(false);
     return;
   }
-
-  const Tracciato tracciato = TracciatoDa(finestra.FtpElettro);
-  FileImport file(env, tracciato, PercorsoElettro, finestra.VexularElettro);
   env.CloseAll();
 
   Posizione dove{Numpro, AnnoPro, 0};
-  try {
-    offerta.MoveFirst();
-    while (!offerta.Eof()) {
-      ++dove.riga;
-      const std::string ean =
-          data::FitText(Obbligatorio(offerta, "offmo", "eanrig", dove).ToText(), 13);
-      const std::int32_t codice_articolo = [&] {
-        Obbligatorio(offerta, "offmo", "articoli", dove);
-        return data::FieldLong(offerta, "offmo", "articoli");
-      }();
-      Recordset& articolo =
-          PuntaSorgente(
-              finestra, "listi01",
-              "SELECT * FROM listi01 WHERE  codart = " + std::to_string(codice_articolo) + " ")
-              .Recordset();
-      if (!articolo.Eof()) {
-        const bool promozione = InPromozione(articolo);
-        file.Apri(promozione);
-        const RigaImport riga = RigaDellArticolo(finestra, offerta, articolo, ean, dove);
-        file.Scrivi(promozione, TestoRigaImport(riga));
-      }
-      offerta.MoveNext();
+  offerta.MoveFirst();
+  while (!offerta.Eof()) {
+    ++dove.riga;
+    const std::string ean =
+        data::FitText(Obbligatorio(offerta, "offmo", "eanrig", dove).ToText(), 13);
+    const std::int32_t codice_articolo = CodiceArticoloDellaRiga(finestra, offerta, ean, dove);
+    Recordset& articolo =
+        PuntaSorgente(
+            finestra, "listi01",
+            "SELECT * FROM listi01 WHERE  codart = " + std::to_string(codice_articolo) + " ")
+            .Recordset();
+    if (!articolo.Eof()) {
+      const bool promozione = InPromozione(articolo);
+      const RigaImport riga = RigaDellArticolo(finestra, offerta, articolo, ean, dove);
+      file->Scrivi(TipoDi(sistema.tracciato, promozione), TestoRigaImport(riga));
     }
-    file.Scarica();
-  } catch (...) {
-    file.ScaricaDopoErrore();
-    throw;
+    offerta.MoveNext();
   }
+  file->Chiudi(true);
   env.CloseAll();
-  Trasferisci(env, tracciato);
 }
 
 }  // namespace zav5::labels

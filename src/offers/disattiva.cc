@@ -10,6 +10,7 @@
 #include "data/table_cursor.h"
 #include "data/value.h"
 #include "errors.h"
+#include "labels/articolo_ean.h"
 #include "labels/invio_frontalini.h"
 
 namespace zav5::offers {
@@ -100,13 +101,8 @@ void RipristinaEan(labels::Finestra& finestra, std::int32_t codice_articolo) {
 // else the row's own article code.
 std::int32_t CodiceArticolo(labels::Finestra& finestra, Recordset& riga, const std::string& ean,
                             std::int32_t Numpro, std::int32_t AnnoPro, int numero_riga) {
-  Recordset& codean =
-      labels::PuntaSorgente(
-          finestra, "Data2",
-          "SELECT * FROM codean WHERE eanare = '" + data::DoubleQuotes(ean) + "' ", true)
-          .Recordset();
-  if (!codean.Eof()) {
-    return data::FieldLong(codean, "codean", "codare");
+  if (const std::optional<std::int32_t> articolo = labels::ArticoloDellEan(finestra, ean)) {
+    return *articolo;
   }
   if (riga.Field("articoli").IsNull()) {
     throw ConversionError(

@@ -15,6 +15,7 @@ Form1::Form1(platform::Env& env, data::OpzioniMotore motore)
       log_(env),
       sorgenti_(engine_),
       drive_(env.CurrentDrive()),
+      consegne_(env, labels::CartellaConsegne(drive_)),
       timer2_(env, std::chrono::milliseconds{5000}, true) {
   for (const Controllo* dati : Progetto().SorgentiDati()) {
     sorgenti_.Aggiungi(dati->nome, dati->didascalia);
@@ -27,6 +28,14 @@ void Form1::Form_Load() {
   if (*esito_ != startup::EsitoAvvio::kAziendaMancante) {
     nrposw_ = std::to_string(contesto_.NumeroPos);
   }
+  // Label files owed since an earlier run are reported at every start until they go out.
+  if (!contesto_.PercorsoDati.empty()) {
+    consegne_.SegnalaInAttesa(contesto_.PercorsoDati, log_);
+  }
+}
+
+bool Form1::ConsegneInAttesa() {
+  return !contesto_.PercorsoDati.empty() && !consegne_.InAttesa(contesto_.PercorsoDati).empty();
 }
 
 void Form1::Form_Unload() {
@@ -83,7 +92,7 @@ window::Casse Form1::DatiCasse() {
 }
 
 labels::Finestra Form1::Finestra() {
-  return {env_, engine_, sorgenti_, contesto_, FtpElettro, VexularElettro};
+  return {env_, engine_, sorgenti_, contesto_, consegne_, FtpElettro, VexularElettro};
 }
 
 cycle::Ciclo Form1::Ciclo(labels::Finestra& finestra) {
@@ -94,17 +103,34 @@ void Form1::Disattiva(std::int32_t Numpro, std::int32_t AnnoPro, std::int32_t Da
                       std::int32_t DataY) {
   labels::Finestra finestra = Finestra();
   offers::Disattiva(finestra, Numpro, AnnoPro, DataX, DataY);
+  ConsegnaOra(finestra, Numpro, AnnoPro);
 }
 
 void Form1::InvioFrontaliniElettronici(std::int32_t Numpro, std::int32_t AnnoPro) {
   labels::Finestra finestra = Finestra();
   labels::InvioFrontaliniElettronici(finestra, Numpro, AnnoPro);
+  ConsegnaOra(finestra, Numpro, AnnoPro);
 }
 
 void Form1::Trasmetto_Elettronici(const std::string& PercorsoElettro, std::int32_t Numpro,
                                   std::int32_t AnnoPro) {
   labels::Finestra finestra = Finestra();
   labels::Trasmetto_Elettronici(finestra, PercorsoElettro, Numpro, AnnoPro);
+  ConsegnaOra(finestra, Numpro, AnnoPro);
+}
+
+void Form1::ConsegnaOra(labels::Finestra& finestra, std::int32_t Numpro, std::int32_t AnnoPro) {
+  consegne_.Conferma(contesto_.PercorsoDati, Numpro, AnnoPro);
+  std::optional<std::vector<labels::SistemaEtichette>> attivi;
+  consegne_.ConsegnaTutte(
+      contesto_.PercorsoDati,
+      [&]() -> const std::vector<labels::SistemaEtichette>& {
+        if (!attivi) {
+          attivi = labels::SistemiAttivi(finestra);
+        }
+        return *attivi;
+      },
+      log_);
 }
 
 }  // namespace zav5::window

@@ -16,6 +16,7 @@
 #include "data/data_source.h"
 #include "data/database.h"
 #include "data/sorgenti_dati.h"
+#include "labels/consegne.h"
 #include "labels/finestra.h"
 #include "platform/env.h"
 #include "startup/avvio.h"
@@ -42,6 +43,8 @@ class Form1 {
   void Timer2_Timer();
   // One processing cycle at once, whatever the tick count (a single run from the command line).
   cycle::EsitoCiclo EseguiCiclo();
+  // Whether label files owed to a label system wait in the outbox, not handed over.
+  bool ConsegneInAttesa();
   // How the last processing cycle ended; empty before the first.
   std::optional<cycle::EsitoCiclo> UltimoCiclo() const { return ultimo_ciclo_; }
 
@@ -58,7 +61,9 @@ class Form1 {
   data::DataSource& Sorgente(std::string_view name) { return sorgenti_.Sorgente(name); }
 
   // Takes the expired offer `Numpro`/`AnnoPro` (days `DataX` to `DataY`) off the articles and
-  // writes the import files of every active label system.
+  // writes the import files of every active label system. These three operations work outside
+  // the processing cycle's transaction, where every save is final: their label files are handed
+  // over as soon as they are made.
   void Disattiva(std::int32_t Numpro, std::int32_t AnnoPro, std::int32_t DataX, std::int32_t DataY);
   // Writes the offer's import files for every active label system.
   void InvioFrontaliniElettronici(std::int32_t Numpro, std::int32_t AnnoPro);
@@ -102,6 +107,8 @@ class Form1 {
  private:
   labels::Finestra Finestra();
   window::Casse DatiCasse();
+  // Hands over the label files just made for the offer, with any that wait.
+  void ConsegnaOra(labels::Finestra& finestra, std::int32_t Numpro, std::int32_t AnnoPro);
   // The cycle's view of the window. REQUIRES: `finestra` outlives the result
   cycle::Ciclo Ciclo(labels::Finestra& finestra);
 
@@ -112,6 +119,7 @@ class Form1 {
   data::SorgentiDati sorgenti_;
   std::string nrposw_;
   char drive_;
+  labels::Consegne consegne_;
   std::optional<startup::EsitoAvvio> esito_;
   std::optional<std::chrono::year_month_day> oggi_fisso_;
   cycle::Timer timer2_;

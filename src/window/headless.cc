@@ -28,9 +28,12 @@ int EseguiUnCiclo(Form1& form, std::ostream& out) {
   form.Form_Load();
   MostraNumeroPos(form, out);
   const cycle::EsitoCiclo esito = form.EseguiCiclo();
+  const bool in_attesa = form.ConsegneInAttesa();
   form.Form_Unload();
-  return esito == cycle::EsitoCiclo::kErrore || esito == cycle::EsitoCiclo::kDatabaseMancante ? 1
-                                                                                              : 0;
+  return esito == cycle::EsitoCiclo::kErrore || esito == cycle::EsitoCiclo::kDatabaseMancante ||
+                 in_attesa
+             ? 1
+             : 0;
 }
 
 }  // namespace zav5::window

@@ -15,7 +15,8 @@ namespace zav5::window {
 void EseguiSenzaFinestra(Form1& form, platform::StopSignal& stop, std::ostream& out);
 
 // Loads the window, prints `nrposw`, runs one processing cycle at once and unloads. Returns 0
-// when the cycle met no error, 1 when it did (a missing store database included).
+// when the cycle met no error and handed over every label file owed, 1 otherwise (a missing store
+// database included, and label files left waiting in the outbox).
 int EseguiUnCiclo(Form1& form, std::ostream& out);
 
 }  // namespace zav5::window

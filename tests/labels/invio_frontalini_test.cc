@@ -50,8 +50,10 @@ void ImpostazioniVecchie(NegozioProva& negozio) {
   negozio.VexularElettro() = "VECCHIO";
 }
 
+// Serves the label systems and hands their files over, as the cycle does after its commit.
 void Invia(NegozioProva& negozio) {
   InvioFrontaliniElettronici(negozio.finestra(), 101, 2026);
+  negozio.Consegna(101);
 }
 
 TEST(InvioFrontaliniTest, ASystemWhoseAttivatoIsNotExactlyOneIsNotServed) {
@@ -91,19 +93,22 @@ TEST(InvioFrontaliniTest, ANullSettingKeepsTheValueOfTheSystemBeforeWithinTheCal
 
   Invia(negozio);
 
+  // The second system's file takes the next second: both reach drive Z: under their names.
   EXPECT_EQ(negozio.File("c/sulvo/esl"), Nomi{std::string(kFileUnico)});
-  EXPECT_EQ(negozio.File("c/sulvo"), (Nomi{std::string(kFileUnico), "frontalini.bat"}));
+  EXPECT_EQ(negozio.File("c/sulvo"), (Nomi{"X20261207114931.txt", "frontalini.bat"}));
   const std::string primo = ReadFile(negozio.DriveC() / "sulvo" / "esl" / kFileUnico);
   EXPECT_NE(primo.find("8001234567890"), std::string::npos) << primo;
-  EXPECT_EQ(ReadFile(negozio.DriveC() / "sulvo" / kFileUnico), primo) << "the same offer";
+  EXPECT_EQ(ReadFile(negozio.DriveC() / "sulvo" / "X20261207114931.txt"), primo)
+      << "the same offer";
   EXPECT_EQ(negozio.FtpElettro(), "1");
   EXPECT_EQ(negozio.VexularElettro(), "X");
 
-  // The next call starts from the defaults again.
+  // The next call starts from the defaults again. Its files take the next second: a time stamp
+  // is never given twice.
   negozio.Sql("UPDATE elettro SET attivato = '0' WHERE codice = 1");
   Invia(negozio);
   EXPECT_EQ(negozio.File("c/sulvo"),
-            (Nomi{std::string(kFilePrezzi), std::string(kFileUnico), "frontalini.bat"}));
+            (Nomi{"Import_VPA_20261207114932.txt", "X20261207114931.txt", "frontalini.bat"}));
   EXPECT_EQ(negozio.FtpElettro(), "0");
   EXPECT_EQ(negozio.VexularElettro(), "");
 }
@@ -114,14 +119,16 @@ TEST(InvioFrontaliniTest, ASystemWithoutFolderStopsTheDispatchThere) {
                        Sistema(3, "'1'", "'0'", "NULL", kEsl));
   FileImportVecchio(negozio);
   try {
-    Invia(negozio);
+    InvioFrontaliniElettronici(negozio.finestra(), 101, 2026);
     ADD_FAILURE() << "no error";
   } catch (const Errore& error) {
     EXPECT_NE(std::string(error.what()).find("percorsoint"), std::string::npos) << error.what();
   }
-  EXPECT_EQ(negozio.File("c/sulvo"), (Nomi{std::string(kFilePrezzi), "frontalini.bat"}))
-      << "the files of the system before stay";
+  // The offer fails; the files made for the system before wait in the outbox for the commit,
+  // which never comes: no label folder sees anything.
+  EXPECT_EQ(negozio.File("c/sulvo"), Nomi{});
   EXPECT_EQ(negozio.File("c/sulvo/esl"), Nomi{"import_x.txt"}) << "the system after was served";
+  EXPECT_TRUE(negozio.env().started_scripts.empty());
 }
 
 }  // namespace

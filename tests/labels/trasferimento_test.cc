@@ -8,7 +8,16 @@
 namespace zav5::labels {
 namespace {
 
+// Each kind is deleted only when its copy succeeded.
 constexpr std::string_view kScriptAtteso =
+    "cd.. \r\n"
+    "cd\\sulvo\r\n"
+    "copy Import_VPA*.txt Z:\\*.* && del Import_VPA*.txt \r\n"
+    "copy Import_PRO*.txt Z:\\*.* && del Import_PRO*.txt \r\n"
+    "cls\r\n";
+
+// What earlier versions wrote: its "del" runs also after a failed "copy".
+constexpr std::string_view kScriptPrecedente =
     "cd.. \r\n"
     "cd\\sulvo\r\n"
     "copy Import_VPA*.txt Z:\\*.*\r\n"
@@ -24,9 +33,25 @@ class TrasferimentoTest : public ::testing::Test {
 };
 
 TEST_F(TrasferimentoTest, MissingCopyScriptIsWrittenByteForByteAndStarted) {
-  Trasferisci(env_, Tracciato::kDueFile);
+  EXPECT_TRUE(Trasferisci(env_, Tracciato::kDueFile));
   EXPECT_EQ(env_.FileBytes("C:\\sulvo\\frontalini.bat"), kScriptAtteso);
   EXPECT_EQ(env_.started_scripts(), std::vector<std::string>{"C:\\sulvo\\frontalini.bat"});
+  EXPECT_EQ(env_.FindFiles("C:\\sulvo\\*.*"), std::vector<std::string>{"frontalini.bat"})
+      << "no temporary file is left";
+}
+
+TEST_F(TrasferimentoTest, TheEarlierCopyScriptIsReplacedAndAChangedOneIsNot) {
+  env_.PutFile("C:\\SULVO\\FRONTALINI.BAT", kScriptPrecedente);
+  Trasferisci(env_, Tracciato::kDueFile);
+  EXPECT_EQ(env_.FileBytes("C:\\sulvo\\frontalini.bat"), kScriptAtteso);
+
+  // One blank more, or one line less: a site's own script.
+  for (const std::string& cambiato :
+       {std::string(kScriptPrecedente) + " ", std::string(kScriptPrecedente.substr(0, 40))}) {
+    env_.PutFile("C:\\sulvo\\frontalini.bat", cambiato);
+    Trasferisci(env_, Tracciato::kDueFile);
+    EXPECT_EQ(env_.FileBytes("C:\\sulvo\\frontalini.bat"), cambiato);
+  }
 }
 
 TEST_F(TrasferimentoTest, ExistingCopyScriptIsLeftAsItStandsAndStartedEachTime) {
@@ -38,20 +63,13 @@ TEST_F(TrasferimentoTest, ExistingCopyScriptIsLeftAsItStandsAndStartedEachTime) 
 }
 
 TEST_F(TrasferimentoTest, OneFileLayoutWritesTheCopyScriptButStartsOnlyTheSiteScript) {
-  Trasferisci(env_, Tracciato::kFileUnico);
+  EXPECT_FALSE(Trasferisci(env_, Tracciato::kFileUnico));
   EXPECT_EQ(env_.FileBytes("C:\\sulvo\\frontalini.bat"), kScriptAtteso);
   EXPECT_TRUE(env_.started_scripts().empty()) << "no site script: nothing is started";
 
   env_.PutFile("C:\\sulvo\\comandoP.bat", "rem\r\n");
-  Trasferisci(env_, Tracciato::kFileUnico);
+  EXPECT_TRUE(Trasferisci(env_, Tracciato::kFileUnico));
   EXPECT_EQ(env_.started_scripts(), std::vector<std::string>{"c:\\sulvo\\comandoP.bat"});
-}
-
-TEST_F(TrasferimentoTest, EveryOpenFileIsClosedBeforeTheScriptStarts) {
-  const platform::FileHandle log =
-      env_.OpenTextFile("C:\\sulvo\\log.txt", platform::OpenMode::kAppend);
-  Trasferisci(env_, Tracciato::kDueFile);
-  EXPECT_FALSE(env_.IsOpen(log));
 }
 
 TEST_F(TrasferimentoTest, AScriptThatCannotBeWrittenIsAnError) {

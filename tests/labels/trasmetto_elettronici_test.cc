@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <map>
 
@@ -142,8 +143,10 @@ class TrasmettoTest : public ::testing::Test {
  protected:
   TrasmettoTest() : negozio_(Negozio()) {}
 
+  // Writes the offer's import files and hands them over, as the cycle does after its commit.
   void Trasmetti(const std::string& cartella, std::int32_t numero = 101) {
     Trasmetto_Elettronici(negozio_.finestra(), cartella, numero, 2026);
+    negozio_.Consegna(numero);
   }
   std::string Leggi(std::string_view relative) const {
     return ReadFile(negozio_.DriveC() / relative);
@@ -184,8 +187,13 @@ TEST_F(TrasmettoTest, SupplierCodeFallbackIsStoredAndReadBackOnTheNextCall) {
             (std::vector<std::string>{"NULL", stored, "NULL", "AB1003" + Blanks(10)}))
       << "the row of an article with a code of its own, and the skipped row, are not touched";
 
+  // The copy script took the first files; the second set gets the next second, never a name
+  // already given.
+  std::filesystem::remove(negozio_.DriveC() / "sulvo" / "Import_PRO_20261207114930.txt");
+  std::filesystem::remove(negozio_.DriveC() / "sulvo" / "Import_VPA_20261207114930.txt");
+  negozio_.Consegna(101);
   Trasmetti("C:\\sulvo\\");
-  EXPECT_EQ(Leggi("sulvo/Import_PRO_20261207114930.txt"), RigaBiscotti("1002") + "\r\n");
+  EXPECT_EQ(Leggi("sulvo/Import_PRO_20261207114931.txt"), RigaBiscotti("1002") + "\r\n");
 }
 
 TEST_F(TrasmettoTest, CleanUpDeletesEveryImportFileOfTheFolderOnly) {
@@ -221,7 +229,7 @@ TEST_F(TrasmettoTest, ANullFieldTheLineCannotDoWithoutNamesTheOfferAndTheRow) {
   };
   for (const Caso& caso : {
            Caso{"UPDATE offmo SET eanrig = NULL WHERE briga = 2", "riga 2"},
-           Caso{"UPDATE offmo SET articoli = NULL WHERE briga = 1", "riga 1"},
+           Caso{"UPDATE offmo SET articoli = NULL WHERE briga = 1", "riga 1: EAN 8001234567890"},
            Caso{"UPDATE listi01 SET desart = NULL WHERE codart = 1003", "riga 4"},
        }) {
     NegozioProva negozio(Negozio());
@@ -236,6 +244,16 @@ TEST_F(TrasmettoTest, ANullFieldTheLineCannotDoWithoutNamesTheOfferAndTheRow) {
     }
     EXPECT_TRUE(negozio.env().started_scripts.empty()) << caso.sql;
   }
+}
+
+// A row without an article code of its own is the article that its EAN names, the one the
+// deactivation restored: one row names one article in both.
+TEST_F(TrasmettoTest, ARowWithoutArticleCodeIsTheArticleOfItsEan) {
+  negozio_.Sql(
+      "INSERT INTO codean (eanare, codare) VALUES ('8001234567890', 1001);"
+      "UPDATE offmo SET articoli = NULL WHERE briga = 1");
+  Trasmetti("C:\\sulvo\\");
+  EXPECT_EQ(Leggi("sulvo/Import_VPA_20261207114930.txt"), kRigaLatte + "\r\n" + kRigaOlio + "\r\n");
 }
 
 // The rows of a long offer, all of article 1001 (a price line each), from row 5 on.
@@ -273,28 +291,39 @@ TEST_F(TrasmettoTest, ALongOfferIsWholeInItsFilesWhenTheScriptStarts) {
   EXPECT_EQ(Leggi("sulvo/Import_PRO_20261207114930.txt"), RigaBiscotti("AB1002") + "\r\n");
 }
 
-// A row that cannot be written stops the work: the lines of the rows before it are in the file,
-// as they would be had each been written at once, and no script starts.
-TEST_F(TrasmettoTest, AFailingRowLeavesTheLinesOfTheRowsBeforeIt) {
+// A row that cannot be written stops the work: nothing of it reaches the label folder, nothing
+// is left in the outbox, and no script starts.
+TEST_F(TrasmettoTest, AFailingRowLeavesNothingBehind) {
   negozio_.Sql(RigheDelLatte(400) +
                "INSERT INTO offmo (bnumer, bannoc, briga, eanrig, articoli) VALUES"
                " (101, 2026, 999, NULL, 1001);");
-  EXPECT_THROW(Trasmetti("C:\\sulvo\\"), ConversionError);
-  EXPECT_EQ(Leggi("sulvo/Import_VPA_20261207114930.txt"),
-            kRigaLatte + "\r\n" + kRigaOlio + "\r\n" + Ripetuta(kRigaLatte, 400));
+  EXPECT_THROW(Trasmetto_Elettronici(negozio_.finestra(), "C:\\sulvo\\", 101, 2026),
+               ConversionError);
+  negozio_.Consegna(101);
+  EXPECT_EQ(negozio_.File("c/sulvo"), std::vector<std::string>{});
+  EXPECT_EQ(negozio_.File("c/dorn/zav5/consegne"), std::vector<std::string>{});
   EXPECT_TRUE(negozio_.env().started_scripts.empty());
 }
 
-// A write that fails (a full disk) is reported as it happens, and nothing is handed over.
+// A write that fails (a full disk) at any step of the outbox is reported as it happens, and
+// nothing is handed over or left behind.
 TEST_F(TrasmettoTest, AFailedWriteIsReportedAndNothingIsHandedOver) {
   for (const int righe : {0, 700}) {
-    NegozioProva negozio(Negozio() + RigheDelLatte(righe));
-    negozio.env().after_write_line = [](std::string_view) {
-      throw FileError("impossibile scrivere: disco pieno");
-    };
-    EXPECT_THROW(Trasmetto_Elettronici(negozio.finestra(), "C:\\sulvo\\", 101, 2026), FileError)
-        << righe << " righe in piu'";
-    EXPECT_TRUE(negozio.env().started_scripts.empty()) << righe << " righe in piu'";
+    for (const char* passo : {"folder", "temporary", "append", "sync", "close", "rename"}) {
+      SCOPED_TRACE(fmt::format("{} righe in piu', guasto a {}", righe, passo));
+      NegozioProva negozio(Negozio() + RigheDelLatte(righe));
+      negozio.env().before_step = [passo](std::string_view step) {
+        if (step.starts_with(passo)) {
+          throw FileError("impossibile scrivere: disco pieno");
+        }
+      };
+      EXPECT_THROW(Trasmetto_Elettronici(negozio.finestra(), "C:\\sulvo\\", 101, 2026), FileError);
+      negozio.env().before_step = nullptr;
+      negozio.Consegna(101);
+      EXPECT_TRUE(negozio.env().started_scripts.empty());
+      EXPECT_EQ(negozio.File("c/sulvo"), std::vector<std::string>{});
+      EXPECT_EQ(negozio.File("c/dorn/zav5/consegne"), std::vector<std::string>{});
+    }
   }
 }
 

@@ -66,8 +66,10 @@ void FileImportVecchio(const NegozioProva& negozio) {
   std::ofstream(negozio.DriveC() / "sulvo" / "esl" / "import_x.txt") << "x";
 }
 
+// Deactivates the offer and hands its label files over, as the cycle does after its commit.
 void Disattiva(NegozioProva& negozio, std::int32_t numero = kNumero) {
   offers::Disattiva(negozio.finestra(), numero, kAnno, kPrimoGiorno, kUltimoGiorno);
+  negozio.Consegna(numero, kAnno);
 }
 
 Righe Tabella(const NegozioProva& negozio, std::string_view tabella) {

@@ -39,7 +39,8 @@ NegozioProva::NegozioProva(std::string_view rows, data::OpzioniMotore motore)
                 return std::move(motore);
               }()),
       sorgenti_(engine_),
-      finestra_{env_, engine_, sorgenti_, contesto_, ftp_, vexular_} {
+      consegne_(env_, labels::CartellaConsegne('C')),
+      finestra_{env_, engine_, sorgenti_, contesto_, consegne_, ftp_, vexular_} {
   for (const char* folder : {"c/sulvo/bkp", "c/sulvo/neg01", "c/sulvo/esl", "z"}) {
     dir_.MakeDir(folder);
   }
@@ -48,6 +49,18 @@ NegozioProva::NegozioProva(std::string_view rows, data::OpzioniMotore motore)
   for (std::string_view name : kSorgenti) {
     sorgenti_.Aggiungi(name, "Data3");
   }
+}
+
+void NegozioProva::Consegna(std::int32_t numero, std::int32_t anno, startup::RunLog* log) {
+  consegne_.Conferma(contesto_.PercorsoDati, numero, anno);
+  std::vector<labels::SistemaEtichette> sistemi;
+  for (const labels::Consegna& consegna : consegne_.InAttesa(contesto_.PercorsoDati)) {
+    sistemi.push_back(consegna.sistema);
+  }
+  startup::RunLog senza_file(env_);
+  consegne_.ConsegnaTutte(
+      contesto_.PercorsoDati, [&sistemi]() -> const auto& { return sistemi; },
+      log != nullptr ? *log : senza_file);
 }
 
 void NegozioProva::Sql(std::string_view sql) const {
@@ -93,6 +106,9 @@ std::vector<std::string> NegozioProva::Righe(std::string_view sql) const {
 
 std::vector<std::string> NegozioProva::File(std::string_view relative) const {
   std::vector<std::string> names;
+  if (!std::filesystem::is_directory(dir_.path() / relative)) {
+    return names;
+  }
   for (const auto& entry : std::filesystem::directory_iterator(dir_.path() / relative)) {
     if (entry.is_regular_file()) {
       names.push_back(entry.path().filename().string());

@@ -10,8 +10,10 @@
 
 #include "data/database.h"
 #include "data/sorgenti_dati.h"
+#include "labels/consegne.h"
 #include "labels/finestra.h"
 #include "startup/contesto_negozio.h"
+#include "startup/run_log.h"
 #include "support/temp_dir.h"
 #include "support/test_store.h"
 
@@ -32,11 +34,17 @@ class NegozioProva {
   startup::ContestoNegozio& contesto() { return contesto_; }
   data::SorgentiDati& sorgenti() { return sorgenti_; }
   data::DbEngine& engine() { return engine_; }
+  labels::Consegne& consegne() { return consegne_; }
   std::string& FtpElettro() { return ftp_; }
   std::string& VexularElettro() { return vexular_; }
 
   std::filesystem::path DriveC() const { return dir_.path() / "c"; }
   std::filesystem::path DriveZ() const { return dir_.path() / "z"; }
+
+  // Hands over the label files that the label operations made for offer `numero`/`anno`, as the
+  // processing cycle does after its commit, to every label system they were made for (the tests
+  // of those operations need no table elettro). The run log's lines, when a log is given.
+  void Consegna(std::int32_t numero, std::int32_t anno = 2026, startup::RunLog* log = nullptr);
 
   // Runs SQL on the store database through a connection of the test's own.
   void Sql(std::string_view sql) const;
@@ -45,7 +53,7 @@ class NegozioProva {
   std::vector<std::string> Righe(std::string_view sql) const;
 
   // The names of the files in the folder `relative` (under the test's folder, e.g. "c/sulvo"),
-  // sorted.
+  // sorted; none when the folder does not exist.
   std::vector<std::string> File(std::string_view relative) const;
 
  private:
@@ -54,6 +62,7 @@ class NegozioProva {
   data::DbEngine engine_;
   data::SorgentiDati sorgenti_;
   startup::ContestoNegozio contesto_;
+  labels::Consegne consegne_;
   std::string ftp_ = "0";
   std::string vexular_;
   labels::Finestra finestra_;

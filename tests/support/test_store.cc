@@ -15,6 +15,63 @@ TestEnv::TestEnv(platform::DriveMap drives, char current_drive)
       platform::EnvWrapper(host),
       now_(ExampleMoment()) {}
 
+namespace {
+
+// A file written through TestEnv: each step passes its before_step first.
+class StepFile : public platform::WritableFile {
+ public:
+  StepFile(TestEnv& env, std::string path, std::unique_ptr<platform::WritableFile> file)
+      : env_(env), path_(std::move(path)), file_(std::move(file)) {}
+  void Append(std::string_view bytes) override {
+    env_.Step("append", path_);
+    file_->Append(bytes);
+  }
+  void Sync() override {
+    env_.Step("sync", path_);
+    file_->Sync();
+  }
+  void Close() override {
+    env_.Step("close", path_);
+    file_->Close();
+  }
+
+ private:
+  TestEnv& env_;
+  std::string path_;
+  std::unique_ptr<platform::WritableFile> file_;
+};
+
+}  // namespace
+
+void TestEnv::Step(std::string_view what, std::string_view path) {
+  if (before_step) {
+    before_step(std::string(what) + " " + std::string(path));
+  }
+}
+
+void TestEnv::CreateFolder(std::string_view folder) {
+  Step("folder", folder);
+  platform::EnvWrapper::CreateFolder(folder);
+}
+
+platform::TemporaryFile TestEnv::NewTemporaryFile(std::string_view folder) {
+  Step("temporary", folder);
+  platform::TemporaryFile temporary = platform::EnvWrapper::NewTemporaryFile(folder);
+  temporary.file = std::make_unique<StepFile>(*this, temporary.path, std::move(temporary.file));
+  return temporary;
+}
+
+platform::RenameOutcome TestEnv::RenameFile(std::string_view from, std::string_view to,
+                                            bool replace) {
+  Step("rename", std::string(from) + " -> " + std::string(to));
+  return platform::EnvWrapper::RenameFile(from, to, replace);
+}
+
+void TestEnv::DeleteFiles(std::string_view pattern) {
+  Step("delete", pattern);
+  platform::EnvWrapper::DeleteFiles(pattern);
+}
+
 platform::LocalTime ExampleMoment() {
   using namespace std::chrono;
   return local_days{2026y / December / 7} + 11h + 49min + 30s;

@@ -46,6 +46,7 @@ class TestEnv : private HostEnvHolder, public platform::EnvWrapper {
   void Warn(std::string_view text) override { warnings.emplace_back(text); }
   // Scripts are recorded, not run, unless a test hands them to a real launcher.
   void StartScript(std::string_view path) override {
+    Step("script", path);
     if (start_script) {
       start_script(path);
       return;
@@ -62,6 +63,16 @@ class TestEnv : private HostEnvHolder, public platform::EnvWrapper {
     }
   }
 
+  // The steps of whole-file writing pass through `before_step` (when set) first, each named
+  // "append PATH", "sync PATH", "close PATH", "temporary FOLDER", "rename FROM -> TO",
+  // "folder PATH", "delete PATTERN" or "script PATH": a test can count them, fail one by throwing,
+  // or end the process at one.
+  void CreateFolder(std::string_view folder) override;
+  platform::TemporaryFile NewTemporaryFile(std::string_view folder) override;
+  platform::RenameOutcome RenameFile(std::string_view from, std::string_view to,
+                                     bool replace) override;
+  void DeleteFiles(std::string_view pattern) override;
+
   std::vector<std::string> message_boxes;
   std::vector<std::string> warnings;
   std::vector<std::string> started_scripts;
@@ -69,6 +80,10 @@ class TestEnv : private HostEnvHolder, public platform::EnvWrapper {
   std::function<void(std::string_view)> start_script;
   // Called after each line written to any file: lets a test change the store at a given moment.
   std::function<void(std::string_view)> after_write_line;
+  std::function<void(std::string_view)> before_step;
+
+  // Calls before_step with "`what` `path`", when set.
+  void Step(std::string_view what, std::string_view path);
 
  private:
   std::chrono::local_time<std::chrono::milliseconds> now_;  // to the millisecond for Advance

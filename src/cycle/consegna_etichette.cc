@@ -1,0 +1,39 @@
+#include "cycle/consegna_etichette.h"
+
+#include <optional>
+#include <vector>
+
+#include "cycle/elabora_offerte_scadute.h"
+#include "labels/consegne.h"
+#include "labels/invio_frontalini.h"
+
+namespace zav5::cycle {
+
+void ConsegnaEtichette(Ciclo& ciclo) {
+  const std::string& negozio = ciclo.contesto.PercorsoDati;
+  if (negozio.empty()) {
+    return;
+  }
+  const TimerFermo fermo(ciclo.Timer2);
+  // The label writer closes every file of the program, the run log among them.
+  if (!ciclo.log.IsOpen()) {
+    ciclo.log.ApriLog(ciclo.contesto.PercorsoLog);
+  }
+  labels::Consegne& consegne = ciclo.finestra.consegne;
+  consegne.Risolvi(negozio, [&ciclo](std::int32_t numero, std::int32_t anno) {
+    return OffertaDisattivata(ciclo, numero, anno);
+  });
+  // The label systems are read when a delivery needs them, once a cycle.
+  std::optional<std::vector<labels::SistemaEtichette>> attivi;
+  consegne.ConsegnaTutte(
+      negozio,
+      [&]() -> const std::vector<labels::SistemaEtichette>& {
+        if (!attivi) {
+          attivi = labels::SistemiAttivi(ciclo.finestra);
+        }
+        return *attivi;
+      },
+      ciclo.log);
+}
+
+}  // namespace zav5::cycle

@@ -1,0 +1,19 @@
+#include "labels/articolo_ean.h"
+
+#include "data/field_reading.h"
+#include "data/sql_text.h"
+
+namespace zav5::labels {
+
+std::optional<std::int32_t> ArticoloDellEan(Finestra& finestra, const std::string& ean) {
+  data::Recordset& codean =
+      PuntaSorgente(finestra, "Data2",
+                    "SELECT * FROM codean WHERE eanare = '" + data::DoubleQuotes(ean) + "' ", true)
+          .Recordset();
+  if (codean.Eof()) {
+    return std::nullopt;
+  }
+  return data::FieldLong(codean, "codean", "codare");
+}
+
+}  // namespace zav5::labels

@@ -1,0 +1,74 @@
+// One delivery: the import files of one offer for one label system, from the moment they are made
+// inside the offer's transaction until the label system has them. Its record is a small text file
+// in the outbox (see consegne.h); this is the record and its text, nothing more.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "labels/sistema_etichette.h"
+#include "platform/env.h"
+
+namespace zav5::labels {
+
+// The kinds of import file.
+enum class TipoImport {
+  kPrezzi,      // two-file layout: price lines, Import_VPA_...
+  kPromozioni,  // two-file layout: promotion lines, Import_PRO_...
+  kUnico,       // one-file layout: every line, <prefix>...
+};
+
+// The suffix of a kind's data file in the outbox: "VPA", "PRO", "UNI".
+std::string_view SiglaImport(TipoImport tipo);
+
+// The name the file of `tipo` takes in `sistema`'s folder when it is placed at moment `t`.
+std::string NomeImport(const SistemaEtichette& sistema, TipoImport tipo, platform::LocalTime t);
+
+enum class StatoConsegna {
+  kPreparata,   // made inside a transaction whose outcome is not known yet
+  kConfermata,  // the transaction committed: the files are owed to the label system
+};
+
+struct FileConsegna {
+  TipoImport tipo = TipoImport::kUnico;
+  // Set when the file is placed: its Windows path in the label folder, chosen (and recorded)
+  // before it is placed.
+  std::string nome;
+  bool posto = false;  // it is in the label folder under `nome`
+};
+
+struct Consegna {
+  std::uint64_t numero = 0;  // order of preparation, from 1; also the name of its files
+  std::string negozio;       // the store database the offer belongs to
+  std::int32_t offerta = 0;
+  std::int32_t anno = 0;
+  SistemaEtichette sistema;
+  // The offer had rows: the layout's script is started once the files are placed (also when no
+  // row gave a line). Without rows the hand-over only cleans the folder.
+  bool script = false;
+  platform::LocalTime preparata{};
+  StatoConsegna stato = StatoConsegna::kPreparata;
+  std::vector<FileConsegna> file;  // in the order they were opened
+  bool avviato = false;            // the script was started (after every file was placed)
+  // The label folder was cleaned of old import files in this run. Not recorded: a clean-up can
+  // always be made again, and a delivery that owes a script is cleaned before it is started.
+  bool pulita = false;
+
+  // The offer as the operator knows it, "101/2026".
+  std::string Offerta() const;
+  // Every file placed and the script started or, when none is owed, the folder cleaned: handed
+  // over.
+  bool Consegnata() const;
+};
+
+// The record as text: one "name=value" per line, UTF-8; values escape "%", CR and LF as %25, %0D
+// and %0A.
+std::string TestoConsegna(const Consegna& consegna);
+
+// The record read back. Throws Errore naming what is wrong when `testo` is not a record.
+Consegna LeggiConsegna(std::string_view testo);
+
+}  // namespace zav5::labels
