@@ -1,6 +1,7 @@
 // Cases every Env must pass the same way: the program must not be able to tell the in-memory fake
 // from the real file system in what it relies on.
 #include <algorithm>
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -9,6 +10,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -18,9 +20,11 @@
 #endif
 
 #include "errors.h"
+#include "platform/case_fold.h"
 #include "platform/env.h"
 #include "platform/fake/mem_env.h"
 #include "platform/host_env.h"
+#include "platform/wildcard.h"
 #include "platform/windows_path.h"
 #include "support/temp_dir.h"
 
@@ -36,8 +40,9 @@ class Machine {
   virtual Env& env() = 0;
   virtual void MakeFolder(std::string_view path) = 0;
   virtual void PutFile(std::string_view path, std::string_view bytes) = 0;
-  // A file that exists but is hidden: `name` in `folder`.
-  virtual void PutHiddenFile(std::string_view folder, std::string_view name) = 0;
+  // A file that exists but is hidden: `name` in `folder`. Returns the Windows path of the file
+  // as the program would name it.
+  virtual std::string PutHiddenFile(std::string_view folder, std::string_view name) = 0;
   virtual std::optional<std::string> Bytes(std::string_view path) = 0;
   virtual bool FolderExists(std::string_view path) = 0;
 };
@@ -51,13 +56,15 @@ class HostMachine : public Machine {
   void PutFile(std::string_view path, std::string_view bytes) override {
     dir_.WriteFile(Relative(path), bytes);
   }
-  void PutHiddenFile(std::string_view folder, std::string_view name) override {
+  std::string PutHiddenFile(std::string_view folder, std::string_view name) override {
 #ifdef _WIN32
     const std::string relative = Relative(folder) + "/" + std::string(name);
     dir_.WriteFile(relative, "hidden");
     ::SetFileAttributesW((dir_.path() / relative).wstring().c_str(), FILE_ATTRIBUTE_HIDDEN);
+    return std::string(folder) + "\\" + std::string(name);
 #else
     dir_.WriteFile(Relative(folder) + "/." + std::string(name), "hidden");
+    return std::string(folder) + "\\." + std::string(name);
 #endif
   }
   std::optional<std::string> Bytes(std::string_view path) override {
@@ -92,8 +99,10 @@ class MemMachine : public Machine {
   void PutFile(std::string_view path, std::string_view bytes) override {
     env_.PutFile(path, bytes);
   }
-  void PutHiddenFile(std::string_view folder, std::string_view name) override {
-    env_.PutFile(std::string(folder) + "\\" + std::string(name), "hidden", /*hidden=*/true);
+  std::string PutHiddenFile(std::string_view folder, std::string_view name) override {
+    const std::string path = std::string(folder) + "\\" + std::string(name);
+    env_.PutFile(path, "hidden", /*hidden=*/true);
+    return path;
   }
   std::optional<std::string> Bytes(std::string_view path) override { return env_.FileBytes(path); }
   bool FolderExists(std::string_view path) override { return env_.FolderExists(path); }
@@ -119,6 +128,18 @@ class EnvConformanceTest : public ::testing::TestWithParam<MachineKind> {
     Names names = env_.FindFiles(pattern);
     std::sort(names.begin(), names.end());
     return names;
+  }
+
+  // The message of the FileError that `action` throws; fails the test when it throws none.
+  template <typename Action>
+  static std::string FileErrorOf(Action action) {
+    try {
+      action();
+    } catch (const FileError& error) {
+      return error.what();
+    }
+    ADD_FAILURE() << "no FileError";
+    return "";
   }
 
   std::unique_ptr<Machine> machine_;
@@ -302,6 +323,183 @@ TEST_P(EnvConformanceTest, WritingAfterCloseAllFails) {
   EXPECT_THROW(env_.WriteLine(0, "never opened"), FileError);
   EXPECT_NO_THROW(env_.Close(second));
   EXPECT_EQ(machine_->Bytes("C:\\Sulvo\\1.txt"), "");
+}
+
+TEST_P(EnvConformanceTest, TemporaryFilesHaveNamesOfTheirOwnThatNoLabelPatternFinds) {
+  machine_->PutFile("C:\\Sulvo\\Etichette\\Import_1.txt", "etichetta");
+  std::vector<TemporaryFile> files;
+  for (int i = 0; i < 3; ++i) {
+    files.push_back(env_.NewTemporaryFile("C:\\SULVO\\etichette"));
+  }
+
+  Names names;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const WindowsPath path = ParseWindowsPath(files[i].path, 'c');
+    const std::string name(path.Name());
+    SCOPED_TRACE(files[i].path);
+    EXPECT_TRUE(EqualsIgnoringCase(path.Parent().ToString(), "C:\\Sulvo\\Etichette"));
+    EXPECT_TRUE(name.starts_with("~zav5") && name.ends_with(".tmp"));
+    for (const char* pattern : {"*.txt", "import*.*", "Import_*.txt", "*.bat"}) {
+      EXPECT_FALSE(MatchesWildcard(pattern, name)) << pattern;
+    }
+    names.push_back(name);
+    files[i].file->Append("file " + std::to_string(i));
+    files[i].file->Close();
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end()) << "a name given twice";
+
+  // They are ordinary files, not hidden ones, found by their own pattern only.
+  EXPECT_EQ(FindSorted("C:\\Sulvo\\Etichette\\~zav5*.tmp"), names);
+  EXPECT_EQ(FindSorted("C:\\Sulvo\\Etichette\\*.txt"), Names{"Import_1.txt"});
+  EXPECT_EQ(FindSorted("C:\\Sulvo\\Etichette\\import*.*"), Names{"Import_1.txt"});
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    EXPECT_EQ(env_.ReadFile(files[i].path), "file " + std::to_string(i));
+  }
+
+  const std::string missing = FileErrorOf([&] { env_.NewTemporaryFile("C:\\Sulvo\\Manca"); });
+  EXPECT_NE(missing.find("C:\\Sulvo\\Manca"), std::string::npos) << missing;
+  EXPECT_FALSE(machine_->FolderExists("C:\\Sulvo\\Manca"));
+}
+
+TEST_P(EnvConformanceTest, WritesBytesAsTheyAreAndClosesOnceOnly) {
+  machine_->MakeFolder("C:\\Sulvo");
+  TemporaryFile temporary = env_.NewTemporaryFile("C:\\Sulvo");
+  const std::string pieces[] = {"riga uno\r\n", std::string("\0\xFF\x80\n", 4), "",
+                                std::string(200 * 1024, 'x')};
+  std::string expected;
+  for (const std::string& piece : pieces) {
+    temporary.file->Append(piece);
+    expected += piece;
+  }
+  temporary.file->Sync();
+  EXPECT_EQ(env_.ReadFile(temporary.path), expected);  // readable before it is closed
+  temporary.file->Close();
+  EXPECT_NO_THROW(temporary.file->Close());
+  EXPECT_THROW(temporary.file->Append("tardi"), FileError);
+  EXPECT_THROW(temporary.file->Sync(), FileError);
+  EXPECT_EQ(machine_->Bytes(temporary.path), expected);
+
+  // A file that is only destroyed is closed all the same: it can take its name.
+  TemporaryFile dropped = env_.NewTemporaryFile("C:\\Sulvo");
+  dropped.file->Append("abbandonato");
+  dropped.file.reset();
+  EXPECT_EQ(env_.RenameFile(dropped.path, "C:\\Sulvo\\Import_1.txt", false),
+            RenameOutcome::kRenamed);
+  EXPECT_EQ(machine_->Bytes("C:\\Sulvo\\Import_1.txt"), "abbandonato");
+}
+
+TEST_P(EnvConformanceTest, ReadsOrdinaryFilesOnly) {
+  machine_->PutFile("C:\\Sulvo\\Dati.txt", "dati\r\n");
+  machine_->PutFile("C:\\Sulvo\\Vuoto.txt", "");
+  machine_->MakeFolder("C:\\Sulvo\\Cartella");
+  const std::string hidden = machine_->PutHiddenFile("C:\\Sulvo", "nascosto.txt");
+
+  const std::pair<std::string, std::optional<std::string>> cases[] = {
+      {"c:\\SULVO\\dati.TXT", "dati\r\n"},    {"C:\\Sulvo\\Vuoto.txt", ""},
+      {"C:\\Sulvo\\Manca.txt", std::nullopt}, {"C:\\Manca\\Dati.txt", std::nullopt},
+      {"C:\\Sulvo\\Cartella", std::nullopt},  {hidden, std::nullopt},
+  };
+  for (const auto& [path, bytes] : cases) {
+    EXPECT_EQ(env_.ReadFile(path), bytes) << path;
+  }
+}
+
+TEST_P(EnvConformanceTest, RenamesOverAnExistingFileOnlyWhenToldTo) {
+  struct Case {
+    const char* name;
+    const char* existing;  // the file at the new name beforehand, or nullptr
+    const char* to;
+    bool replace;
+    RenameOutcome outcome;
+  };
+  const Case cases[] = {
+      {"free name", nullptr, "C:\\SULVO\\Import_1.txt", false, RenameOutcome::kRenamed},
+      {"free name, replacing", nullptr, "c:\\sulvo\\Import_1.txt", true, RenameOutcome::kRenamed},
+      {"taken", "Import_1.txt", "C:\\Sulvo\\Import_1.txt", false, RenameOutcome::kTargetExists},
+      {"taken in another case", "Import_1.txt", "C:\\SULVO\\IMPORT_1.TXT", false,
+       RenameOutcome::kTargetExists},
+      {"taken, replacing", "Import_1.txt", "C:\\Sulvo\\Import_1.txt", true,
+       RenameOutcome::kRenamed},
+      {"taken in another case, replacing", "Import_1.txt", "c:\\sulvo\\import_1.TXT", true,
+       RenameOutcome::kRenamed},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    const std::unique_ptr<Machine> machine = GetParam().make();
+    Env& env = machine->env();
+    machine->PutFile("C:\\Sulvo\\~zav5-1-1.tmp", "nuovo");
+    const std::string existing = test.existing ? "C:\\Sulvo\\" + std::string(test.existing) : "";
+    if (test.existing) {
+      machine->PutFile(existing, "vecchio");
+    }
+
+    EXPECT_EQ(env.RenameFile("C:\\sulvo\\~ZAV5-1-1.TMP", test.to, test.replace), test.outcome);
+    if (test.outcome == RenameOutcome::kRenamed) {
+      EXPECT_EQ(env.ReadFile(test.to), "nuovo");
+      EXPECT_EQ(machine->Bytes("C:\\Sulvo\\~zav5-1-1.tmp"), std::nullopt);
+      const Names left = env.FindFiles("C:\\Sulvo\\*.*");
+      ASSERT_EQ(left.size(), 1u) << "the file was not replaced";
+      if (!test.existing) {
+        EXPECT_EQ(left.front(), "Import_1.txt");  // a new name is spelt as given
+      }
+    } else {
+      EXPECT_EQ(machine->Bytes("C:\\Sulvo\\~zav5-1-1.tmp"), "nuovo");
+      EXPECT_EQ(machine->Bytes(existing), "vecchio");
+    }
+  }
+}
+
+TEST_P(EnvConformanceTest, RenameFailsWhenTheFileOrTheNewFolderIsMissing) {
+  machine_->PutFile("C:\\Sulvo\\a.tmp", "a");
+  for (const bool replace : {false, true}) {
+    SCOPED_TRACE(replace);
+    const std::string missing_file =
+        FileErrorOf([&] { env_.RenameFile("C:\\Sulvo\\manca.tmp", "C:\\Sulvo\\b.txt", replace); });
+    EXPECT_NE(missing_file.find("C:\\Sulvo\\manca.tmp"), std::string::npos) << missing_file;
+    const std::string missing_folder =
+        FileErrorOf([&] { env_.RenameFile("C:\\Sulvo\\a.tmp", "C:\\Manca\\b.txt", replace); });
+    EXPECT_NE(missing_folder.find("C:\\Sulvo\\a.tmp"), std::string::npos) << missing_folder;
+  }
+  EXPECT_EQ(machine_->Bytes("C:\\Sulvo\\a.tmp"), "a");
+  EXPECT_EQ(machine_->Bytes("C:\\Sulvo\\b.txt"), std::nullopt);
+}
+
+TEST_P(EnvConformanceTest, CreatesFoldersWithTheirParentsButNotOverAFile) {
+  machine_->PutFile("C:\\Sulvo\\file.txt", "f");
+  env_.CreateFolder("C:\\SULVO\\Etichette\\Uscita\\Nuove");
+  EXPECT_TRUE(machine_->FolderExists("C:\\Sulvo\\Etichette\\Uscita\\Nuove"));
+  // Folders that are there, in any spelling, are left as they are and used.
+  env_.CreateFolder("c:\\sulvo\\ETICHETTE\\uscita");
+  env_.CreateFolder("C:\\");
+  TemporaryFile inside = env_.NewTemporaryFile("c:\\sulvo\\etichette\\uscita\\nuove");
+  inside.file->Close();
+  EXPECT_EQ(FindSorted("C:\\Sulvo\\Etichette\\Uscita\\Nuove\\*.*").size(), 1u);
+
+  for (const char* folder : {"C:\\Sulvo\\file.txt", "C:\\Sulvo\\FILE.TXT\\sotto"}) {
+    const std::string message = FileErrorOf([&] { env_.CreateFolder(folder); });
+    EXPECT_NE(message.find(folder), std::string::npos) << message;
+  }
+  EXPECT_EQ(machine_->Bytes("C:\\Sulvo\\file.txt"), "f");
+}
+
+TEST_P(EnvConformanceTest, ALockFileHasOneHolderAtATime) {
+  machine_->MakeFolder("C:\\Sulvo\\Cartella");
+  std::unique_ptr<FileLock> first = env_.LockFile("C:\\Sulvo\\zav5.lck");
+  ASSERT_NE(first, nullptr);
+  EXPECT_TRUE(machine_->Bytes("C:\\Sulvo\\zav5.lck").has_value()) << "no lock file";
+  EXPECT_EQ(env_.LockFile("C:\\SULVO\\ZAV5.LCK"), nullptr);
+  EXPECT_EQ(env_.LockFile("C:\\Sulvo\\zav5.lck"), nullptr);
+  const std::unique_ptr<FileLock> other = env_.LockFile("C:\\Sulvo\\altro.lck");
+  EXPECT_NE(other, nullptr) << "another lock file is another lock";
+
+  first.reset();
+  EXPECT_NE(env_.LockFile("c:\\sulvo\\zav5.lck"), nullptr);
+
+  for (const char* path : {"C:\\Manca\\zav5.lck", "C:\\Sulvo\\Cartella"}) {
+    const std::string message = FileErrorOf([&] { env_.LockFile(path); });
+    EXPECT_NE(message.find(path), std::string::npos) << message;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -85,5 +85,41 @@ TEST(MemEnvTest, TreatsNetworkSharesAsFolders) {
   EXPECT_THROW(env.OpenTextFile("\\\\negozio\\altro\\x.txt", OpenMode::kOutput), FileError);
 }
 
+TEST(MemEnvTest, RenamesOnlyWithinOneDriveOrShare) {
+  MemEnv env;
+  env.PutFile("C:\\Sulvo\\a.tmp", "a");
+  env.PutFile("\\\\negozio\\scambio\\b.tmp", "b");
+  env.MakeFolder("D:\\Etichette");
+  env.MakeFolder("\\\\negozio\\altro");
+  const struct {
+    const char* from;
+    const char* to;
+  } other_disk[] = {
+      {"C:\\Sulvo\\a.tmp", "D:\\Etichette\\a.txt"},
+      {"C:\\Sulvo\\a.tmp", "\\\\negozio\\scambio\\a.txt"},
+      {"\\\\negozio\\scambio\\b.tmp", "\\\\negozio\\altro\\b.txt"},
+      {"\\\\negozio\\scambio\\b.tmp", "C:\\Sulvo\\b.txt"},
+  };
+  for (const auto& [from, to] : other_disk) {
+    for (const bool replace : {false, true}) {
+      EXPECT_EQ(env.RenameFile(from, to, replace), RenameOutcome::kOtherVolume) << to;
+      EXPECT_EQ(env.FileBytes(to), std::nullopt) << to;
+    }
+  }
+  EXPECT_EQ(env.FileBytes("C:\\Sulvo\\a.tmp"), "a");
+  EXPECT_EQ(env.RenameFile("\\\\NEGOZIO\\Scambio\\b.tmp", "\\\\negozio\\scambio\\b.txt", false),
+            RenameOutcome::kRenamed);
+  EXPECT_EQ(env.FileBytes("\\\\negozio\\scambio\\b.txt"), "b");
+}
+
+TEST(MemEnvTest, ALockHeldByAnotherProcessIsRefusedUntilReleased) {
+  MemEnv env;
+  env.MakeFolder("C:\\Sulvo");
+  env.HoldLock("C:\\Sulvo\\zav5.lck");
+  EXPECT_EQ(env.LockFile("C:\\SULVO\\ZAV5.LCK"), nullptr);
+  env.ReleaseLock("c:\\sulvo\\zav5.lck");
+  EXPECT_NE(env.LockFile("C:\\Sulvo\\zav5.lck"), nullptr);
+}
+
 }  // namespace
 }  // namespace zav5::platform

@@ -1,14 +1,19 @@
 #include "platform/posix/posix_env.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -60,6 +65,42 @@ bool AppearsWithin(const fs::path& file, std::chrono::seconds bound) {
   }
   return false;
 }
+
+// Calls `attempt` until it returns true; false when it has not within a generous bound.
+template <typename Attempt>
+bool Eventually(Attempt attempt, std::chrono::seconds bound = std::chrono::seconds(30)) {
+  const auto until = std::chrono::steady_clock::now() + bound;
+  while (!attempt()) {
+    if (std::chrono::steady_clock::now() >= until) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+// A forked child process, killed and reaped when the test is done with it, however it ends.
+class ChildProcess {
+ public:
+  explicit ChildProcess(pid_t pid) : pid_(pid) {}
+  ~ChildProcess() { Kill(); }
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  pid_t pid() const { return pid_; }
+  // Kills the child with SIGKILL, as a crash or the task manager would end it, and reaps it.
+  void Kill() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+      }
+      pid_ = -1;
+    }
+  }
+
+ private:
+  pid_t pid_;
+};
 
 TEST_F(PosixEnvTest, ReachesEachExistingElementWithoutRegardToCase) {
   dir_.WriteFile("Sulvo/BKP/Dati.mdb", "db");
@@ -276,6 +317,65 @@ TEST_F(PosixEnvTest, StartScriptFailsWithAReasonWhenTheScriptOrItsLauncherIsMiss
   EXPECT_NE(start("C:\\sulvo\\manca.bat").find("file non trovato"), std::string::npos);
   env_.SetScriptLauncher({(dir_.path() / "no-such-program").string()});
   EXPECT_NE(start("C:\\sulvo\\frontalini.bat").find("no-such-program"), std::string::npos);
+}
+
+TEST_F(PosixEnvTest, ALockHeldByAnotherProcessIsFreeOnceThatProcessIsKilled) {
+  dir_.MakeDir("sulvo");
+  int report[2];
+  ASSERT_EQ(::pipe(report), 0);
+  ChildProcess child(::fork());
+  ASSERT_GE(child.pid(), 0);
+  if (child.pid() == 0) {
+    // The other instance: takes the lock, says how it went, and holds it until it is killed.
+    ::close(report[0]);
+    char outcome = 'e';
+    std::unique_ptr<FileLock> lock;
+    try {
+      lock = env_.LockFile("C:\\sulvo\\zav5.lck");
+      outcome = lock ? 'y' : 'n';
+    } catch (...) {
+    }
+    [[maybe_unused]] const ssize_t written = ::write(report[1], &outcome, 1);
+    for (;;) {
+      ::pause();
+    }
+  }
+  ::close(report[1]);
+  pollfd answer{report[0], POLLIN, 0};
+  char outcome = '?';
+  const bool answered = ::poll(&answer, 1, 30'000) == 1 && ::read(report[0], &outcome, 1) == 1;
+  ::close(report[0]);
+  ASSERT_TRUE(answered) << "the child did not report";
+  ASSERT_EQ(outcome, 'y') << "the child could not take the lock";
+
+  EXPECT_EQ(env_.LockFile("C:\\SULVO\\ZAV5.LCK"), nullptr);
+  EXPECT_EQ(env_.ReadFile("C:\\sulvo\\zav5.lck"), std::to_string(child.pid()) + "\n");
+
+  child.Kill();
+  std::unique_ptr<FileLock> lock;
+  EXPECT_TRUE(Eventually([&] { return (lock = env_.LockFile("C:\\sulvo\\zav5.lck")) != nullptr; }))
+      << "the lock outlived its holder";
+  EXPECT_EQ(env_.ReadFile("C:\\sulvo\\zav5.lck"), std::to_string(::getpid()) + "\n");
+}
+
+TEST_F(PosixEnvTest, AStartedScriptDoesNotInheritTheLock) {
+  dir_.WriteFile("sulvo/frontalini.bat", "cls\r\n");
+  std::unique_ptr<FileLock> lock = env_.LockFile("C:\\sulvo\\zav5.lck");
+  ASSERT_NE(lock, nullptr);
+  // The script's process tells its number and lives on; exec keeps the descriptors it has.
+  const fs::path marker = dir_.path() / "pid";
+  env_.SetScriptLauncher({"/bin/sh", "-c",
+                          "echo $$ > '" + marker.string() + ".tmp' && mv '" + marker.string() +
+                              ".tmp' '" + marker.string() + "' && exec sleep 120"});
+  env_.StartScript("C:\\sulvo\\frontalini.bat");
+  ASSERT_TRUE(AppearsWithin(marker, std::chrono::seconds(30)));
+  const pid_t script = std::stoi(testing::ReadFile(marker));
+  ASSERT_GT(script, 0);
+
+  lock.reset();
+  EXPECT_EQ(::kill(script, 0), 0) << "the script is no longer running";
+  EXPECT_NE(env_.LockFile("C:\\sulvo\\zav5.lck"), nullptr) << "the script holds the lock";
+  ::kill(script, SIGKILL);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -129,6 +130,78 @@ TEST_F(WindowsEnvTest, WithoutWindowsTheMessageBoxIsOneLineOnTheErrorStream) {
   env_.MessageBox("ERRORE : FILE c:\\dorn\\sulvo.mdb\r\nNON ESISTE ", "ZAV5");
   env_.Warn("attenzione");
   EXPECT_EQ(errors_.str(), "ZAV5: ERRORE : FILE c:\\dorn\\sulvo.mdb NON ESISTE \nattenzione\n");
+}
+
+// Waits for `condition` within a generous bound; false when it never held.
+template <typename Condition>
+bool Eventually(Condition condition) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= until) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+TEST_F(WindowsEnvTest, OthersMayReadTheLockFileButNeitherWriteNorDeleteIt) {
+  const std::unique_ptr<FileLock> lock = env_.LockFile("C:\\sulvo\\zav5.lck");
+  ASSERT_NE(lock, nullptr);
+  EXPECT_EQ(env_.ReadFile("C:\\SULVO\\ZAV5.LCK"), std::to_string(::GetCurrentProcessId()) + "\n");
+  const std::wstring native = (dir_.path() / "sulvo" / "zav5.lck").wstring();
+  HANDLE writer = ::CreateFileW(native.c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  if (writer != INVALID_HANDLE_VALUE) {
+    ::CloseHandle(writer);
+  }
+  EXPECT_FALSE(::DeleteFileW(native.c_str()));
+}
+
+TEST_F(WindowsEnvTest, AFileHeldByAnotherProcessIsFreeOnceThatProcessIsKilled) {
+  // Taken before the other process starts, which inherits every inheritable handle.
+  std::unique_ptr<FileLock> lock = env_.LockFile("C:\\sulvo\\zav5.lck");
+  ASSERT_NE(lock, nullptr);
+
+  // The other process: the command interpreter, which creates the file for the output of
+  // "set /p" and keeps it open while it waits for a line on its input that never comes.
+  SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE input_read = nullptr;
+  HANDLE input_write = nullptr;
+  ASSERT_TRUE(::CreatePipe(&input_read, &input_write, &inherited, 0));
+  ::SetHandleInformation(input_write, HANDLE_FLAG_INHERIT, 0);
+  const fs::path held = dir_.path() / "sulvo" / "altro.lck";
+  std::wstring command = L"cmd.exe /d /c set /p riga= > \"" + held.wstring() + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = input_read;
+  PROCESS_INFORMATION process{};
+  const BOOL started = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE,
+                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+  ::CloseHandle(input_read);
+  ASSERT_TRUE(started) << ::GetLastError();
+  ::CloseHandle(process.hThread);
+
+  EXPECT_TRUE(Eventually([&] { return fs::exists(held); })) << "the file was not created";
+  EXPECT_EQ(env_.LockFile("C:\\SULVO\\ALTRO.LCK"), nullptr);
+  // The other process has every inheritable handle of this one, and not the lock.
+  lock.reset();
+  EXPECT_NE(env_.LockFile("C:\\sulvo\\zav5.lck"), nullptr);
+  EXPECT_EQ(::WaitForSingleObject(process.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT))
+      << "the other process has ended";
+
+  ::TerminateProcess(process.hProcess, 1);
+  ::WaitForSingleObject(process.hProcess, 30'000);
+  ::CloseHandle(process.hProcess);
+  ::CloseHandle(input_write);
+  std::unique_ptr<FileLock> freed;
+  EXPECT_TRUE(Eventually([&] {
+    return (freed = env_.LockFile("C:\\sulvo\\altro.lck")) != nullptr;
+  })) << "the file outlived the process that held it";
 }
 
 }  // namespace

@@ -311,7 +311,10 @@ std::unique_ptr<FileLock> MemEnv::LockFile(std::string_view path) {
         fmt::format("impossibile creare il file di blocco {}: la cartella non esiste", path));
   }
   const std::string key = Key(file);
-  entries_.try_emplace(key, Entry{Resolve(file), false, false, {}});
+  const auto [entry, created] = entries_.try_emplace(key, Entry{Resolve(file), false, false, {}});
+  if (entry->second.folder) {
+    throw FileError(fmt::format("impossibile creare il file di blocco {}: è una cartella", path));
+  }
   if (!locks_.insert(key).second) {
     return nullptr;
   }

@@ -4,7 +4,10 @@
 // windows.h names MessageBoxW MessageBox; the Env's own MessageBox is meant below.
 #undef MessageBox
 
+#include <algorithm>
+#include <memory>
 #include <stdexcept>
+#include <string>
 #include <utility>
 
 #include <fmt/core.h>
@@ -72,6 +75,61 @@ void WriteAll(HANDLE file, std::string_view bytes, const std::string& path) {
     bytes.remove_prefix(written);
   }
 }
+
+// A file written through a handle of its own.
+class WindowsWritableFile : public WritableFile {
+ public:
+  WindowsWritableFile(HANDLE handle, std::string path) : handle_(handle), path_(std::move(path)) {}
+  ~WindowsWritableFile() override {
+    if (handle_ != INVALID_HANDLE_VALUE) {
+      ::CloseHandle(handle_);
+    }
+  }
+  WindowsWritableFile(const WindowsWritableFile&) = delete;
+  WindowsWritableFile& operator=(const WindowsWritableFile&) = delete;
+
+  void Append(std::string_view bytes) override {
+    RequireOpen("scrivere su");
+    WriteAll(handle_, bytes, path_);
+  }
+  void Sync() override {
+    RequireOpen("scrivere su disco");
+    if (!::FlushFileBuffers(handle_)) {
+      throw FileError(fmt::format("impossibile scrivere su disco {}: {}", path_, LastErrorText()));
+    }
+  }
+  void Close() override {
+    if (handle_ == INVALID_HANDLE_VALUE) {
+      return;
+    }
+    const BOOL closed = ::CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+    if (!closed) {
+      throw FileError(fmt::format("impossibile chiudere {}: {}", path_, LastErrorText()));
+    }
+  }
+
+ private:
+  void RequireOpen(std::string_view doing) const {
+    if (handle_ == INVALID_HANDLE_VALUE) {
+      throw FileError(fmt::format("impossibile {} {}: il file è chiuso", doing, path_));
+    }
+  }
+
+  HANDLE handle_;
+  std::string path_;
+};
+
+class WindowsFileLock : public FileLock {
+ public:
+  explicit WindowsFileLock(HANDLE handle) : handle_(handle) {}
+  ~WindowsFileLock() override { ::CloseHandle(handle_); }
+  WindowsFileLock(const WindowsFileLock&) = delete;
+  WindowsFileLock& operator=(const WindowsFileLock&) = delete;
+
+ private:
+  HANDLE handle_;
+};
 
 // The command interpreter: %ComSpec% as Windows sets it, else cmd.exe of the system folder.
 std::wstring CommandInterpreter() {
@@ -291,6 +349,141 @@ void WindowsEnv::CloseAll() {
 
 std::string WindowsEnv::NativePath(std::string_view path) {
   return Spelling(Parse(path));
+}
+
+void WindowsEnv::CreateFolder(std::string_view folder) {
+  const WindowsPath parsed = Parse(folder);
+  WindowsPath above = parsed;
+  above.elements.clear();
+  for (const std::string& element : parsed.elements) {
+    above = above.Child(element);
+    const std::string native = Resolve(above);
+    const std::wstring wide = Utf8ToWide(native);
+    if (::CreateDirectoryW(wide.c_str(), nullptr)) {
+      continue;
+    }
+    // Asked after the attempt rather than before: a folder that another process has just made,
+    // or one whose parent refuses creation, is there all the same.
+    const DWORD error = ::GetLastError();
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      continue;
+    }
+    throw FileError(fmt::format("impossibile creare la cartella {} ({}): {}", folder, native,
+                                attributes != INVALID_FILE_ATTRIBUTES ? "al suo posto c'è un file"
+                                                                      : WindowsErrorText(error)));
+  }
+}
+
+TemporaryFile WindowsEnv::NewTemporaryFile(std::string_view folder) {
+  const WindowsPath parent = Parse(folder);
+  const std::string native_folder = NativePath(folder);
+  for (;;) {
+    const std::string name =
+        fmt::format("~zav5-{}-{}.tmp", ::GetCurrentProcessId(), ++temporary_files_);
+    const std::string native = JoinPath(native_folder, {name});
+    HANDLE file = ::CreateFileW(Utf8ToWide(native).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const std::string path = parent.Child(name).ToString();
+    if (file != INVALID_HANDLE_VALUE) {
+      return {path, std::make_unique<WindowsWritableFile>(file, path)};
+    }
+    // A file left by an earlier process that had the same number: the next name.
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+      throw FileError(
+          fmt::format("impossibile creare {} ({}): {}", path, native, WindowsErrorText(error)));
+    }
+  }
+}
+
+RenameOutcome WindowsEnv::RenameFile(std::string_view from, std::string_view to, bool replace) {
+  const std::string native_from = NativePath(from);
+  const std::string native_to = NativePath(to);
+  // Without MOVEFILE_COPY_ALLOWED: a copy across disks is neither atomic nor durable here, the
+  // caller makes it.
+  const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+  if (::MoveFileExW(Utf8ToWide(native_from).c_str(), Utf8ToWide(native_to).c_str(), flags)) {
+    return RenameOutcome::kRenamed;
+  }
+  const DWORD error = ::GetLastError();
+  switch (error) {
+    case ERROR_NOT_SAME_DEVICE:
+      return RenameOutcome::kOtherVolume;
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS:
+      return RenameOutcome::kTargetExists;
+    default:
+      throw FileError(
+          fmt::format("impossibile rinominare {} in {}: {}", from, to, WindowsErrorText(error)));
+  }
+}
+
+std::optional<std::string> WindowsEnv::ReadFile(std::string_view path) {
+  const WindowsPath parsed = Parse(path);
+  if (HasWildcard(parsed.Name())) {
+    return std::nullopt;
+  }
+  const std::vector<Match> found = MatchingFiles(parsed);
+  if (found.empty()) {
+    return std::nullopt;
+  }
+  const std::string& native = found.front().native;
+  HANDLE file = ::CreateFileW(Utf8ToWide(native).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    // Deleted since it was found.
+    if (error == ERROR_FILE_NOT_FOUND) {
+      return std::nullopt;
+    }
+    throw FileError(
+        fmt::format("impossibile leggere {} ({}): {}", path, native, WindowsErrorText(error)));
+  }
+  std::string bytes;
+  std::string block(64 * 1024, '\0');
+  for (;;) {
+    DWORD read = 0;
+    if (!::ReadFile(file, block.data(), static_cast<DWORD>(block.size()), &read, nullptr)) {
+      const DWORD error = ::GetLastError();
+      ::CloseHandle(file);
+      throw FileError(
+          fmt::format("impossibile leggere {} ({}): {}", path, native, WindowsErrorText(error)));
+    }
+    if (read == 0) {
+      break;
+    }
+    bytes.append(block.data(), read);
+  }
+  ::CloseHandle(file);
+  return bytes;
+}
+
+std::unique_ptr<FileLock> WindowsEnv::LockFile(std::string_view path) {
+  const std::string native = NativePath(path);
+  // Every holder asks for writing and shares only reading: a second holder, in this process or
+  // another, is refused while the first one's handle is open.
+  SECURITY_ATTRIBUTES not_inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
+  HANDLE file =
+      ::CreateFileW(Utf8ToWide(native).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                    &not_inherited, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
+      return nullptr;
+    }
+    throw FileError(fmt::format("impossibile creare il file di blocco {} ({}): {}", path, native,
+                                WindowsErrorText(error)));
+  }
+  // The number of the process that holds the lock, for whoever finds it taken; a failure here
+  // leaves the lock held all the same.
+  const std::string pid = std::to_string(::GetCurrentProcessId()) + "\n";
+  DWORD written = 0;
+  if (::WriteFile(file, pid.data(), static_cast<DWORD>(pid.size()), &written, nullptr)) {
+    ::SetEndOfFile(file);
+  }
+  return std::make_unique<WindowsFileLock>(file);
 }
 
 LocalTime WindowsEnv::Now() {

@@ -49,6 +49,22 @@ class WindowsEnv : public Env {
   bool IsOpen(FileHandle file) const override;
   void Close(FileHandle file) override;
   void CloseAll() override;
+  // Creates one element at a time; an element that is there in another letter case is the same.
+  void CreateFolder(std::string_view folder) override;
+  // Named ~zav5-PID-N.tmp, created only where no file of that name is, with no attributes: a file
+  // keeps them when renamed, and a hidden one would not be found under its new name. Other
+  // programs may read it while it is written, but neither write nor delete nor rename it.
+  TemporaryFile NewTemporaryFile(std::string_view folder) override;
+  // Writes through to the disk before it returns. A file still open for writing through this Env,
+  // or open in another program that does not share deleting, can be neither renamed nor replaced
+  // (FileError).
+  RenameOutcome RenameFile(std::string_view from, std::string_view to, bool replace) override;
+  std::optional<std::string> ReadFile(std::string_view path) override;
+  // The lock is the file held open for writing and shared only for reading, so that no second
+  // holder can open it the same way while a second instance can still read in it the number of
+  // the process that holds it. Windows closes the handle, and so releases the lock, with the
+  // process; the handle is not inheritable.
+  std::unique_ptr<FileLock> LockFile(std::string_view path) override;
   // The path with its drive resolved through the drive map, "\" between elements, and each element
   // that exists spelt as on the disk.
   std::string NativePath(std::string_view path) override;
@@ -95,6 +111,7 @@ class WindowsEnv : public Env {
   bool message_box_windows_ = true;
   FileNumbers numbers_;
   std::map<FileHandle, OpenFile> files_;
+  unsigned temporary_files_ = 0;  // temporary files named so far
 };
 
 }  // namespace zav5::platform
