@@ -70,7 +70,14 @@ int Esegui(const Opzioni& opzioni, [[maybe_unused]] const char* argv0) {
 #else
   env.SetScriptLauncher(zav5::app::ComandoScript(zav5::app::ThisProgram(argv0), opzioni));
 #endif
+#ifdef _WIN32
+  // The cycle runs on the window's thread, between its messages: while it waits for a lock the
+  // window cannot be closed, and no stop is looked for; the wait keeps its bound.
   zav5::window::Form1 form(env, opzioni.motore);
+#else
+  // A stop (Ctrl+C, SIGTERM) also ends a cycle's wait for another program's lock.
+  zav5::window::Form1 form(env, zav5::window::MotoreConFermata(opzioni.motore, stop));
+#endif
   if (opzioni.oggi) {
     form.FissaOggi(*opzioni.oggi);
   }

@@ -138,6 +138,9 @@ EsitoCiclo ElaboraOfferteScadute(Ciclo& ciclo) {
   const std::int32_t oggi = GiornoScansione(ciclo.finestra.env, ciclo.oggi);
   const TimerFermo fermo(ciclo.Timer2);
 
+  // From the scan's query to the commit or the rollback, every wait for another program's lock
+  // (the commit's and the cache spills' included) shares one bound, `attesa_blocchi`.
+  const data::LimiteAttese limite = ciclo.finestra.engine.LimitaAttese();
   Recordset& offerte =
       labels::PuntaSorgente(ciclo.finestra, "var2", TestoOfferteScadute(oggi)).Recordset();
   if (offerte.Eof()) {

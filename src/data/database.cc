@@ -98,9 +98,9 @@ std::shared_ptr<Database> DbEngine::OpenDatabase(std::string_view path) {
   std::unique_ptr<Connection> connection;
   try {
     if (odbc) {
-      connection = std::make_unique<OdbcConnection>(StringaConnessione(opzioni_, native));
+      connection = std::make_unique<OdbcConnection>(StringaConnessione(opzioni_, native), attese_);
     } else {
-      connection = std::make_unique<SqliteConnection>(native, opzioni_.attesa_blocchi);
+      connection = std::make_unique<SqliteConnection>(native, attese_);
     }
   } catch (const DatabaseError& error) {
     if (signature == FileSignature::kJet && opzioni_.connessione_odbc.empty()) {

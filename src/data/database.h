@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "data/attesa_blocchi.h"
 #include "data/backend.h"
 
 namespace zav5::platform {
@@ -43,9 +44,15 @@ struct OpzioniMotore {
   // When not empty, every database is opened through ODBC with this connection string, in which
   // "{path}" stands for the file's path on this machine.
   std::string connessione_odbc;
-  // How long a SQLite database waits for a lock that another program holds before the read or
-  // write gives up with an error. (Through ODBC the driver's own setting counts.)
+  // How long the program waits for the locks that other programs hold (see AttesaBlocchi): each
+  // wait outside a processing cycle, and all the waits of one cycle together. Through ODBC the
+  // driver waits by its own settings; a cycle's statements get the time left as their query
+  // timeout, where the driver has one.
   std::chrono::milliseconds attesa_blocchi{5000};
+  // When set, says whether a stop of the program has been asked for (it must return at once): a
+  // cycle's wait for a lock then gives up, and the cycle fails and rolls back. Through ODBC the
+  // driver's waits do not ask it.
+  std::function<bool()> fermata;
   // When set, every connection opened passes through it: it may wrap the connection in one of its
   // own (tests put faults in the way; a site could trace the statements).
   std::function<std::unique_ptr<Connection>(std::unique_ptr<Connection>)> avvolgi;
@@ -64,7 +71,9 @@ std::string StringaConnessione(const OpzioniMotore& opzioni, std::string_view na
 class DbEngine {
  public:
   explicit DbEngine(platform::Env& env, OpzioniMotore opzioni = {})
-      : env_(env), opzioni_(std::move(opzioni)) {}
+      : env_(env),
+        opzioni_(std::move(opzioni)),
+        attese_(std::make_shared<AttesaBlocchi>(opzioni_.attesa_blocchi, opzioni_.fermata)) {}
 
   // The shared database at `path`, opened (shared, writable) the first time it is asked for.
   // Throws DatabaseError naming the path when the file is missing or is not a database this
@@ -73,6 +82,10 @@ class DbEngine {
 
   // How this engine reaches database files: an engine made with them opens connections of its own.
   const OpzioniMotore& Opzioni() const { return opzioni_; }
+
+  // Bounds all the waits for other programs' locks, on every connection of this engine, from
+  // now until the guard is destroyed, by `attesa_blocchi` together: the processing cycle's.
+  LimiteAttese LimitaAttese() { return LimiteAttese(*attese_); }
 
   // Forgets every connection; a database still held elsewhere stays open until released.
   void CloseAll() {
@@ -83,6 +96,8 @@ class DbEngine {
  private:
   platform::Env& env_;
   OpzioniMotore opzioni_;
+  // Shared with every connection opened, which may outlive the engine.
+  std::shared_ptr<AttesaBlocchi> attese_;
   std::map<std::string, std::shared_ptr<Database>> open_;  // by native path
   // The same, by the path as the program spelt it: every query of a data source asks for its
   // database again, and the file is looked for on the disk only the first time.

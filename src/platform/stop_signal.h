@@ -14,6 +14,11 @@ class StopSignal {
   // first. Returns true when a stop was asked for; a stop asked for before the call counts.
   // SteadyTime::max() waits for the stop alone.
   virtual bool WaitUntil(SteadyTime deadline) = 0;
+
+  // Whether a stop has been asked for and not yet taken by WaitUntil. Returns at once and leaves
+  // the stop to the next WaitUntil, so that work under way can give up early and the run still
+  // ends.
+  virtual bool Requested() = 0;
 };
 
 }  // namespace zav5::platform

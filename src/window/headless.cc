@@ -10,6 +10,11 @@ void MostraNumeroPos(const Form1& form, std::ostream& out) {
 
 }  // namespace
 
+data::OpzioniMotore MotoreConFermata(data::OpzioniMotore motore, platform::StopSignal& stop) {
+  motore.fermata = [&stop] { return stop.Requested(); };
+  return motore;
+}
+
 void EseguiSenzaFinestra(Form1& form, platform::StopSignal& stop, std::ostream& out) {
   form.Form_Load();
   MostraNumeroPos(form, out);

@@ -4,14 +4,22 @@
 
 #include <ostream>
 
+#include "data/database.h"
 #include "platform/stop_signal.h"
 #include "window/form1.h"
 
 namespace zav5::window {
 
+// The database options of a run without a window: `motore`, with a processing cycle's waits for
+// other programs' locks giving up as soon as `stop` is asked for (the cycle then fails and rolls
+// back, and the run ends as on a stop between cycles). REQUIRES: `stop` outlives every engine
+// made with the options.
+data::OpzioniMotore MotoreConFermata(data::OpzioniMotore motore, platform::StopSignal& stop);
+
 // Runs the window until a stop is asked for: loads it (start-up), prints the number of tills
 // shown in `nrposw` once, delivers every tick of Timer2 on time, and on a stop clicks the exit
-// button, which unloads it. A stop waits for a cycle under way to end.
+// button, which unloads it. A stop waits for a cycle under way to end, which ends soon when its
+// engine was made with MotoreConFermata.
 void EseguiSenzaFinestra(Form1& form, platform::StopSignal& stop, std::ostream& out);
 
 // Loads the window, prints `nrposw`, runs one processing cycle at once and unloads. Returns 0

@@ -4,21 +4,12 @@
 
 #include <fmt/core.h>
 #include <gtest/gtest.h>
-#include <sqlite3.h>
-
-#ifndef _WIN32
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +19,7 @@
 #include "cycle/elabora_offerte_scadute.h"
 #include "cycle/timer2_timer.h"
 #include "data/value.h"
+#include "support/altro_programma.h"
 #include "support/motore_di_prova.h"
 
 namespace zav5::cycle {
@@ -198,124 +190,10 @@ TEST(TransazioneTest, AnOfferChangedByAnotherProgramMeanwhileIsLeftAlone) {
 #ifndef _WIN32
 // The lock tests start the other program as a child process with fork.
 
-// Another program of the store suite at work on the database: a child process that opens the
-// file with SQLite, takes the write lock, changes a row, and rolls back and ends when told to (or
-// when the test process goes away). The destructor kills it if it is still there, so that no
-// failure of the test leaves it holding the file.
-class AltroProgramma {
- public:
-  // Starts the process. It runs `modifica` inside its transaction; once told to let go, it keeps
-  // the lock `ritardo` longer.
-  AltroProgramma(const std::filesystem::path& file, std::string modifica,
-                 milliseconds ritardo = {}) {
-    int segnale[2];
-    int comando[2];
-    if (pipe(segnale) != 0) {
-      throw std::runtime_error("pipe non creata");
-    }
-    if (pipe(comando) != 0) {
-      close(segnale[0]);
-      close(segnale[1]);
-      throw std::runtime_error("pipe non creata");
-    }
-    const std::string path = file.string();
-    pid_ = fork();
-    if (pid_ < 0) {
-      for (int fd : {segnale[0], segnale[1], comando[0], comando[1]}) {
-        close(fd);
-      }
-      throw std::runtime_error("fork non riuscita");
-    }
-    if (pid_ == 0) {
-      close(segnale[0]);
-      close(comando[1]);
-      Figlio(path, modifica, ritardo, segnale[1], comando[0]);
-    }
-    close(segnale[1]);
-    close(comando[0]);
-    da_figlio_ = segnale[0];
-    a_figlio_ = comando[1];
-  }
-
-  ~AltroProgramma() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    close(da_figlio_);
-    close(a_figlio_);
-  }
-
-  AltroProgramma(const AltroProgramma&) = delete;
-  AltroProgramma& operator=(const AltroProgramma&) = delete;
-
-  // Waits until the process holds the lock with its change made; false when it could not.
-  bool Blocca() {
-    char risposta = 0;
-    ssize_t letti;
-    do {
-      letti = read(da_figlio_, &risposta, 1);
-    } while (letti < 0 && errno == EINTR);
-    return letti == 1 && risposta == 'L';
-  }
-
-  // Tells the process to let go; returns at once.
-  void Rilascia() {
-    // A process that has died must fail the test, not kill it with SIGPIPE.
-    struct sigaction ignora = {};
-    struct sigaction prima = {};
-    ignora.sa_handler = SIG_IGN;
-    sigaction(SIGPIPE, &ignora, &prima);
-    const char parola = 'R';
-    while (write(a_figlio_, &parola, 1) < 0 && errno == EINTR) {
-    }
-    sigaction(SIGPIPE, &prima, nullptr);
-  }
-
-  // Waits for the process to end: true when it rolled back and closed the file cleanly.
-  bool Termina() {
-    int status = 0;
-    pid_t fine;
-    do {
-      fine = waitpid(pid_, &status, 0);
-    } while (fine < 0 && errno == EINTR);
-    pid_ = -1;
-    return fine > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  }
-
- private:
-  // The child's whole life; never returns. Reports 'L' once it holds the lock, 'E' when it
-  // cannot take it.
-  [[noreturn]] static void Figlio(const std::string& path, const std::string& modifica,
-                                  milliseconds ritardo, int segnale, int comando) {
-    sqlite3* db = nullptr;
-    const bool bloccato =
-        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
-        sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK &&
-        sqlite3_exec(db, modifica.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-    const char risposta = bloccato ? 'L' : 'E';
-    if (write(segnale, &risposta, 1) != 1 || !bloccato) {
-      _exit(1);
-    }
-    // The parent's word, or the end of the pipe when the parent has gone.
-    char parola = 0;
-    while (read(comando, &parola, 1) < 0 && errno == EINTR) {
-    }
-    if (ritardo.count() > 0) {
-      usleep(static_cast<useconds_t>(duration_cast<microseconds>(ritardo).count()));
-    }
-    const bool annullato = sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr) == SQLITE_OK;
-    const bool chiuso = sqlite3_close(db) == SQLITE_OK;
-    _exit(annullato && chiuso ? 0 : 2);
-  }
-
-  pid_t pid_ = -1;
-  int da_figlio_ = -1;
-  int a_figlio_ = -1;
-};
+using testing::AltroProgramma;
 
 constexpr std::string_view kModificaAltrui =
-    "UPDATE offte SET descrizione = 'IN MODIFICA' WHERE numero = 2";
+    "BEGIN IMMEDIATE; UPDATE offte SET descrizione = 'IN MODIFICA' WHERE numero = 2";
 
 data::OpzioniMotore MotoreConAttesa(milliseconds attesa) {
   data::OpzioniMotore motore;
@@ -342,7 +220,10 @@ TEST(TransazioneTest, ALockHeldByAnotherProgramFailsTheCycleUntilItIsReleased) {
   const Righe errori = Errori(negozio);
   ASSERT_EQ(errori.size(), 1u);
   EXPECT_EQ(errori[0].rfind(kErroreOfferta, 0), 0u) << errori[0];
-  EXPECT_NE(errori[0].find("un altro programma lo tiene bloccato"), std::string::npos) << errori[0];
+  EXPECT_NE(errori[0].find("un altro programma lo tiene bloccato oltre il tempo di attesa di 0,3 "
+                           "secondi concesso a ogni ciclo"),
+            std::string::npos)
+      << errori[0];
 
   altro.Rilascia();
   ASSERT_TRUE(altro.Termina());
@@ -367,6 +248,72 @@ TEST(TransazioneTest, ALockReleasedWithinTheWaitIsWaitedFor) {
   EXPECT_EQ(negozio.Stati(), (Righe{"1/2026:D", "2/2026:A"}));
   EXPECT_EQ(negozio.Righe("SELECT descrizione FROM offte WHERE numero = 2"), Righe{"OFFERTA 2"});
   EXPECT_TRUE(Errori(negozio).empty());
+}
+
+// An expired offer 1 of `articoli` articles, each with its EAN row and its offer row, and a
+// running offer 2: a deactivation of thousands of row changes.
+std::string NegozioConUnOffertaGrande(int articoli) {
+  std::string sql = "BEGIN;" + Offerta(1, kOggi - 30, kOggi - 1) + Offerta(2, kOggi - 5, kOggi + 5);
+  for (int i = 0; i < articoli; ++i) {
+    sql += ArticoloInOfferta(1000 + i, 1, kOggi - 30, kOggi - 1);
+  }
+  return sql + "COMMIT;";
+}
+
+// Another program reading the store in a transaction that it keeps open: it holds a read lock,
+// which lets the cycle begin its transaction and write into its page cache, but not into the file.
+constexpr std::string_view kLetturaAltrui = "BEGIN; SELECT count(*) FROM listi01";
+
+// A reader that keeps its read lock longer than the cycle's bound. The deactivation's changes
+// overflow a small page cache at once, and SQLite waits for the reader at every page it would
+// write out early; all those waits together, and the commit's, end by the cycle's bound. The cycle
+// then stops at once, not after its remaining thousands of changes, and its rollback lets the
+// lock go that kept the suite's new readers out.
+TEST(TransazioneTest, AReaderHoldingOnPastTheBoundFailsTheCycleWithinItAndKeepsNothingLocked) {
+  if (testing::ProvaSuOdbc()) {
+    GTEST_SKIP() << "the cache spills of a SQLite file opened directly";
+  }
+  constexpr milliseconds kAttesa{2000};
+  auto conteggio = std::make_shared<Guasti>();
+  data::OpzioniMotore motore = MotoreConAttesa(kAttesa);
+  motore.avvolgi = [avvolgi = AvvolgiConGuasti(conteggio)](std::unique_ptr<data::Connection> c) {
+    c->Execute("PRAGMA cache_size = 10");
+    return avvolgi(std::move(c));
+  };
+  CicloProva negozio(NegozioConUnOffertaGrande(2000), std::move(motore));
+  const Righe prima = Contenuto(negozio);
+  AltroProgramma lettore(FileDati(negozio), std::string(kLetturaAltrui), {},
+                         "SELECT count(*) FROM offmo");
+  ASSERT_TRUE(lettore.Blocca());
+
+  const steady_clock::time_point inizio = steady_clock::now();
+  EXPECT_EQ(EseguiCiclo(negozio.ciclo()), EsitoCiclo::kErrore);
+  const steady_clock::duration durata = steady_clock::now() - inizio;
+  EXPECT_GE(durata, kAttesa) << "the reader was not waited for";
+  EXPECT_LT(durata, 4 * kAttesa);
+  const int scritture_fallite = conteggio->scritture;
+  const Righe errori = Errori(negozio);
+  ASSERT_EQ(errori.size(), 1u);
+  EXPECT_EQ(errori[0].rfind(kErroreOfferta, 0), 0u) << errori[0];
+  EXPECT_NE(errori[0].find("un altro programma lo tiene bloccato oltre il tempo di attesa di 2 "
+                           "secondi concesso a ogni ciclo"),
+            std::string::npos)
+      << errori[0];
+  // Read through new connections: no lock of the cycle keeps them out.
+  EXPECT_EQ(Contenuto(negozio), prima);
+  EXPECT_TRUE(negozio.timer().Enabled());
+
+  // The reader reads again in its transaction, then lets go; the next cycle does the whole work.
+  lettore.Rilascia();
+  ASSERT_TRUE(lettore.Termina());
+  EXPECT_EQ(EseguiCiclo(negozio.ciclo()), EsitoCiclo::kOffertaDisattivata);
+  EXPECT_EQ(negozio.Stati(), (Righe{"1/2026:D", "2/2026:A"}));
+  EXPECT_EQ(negozio.Righe("SELECT count(*) FROM listi01 WHERE stapro = 'D'"), Righe{"2000"});
+  EXPECT_EQ(Errori(negozio).size(), 1u);
+  // The failed cycle stopped where its first wait ended, far from its last change.
+  const int scritture_intere = conteggio->scritture - scritture_fallite;
+  EXPECT_LT(scritture_fallite, scritture_intere / 2)
+      << scritture_fallite << " of " << scritture_intere << " writes tried";
 }
 
 #endif  // _WIN32

@@ -27,6 +27,18 @@ TEST(PosixStopSignalTest, AStopAskedForBeforeTheWaitIsTakenAndTheDeadlineEndsAWa
   EXPECT_FALSE(stop.WaitUntil(steady_clock::now() - seconds{1}));
 }
 
+TEST(PosixStopSignalTest, ALookForAStopLeavesItForTheWait) {
+  PosixStopSignal stop;
+  EXPECT_FALSE(stop.Requested());
+  for (const int signal : {SIGINT, SIGTERM}) {
+    ASSERT_EQ(raise(signal), 0);
+    EXPECT_TRUE(stop.Requested());
+    EXPECT_TRUE(stop.Requested());
+    EXPECT_TRUE(stop.WaitUntil(steady_clock::now() - seconds{1}));
+    EXPECT_FALSE(stop.Requested());
+  }
+}
+
 TEST(PosixStopSignalTest, OtherSignalsDoNotEndTheWaitEarly) {
   PosixStopSignal stop;
   // SIGALRM arrives 10 ms into the wait and interrupts it with its handler.

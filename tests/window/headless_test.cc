@@ -48,6 +48,7 @@ class FermaDopo : public platform::StopSignal {
     env_.Advance(duration_cast<milliseconds>(deadline - env_.SteadyNow()));
     return false;
   }
+  bool Requested() override { return env_.SteadyNow() >= fine_; }
   int attese = 0;
 
  private:

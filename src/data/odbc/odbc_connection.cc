@@ -384,7 +384,8 @@ class Run;
 // tables, with the operations of the Connection interface.
 class Session {
  public:
-  explicit Session(const std::string& connection_string);
+  // `attese`, when not null, bounds the waits of a processing cycle (see BoundTime).
+  Session(const std::string& connection_string, std::shared_ptr<AttesaBlocchi> attese);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -404,15 +405,28 @@ class Session {
   void Rollback();
   bool InTransaction() const { return in_transaction_; }
 
+  // The query timeout a statement was given: the driver's own until a cycle first sets one.
+  struct QueryTimeout {
+    std::optional<SQLULEN> original;  // the driver's, read before it was first changed
+    SQLULEN current = 0;
+  };
   // A prepared statement, kept for the next run of the same text.
   struct Cached {
     std::string sql;
     Handle statement;
     bool busy = false;  // in use by a Run: not to be dropped from the cache
+    QueryTimeout timeout;
   };
   // The prepared statement for `sql`, from the cache or prepared now.
   Cached& Prepared(const std::string& sql, std::string_view doing);
 
+  // Before `statement` runs: in a processing cycle, gives it the time left of the cycle's bound
+  // as its query timeout (whole seconds, at least one), so that the driver's wait for a lock ends
+  // by then where the driver has such a timeout; outside a cycle, gives it back the driver's own.
+  // A driver that refuses the attribute is left to its own waits from then on.
+  void BoundTime(SQLHSTMT statement, QueryTimeout& timeout);
+
+  SQLHDBC link() const { return connection_.get(); }
   const std::string& database() const { return database_; }
   bool sqlite() const { return sqlite_; }
   // Whether `value` is matched within the precision the driver reads it with, not exactly.
@@ -483,6 +497,8 @@ class Session {
   bool sqlite_ = false;           // the DBMS is SQLite: see OdbcConnection
   bool access_ = false;           // the DBMS is Access (Jet): @@IDENTITY gives a new counter
   bool in_transaction_ = false;
+  std::shared_ptr<AttesaBlocchi> attese_;
+  bool query_timeout_refused_ = false;
   // Shapes by table name in lower case. Cleared by Execute, which may change the schema.
   std::map<std::string, Shape> shapes_;
 };
@@ -516,6 +532,7 @@ class Run {
   void BindCondition(const KeyMatch& match);
 
   void Execute() {
+    session_.BoundTime(statement_, cached_->timeout);
     const SQLRETURN rc = Check(SQLExecute(statement_));
     no_rows_ = rc == SQL_NO_DATA;  // a searched UPDATE or DELETE that changed nothing
   }
@@ -810,10 +827,13 @@ class OwnTransaction {
 // or one text run directly.
 class OwnStatement {
  public:
-  OwnStatement(SQLHDBC connection, const std::string& database, std::string doing)
-      : database_(database),
+  OwnStatement(Session& session, std::string doing)
+      : database_(session.database()),
         doing_(std::move(doing)),
-        statement_(Allocate(SQL_HANDLE_STMT, connection, database_, doing_)) {}
+        statement_(Allocate(SQL_HANDLE_STMT, session.link(), database_, doing_)) {
+    Session::QueryTimeout timeout;
+    session.BoundTime(statement_.get(), timeout);
+  }
 
   SQLHSTMT get() const { return statement_.get(); }
 
@@ -852,8 +872,8 @@ class OwnStatement {
 
 // --- The connection ------------------------------------------------------------------------------
 
-Session::Session(const std::string& connection_string)
-    : database_(DataSourceName(connection_string)) {
+Session::Session(const std::string& connection_string, std::shared_ptr<AttesaBlocchi> attese)
+    : database_(DataSourceName(connection_string)), attese_(std::move(attese)) {
   const std::string doing = "aprendo la connessione ODBC";
   environment_ = Allocate(SQL_HANDLE_ENV, SQL_NULL_HANDLE, database_, doing);
   SQLHENV environment = environment_.get();
@@ -887,6 +907,39 @@ Session::~Session() {
   }
 }
 
+void Session::BoundTime(SQLHSTMT statement, QueryTimeout& timeout) {
+  if (attese_ == nullptr || query_timeout_refused_) {
+    return;
+  }
+  const std::optional<std::chrono::steady_clock::duration> left = attese_->TempoRimasto();
+  if (!left) {
+    if (timeout.original && timeout.current != *timeout.original) {
+      SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT, IntegerAttribute(*timeout.original), 0);
+      timeout.current = *timeout.original;
+    }
+    return;
+  }
+  const auto whole = std::chrono::duration_cast<std::chrono::seconds>(*left).count();
+  const SQLULEN seconds = whole < 1 ? 1 : static_cast<SQLULEN>(whole);
+  if (timeout.original && timeout.current == seconds) {
+    return;
+  }
+  if (!timeout.original) {
+    SQLULEN own = 0;
+    if (!SQL_SUCCEEDED(SQLGetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT, &own, 0, nullptr))) {
+      own = 0;  // ODBC's default: no timeout
+    }
+    timeout.original = own;
+    timeout.current = own;
+  }
+  if (!SQL_SUCCEEDED(
+          SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT, IntegerAttribute(seconds), 0))) {
+    query_timeout_refused_ = true;
+    return;
+  }
+  timeout.current = seconds;
+}
+
 Session::Cached& Session::Prepared(const std::string& sql, std::string_view doing) {
   auto hit = std::find_if(statements_.begin(), statements_.end(),
                           [&sql](const Cached& entry) { return entry.sql == sql; });
@@ -900,7 +953,7 @@ Session::Cached& Session::Prepared(const std::string& sql, std::string_view doin
   }
   Handle statement = Allocate(SQL_HANDLE_STMT, connection_.get(), database_, doing);
   CheckOdbc(Prepare(statement.get(), sql), SQL_HANDLE_STMT, statement.get(), database_, doing);
-  statements_.push_front({sql, std::move(statement), false});
+  statements_.push_front({sql, std::move(statement), false, {}});
   if (statements_.size() > kCacheCapacity) {
     // The least recently used statement that no run is using.
     for (auto it = statements_.end(); it != std::next(statements_.begin());) {
@@ -958,7 +1011,7 @@ const Shape* Session::FindShape(std::string_view table) {
   }
   Shape shape;
   {
-    OwnStatement tables(connection_.get(), database_, fmt::format("cercando la tabella {}", table));
+    OwnStatement tables(*this, fmt::format("cercando la tabella {}", table));
     tables.Check(Tables(tables.get(), Pattern(table), "TABLE"));
     while (tables.Fetch()) {
       std::string name = tables.Text(3);
@@ -971,8 +1024,7 @@ const Shape* Session::FindShape(std::string_view table) {
     return nullptr;  // not remembered: the table may be made later
   }
   {
-    OwnStatement columns(connection_.get(), database_,
-                         fmt::format("leggendo le colonne della tabella {}", table));
+    OwnStatement columns(*this, fmt::format("leggendo le colonne della tabella {}", table));
     columns.Check(Columns(columns.get(), Pattern(shape.name)));
     while (columns.Fetch()) {
       if (columns.Text(3) != shape.name) {
@@ -1021,8 +1073,7 @@ const Shape& Session::RequireShape(std::string_view table) {
 
 std::vector<std::pair<std::string, std::vector<std::string>>> Session::Indexes(
     const std::string& table, bool unique_only) {
-  OwnStatement rows(connection_.get(), database_,
-                    fmt::format("leggendo gli indici della tabella {}", table));
+  OwnStatement rows(*this, fmt::format("leggendo gli indici della tabella {}", table));
   rows.Check(Statistics(rows.get(), table, unique_only ? SQL_INDEX_UNIQUE : SQL_INDEX_ALL));
   struct Part {
     std::string index;
@@ -1060,8 +1111,7 @@ std::vector<std::pair<std::string, std::vector<std::string>>> Session::Indexes(
 }
 
 std::vector<std::string> Session::PrimaryKeyColumns(const std::string& table) {
-  OwnStatement rows(connection_.get(), database_,
-                    fmt::format("leggendo la chiave primaria della tabella {}", table));
+  OwnStatement rows(*this, fmt::format("leggendo la chiave primaria della tabella {}", table));
   const SQLRETURN rc = PrimaryKeys(rows.get(), table);
   if (!SQL_SUCCEEDED(rc)) {
     const std::string state = FirstState(SQL_HANDLE_STMT, rows.get());
@@ -1263,7 +1313,7 @@ void Session::Execute(std::string_view sql) {
   shapes_.clear();  // the text may change the schema
   statements_.remove_if([](const Cached& entry) { return !entry.busy; });
   for (std::string_view part : SplitStatements(sql)) {
-    OwnStatement statement(connection_.get(), database_, fmt::format("eseguendo \"{}\"", part));
+    OwnStatement statement(*this, fmt::format("eseguendo \"{}\"", part));
     statement.Check(ExecDirect(statement.get(), part));
   }
 }
@@ -1751,8 +1801,9 @@ std::string DataSourceName(std::string_view connection_string) {
 
 namespace zav5::data {
 
-OdbcConnection::OdbcConnection(const std::string& connection_string)
-    : session_(std::make_unique<odbc::Session>(connection_string)) {}
+OdbcConnection::OdbcConnection(const std::string& connection_string,
+                               std::shared_ptr<AttesaBlocchi> attese)
+    : session_(std::make_unique<odbc::Session>(connection_string, std::move(attese))) {}
 
 OdbcConnection::~OdbcConnection() = default;
 

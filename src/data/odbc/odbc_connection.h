@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "data/attesa_blocchi.h"
 #include "data/backend.h"
 
 namespace zav5::data {
@@ -60,9 +61,13 @@ class Session;  // the handles, the statement cache and the work behind OdbcConn
 class OdbcConnection : public Connection {
  public:
   // Connects with SQLDriverConnect, never showing a dialog. `connection_string` goes to the driver
-  // as it is, so a lock wait (SQLite driver: "Timeout=5000") belongs there. Throws DatabaseError
-  // with the driver's SQLSTATE and message when the connection fails.
-  explicit OdbcConnection(const std::string& connection_string);
+  // as it is, so a lock wait (SQLite driver: "Timeout=5000") belongs there. During a processing
+  // cycle of `attese` (when given) each statement gets the time left of the cycle's bound as its
+  // query timeout, where the driver has one; the driver's own waits (its lock retries, the
+  // commit) are not bounded otherwise, and a stop is not looked for. Throws DatabaseError with
+  // the driver's SQLSTATE and message when the connection fails.
+  explicit OdbcConnection(const std::string& connection_string,
+                          std::shared_ptr<AttesaBlocchi> attese = nullptr);
   ~OdbcConnection() override;  // an open transaction is rolled back
   OdbcConnection(const OdbcConnection&) = delete;
   OdbcConnection& operator=(const OdbcConnection&) = delete;

@@ -460,6 +460,9 @@ class SqliteConnection::Use {
 
   // Runs the statement to its next row: true when a row is there, false when it has finished.
   bool Step() {
+    if (connection_.Interrupted()) {
+      connection_.FailInterrupted(doing_());
+    }
     const int rc = sqlite3_step(get());
     if (rc == SQLITE_ROW) {
       return true;
@@ -505,9 +508,17 @@ class SqliteConnection::Use {
 
 // --- The connection ------------------------------------------------------------------------------
 
+// Statements run this many virtual machine steps between two looks at the interruption: well
+// under a millisecond.
+constexpr int kStepsBetweenLooks = 100;
+
 SqliteConnection::SqliteConnection(const std::string& native_path,
                                    std::chrono::milliseconds busy_timeout)
-    : path_(native_path), cache_(std::make_unique<Cache>()) {
+    : SqliteConnection(native_path, std::make_shared<AttesaBlocchi>(busy_timeout)) {}
+
+SqliteConnection::SqliteConnection(const std::string& native_path,
+                                   std::shared_ptr<AttesaBlocchi> attese)
+    : path_(native_path), attese_(std::move(attese)), cache_(std::make_unique<Cache>()) {
   // NOMUTEX: the connection is used by one thread at a time (see above), so SQLite need not lock
   // it around every call.
   const int rc = sqlite3_open_v2(native_path.c_str(), &db_,
@@ -519,19 +530,49 @@ SqliteConnection::SqliteConnection(const std::string& native_path,
     throw DatabaseError(
         fmt::format("errore del database {} aprendo il file: {}", native_path, message));
   }
-  sqlite3_busy_timeout(db_, static_cast<int>(busy_timeout.count()));
+  // A handler of our own, not sqlite3_busy_timeout: SQLite calls it again for every page it tries
+  // to write out early in a large transaction, and the bound of a cycle covers them all.
+  sqlite3_busy_handler(db_, &SqliteConnection::OnBusy, this);
   // SQLite reads the file only when first asked for something: ask now, so that a file that is
   // not a database is refused here and not at the first query.
   char* error = nullptr;
-  if (sqlite3_exec(db_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &error) !=
-      SQLITE_OK) {
-    const std::string message = error != nullptr ? error : sqlite3_errmsg(db_);
+  const int read =
+      sqlite3_exec(db_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &error);
+  if (read != SQLITE_OK) {
+    std::string message = error != nullptr ? error : sqlite3_errmsg(db_);
     sqlite3_free(error);
     sqlite3_close(db_);
     db_ = nullptr;
+    if ((read & 0xff) == SQLITE_BUSY) {
+      message = attese_->Spiegazione(message);
+    }
     throw DatabaseError(
         fmt::format("errore del database {} leggendo lo schema: {}", native_path, message));
   }
+  sqlite3_progress_handler(db_, kStepsBetweenLooks, &SqliteConnection::OnProgress, this);
+}
+
+int SqliteConnection::OnBusy(void* connection, int attempt) {
+  const std::optional<std::chrono::milliseconds> pause =
+      static_cast<SqliteConnection*>(connection)->attese_->ProssimaPausa(attempt);
+  if (!pause) {
+    return 0;
+  }
+  sqlite3_sleep(static_cast<int>(pause->count()));
+  return 1;
+}
+
+int SqliteConnection::OnProgress(void* connection) {
+  return static_cast<SqliteConnection*>(connection)->Interrupted() ? 1 : 0;
+}
+
+bool SqliteConnection::Interrupted() const {
+  return !rolling_back_ && attese_->Interruzione() != AttesaBlocchi::Motivo::kNessuno;
+}
+
+void SqliteConnection::FailInterrupted(std::string_view doing) const {
+  throw DatabaseError(
+      fmt::format("errore del database {} {}: {}", path_, doing, attese_->Spiegazione()));
 }
 
 SqliteConnection::~SqliteConnection() {
@@ -541,12 +582,14 @@ SqliteConnection::~SqliteConnection() {
 
 void SqliteConnection::Fail(std::string_view doing) const {
   const int code = sqlite3_errcode(db_) & 0xff;
+  if (attese_->Interruzione() != AttesaBlocchi::Motivo::kNessuno &&
+      (code == SQLITE_BUSY || code == SQLITE_LOCKED || code == SQLITE_INTERRUPT)) {
+    FailInterrupted(doing);
+  }
   if (code == SQLITE_BUSY || code == SQLITE_LOCKED) {
     // The case the operator can act on: another program of the suite holds the file.
-    throw DatabaseError(fmt::format(
-        "errore del database {} {}: un altro programma lo tiene bloccato oltre il tempo di "
-        "attesa ({})",
-        path_, doing, sqlite3_errmsg(db_)));
+    throw DatabaseError(fmt::format("errore del database {} {}: {}", path_, doing,
+                                    attese_->Spiegazione(sqlite3_errmsg(db_))));
   }
   throw DatabaseError(
       fmt::format("errore del database {} {}: {}", path_, doing, sqlite3_errmsg(db_)));
@@ -703,12 +746,14 @@ void SqliteConnection::ForgetShapes() {
 
 void SqliteConnection::Execute(std::string_view sql) {
   ForgetShapes();  // the text may change the schema
+  const std::string doing = fmt::format("eseguendo \"{}\"", sql);
+  if (Interrupted()) {
+    FailInterrupted(doing);
+  }
   char* error = nullptr;
   if (sqlite3_exec(db_, std::string(sql).c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-    const std::string message = error != nullptr ? error : sqlite3_errmsg(db_);
-    sqlite3_free(error);
-    throw DatabaseError(
-        fmt::format("errore del database {} eseguendo \"{}\": {}", path_, sql, message));
+    sqlite3_free(error);  // sqlite3_errmsg says the same
+    Fail(doing);
   }
 }
 
@@ -976,7 +1021,14 @@ void SqliteConnection::Commit() {
 }
 
 void SqliteConnection::Rollback() {
-  Use(*this, "ROLLBACK", [] { return std::string("annullando la transazione"); }).Step();
+  rolling_back_ = true;
+  try {
+    Use(*this, "ROLLBACK", [] { return std::string("annullando la transazione"); }).Step();
+  } catch (...) {
+    rolling_back_ = false;
+    throw;
+  }
+  rolling_back_ = false;
 }
 
 bool SqliteConnection::InTransaction() const {

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "data/attesa_blocchi.h"
 #include "data/backend.h"
 #include "data/select_all.h"
 
@@ -20,8 +21,10 @@ struct sqlite3_stmt;
 namespace zav5::data {
 
 // One SQLite file opened for reading and writing. The file is shared with the store suite's other
-// programs, so a lock held by one of them is waited for (up to the busy timeout) before a read or
-// a write gives up.
+// programs, so a lock held by one of them is waited for, as its AttesaBlocchi says, before a read
+// or a write gives up. In a processing cycle a wait given up (past the cycle's deadline, or for a
+// stop) interrupts the statement under way, and every later one fails before it runs, until the
+// cycle's bound ends: only a rollback still runs, and it lets the locks go.
 //
 // Dates are kept as the REAL OLE day number, so that the program's own queries ("data2 < 45292")
 // compare numbers; yes/no fields as -1 and 0, the way Access stores them.
@@ -37,8 +40,12 @@ class SqliteConnection : public Connection {
  public:
   static constexpr std::chrono::milliseconds kDefaultBusyTimeout{5000};
 
-  // Opens the existing database file at `native_path` (never creates one). Throws DatabaseError
+  // Opens the existing database file at `native_path` (never creates one), with its waits for
+  // locks bounded by `attese` (shared with the engine's other connections). Throws DatabaseError
   // when the file cannot be opened or is not a SQLite database.
+  // REQUIRES: `attese` is not null.
+  SqliteConnection(const std::string& native_path, std::shared_ptr<AttesaBlocchi> attese);
+  // The same, with waits of their own, each bounded by `busy_timeout`.
   explicit SqliteConnection(const std::string& native_path,
                             std::chrono::milliseconds busy_timeout = kDefaultBusyTimeout);
   ~SqliteConnection() override;
@@ -81,6 +88,14 @@ class SqliteConnection : public Connection {
   const QueryPlan* Plan(const std::string& shape, std::string_view sql, bool may_fail);
   // A DatabaseError with the engine's last message and what was being done.
   [[noreturn]] void Fail(std::string_view doing) const;
+  // Whether the cycle's work is to stop (see above) and this is not its rollback.
+  bool Interrupted() const;
+  // The DatabaseError of a statement not run because the cycle's work is to stop.
+  [[noreturn]] void FailInterrupted(std::string_view doing) const;
+  // SQLite's busy handler: pauses and returns 1 to try again, or returns 0 to give up.
+  static int OnBusy(void* connection, int attempt);
+  // SQLite's progress handler: non-zero interrupts the statement under way.
+  static int OnProgress(void* connection);
   // The name of a table as the schema spells it, and whether it has rowids; nothing when
   // `table` is not a table of this database.
   std::optional<std::pair<std::string, bool>> FindTable(std::string_view table);
@@ -97,6 +112,8 @@ class SqliteConnection : public Connection {
 
   sqlite3* db_ = nullptr;
   std::string path_;
+  std::shared_ptr<AttesaBlocchi> attese_;
+  bool rolling_back_ = false;  // a rollback runs even when the cycle's work is to stop
   // Prepared statements by their text, and query plans by the shape of theirs. The program's
   // queries differ only in their literals, which are bound as parameters (see ShapeOf), so a
   // handful of statements serves every row of a piece of work.

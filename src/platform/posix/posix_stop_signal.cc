@@ -48,4 +48,14 @@ bool PosixStopSignal::WaitUntil(SteadyTime deadline) {
   }
 }
 
+bool PosixStopSignal::Requested() {
+  // Blocked, the signal stays pending until WaitUntil takes it.
+  sigset_t pending;
+  sigemptyset(&pending);
+  if (sigpending(&pending) != 0) {
+    return false;
+  }
+  return sigismember(&pending, SIGINT) == 1 || sigismember(&pending, SIGTERM) == 1;
+}
+
 }  // namespace zav5::platform

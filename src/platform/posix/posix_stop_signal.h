@@ -1,5 +1,6 @@
 // The stop of a POSIX run: SIGINT (Ctrl+C) and SIGTERM, taken synchronously so that the program
-// ends on its own thread, between two ticks, and never in the middle of a cycle.
+// ends on its own thread, between two ticks, and never in the middle of a cycle. A cycle that
+// waits for a lock looks for a stop (Requested) and gives up, so that it ends soon.
 #pragma once
 
 #include <signal.h>
@@ -19,6 +20,8 @@ class PosixStopSignal : public StopSignal {
   PosixStopSignal& operator=(const PosixStopSignal&) = delete;
 
   bool WaitUntil(SteadyTime deadline) override;
+  // A pending SIGINT or SIGTERM (sigpending); safe to call from any thread.
+  bool Requested() override;
 
  private:
   sigset_t signals_;

@@ -1,0 +1,185 @@
+// The bound of the waits for other programs' locks: each wait's own outside a processing cycle,
+// one deadline for all the waits of a cycle, and a stop that ends a cycle's wait.
+
+#include "data/attesa_blocchi.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "data/data_fixture.h"
+#include "data/sqlite/sqlite_connection.h"
+#include "errors.h"
+
+namespace zav5::data {
+namespace {
+
+using namespace std::chrono;
+using Motivo = AttesaBlocchi::Motivo;
+
+// The message of `doing`'s DatabaseError; empty (and a failure) when it throws none.
+template <typename Doing>
+std::string ErroreDi(Doing doing) {
+  try {
+    doing();
+  } catch (const DatabaseError& error) {
+    return error.what();
+  }
+  ADD_FAILURE() << "no DatabaseError";
+  return {};
+}
+
+TEST(AttesaBlocchiTest, OutsideACycleEachWaitHasItsOwnBoundAndNoStopEndsIt) {
+  constexpr milliseconds kAttesa{20};
+  AttesaBlocchi attese(kAttesa, [] { return true; });
+  EXPECT_FALSE(attese.TempoRimasto().has_value());
+  const steady_clock::time_point inizio = steady_clock::now();
+  for (int volta = 0; steady_clock::now() < inizio + kAttesa; ++volta) {
+    const std::optional<milliseconds> pausa = attese.ProssimaPausa(volta);
+    if (pausa) {  // nothing only when the bound has just passed
+      EXPECT_GT(*pausa, milliseconds::zero());
+      EXPECT_LE(*pausa, milliseconds{50});
+    }
+  }
+  EXPECT_EQ(attese.ProssimaPausa(1000), std::nullopt);
+  // A new wait has its bound afresh; the stop counts in a cycle only.
+  EXPECT_TRUE(attese.ProssimaPausa(0).has_value());
+  EXPECT_EQ(attese.Interruzione(), Motivo::kNessuno);
+}
+
+TEST(AttesaBlocchiTest, ACycleGivesUpEveryWaitAtOnceOnceItsDeadlineHasPassedOrAStopIsAsked) {
+  struct Caso {
+    const char* descrizione;
+    milliseconds attesa;
+    bool fermata;
+    Motivo motivo;
+    std::string spiegazione;
+  };
+  const std::vector<Caso> casi = {
+      {"deadline passed", milliseconds{0}, false, Motivo::kTempoScaduto,
+       "un altro programma lo tiene bloccato oltre il tempo di attesa di 0 secondi concesso a ogni "
+       "ciclo"},
+      {"stop asked for", minutes{1}, true, Motivo::kFermata,
+       "un altro programma lo tiene bloccato e l'attesa è stata interrotta: è stata chiesta la "
+       "fermata del programma"},
+  };
+  for (const Caso& caso : casi) {
+    SCOPED_TRACE(caso.descrizione);
+    bool fermata = caso.fermata;
+    AttesaBlocchi attese(caso.attesa, [&fermata] { return fermata; });
+    {
+      const LimiteAttese limite(attese);
+      ASSERT_TRUE(attese.TempoRimasto().has_value());
+      EXPECT_LE(*attese.TempoRimasto(), caso.attesa);
+      EXPECT_EQ(attese.Interruzione(), Motivo::kNessuno);
+      EXPECT_EQ(attese.ProssimaPausa(0), std::nullopt);
+      EXPECT_EQ(attese.Interruzione(), caso.motivo);
+      fermata = false;
+      EXPECT_EQ(attese.ProssimaPausa(0), std::nullopt) << "a later wait of the cycle waited";
+      EXPECT_EQ(attese.Interruzione(), caso.motivo);
+      EXPECT_EQ(attese.Spiegazione("database is locked"), caso.spiegazione);
+    }
+    EXPECT_EQ(attese.Interruzione(), Motivo::kNessuno);
+    EXPECT_FALSE(attese.TempoRimasto().has_value());
+  }
+}
+
+TEST(AttesaBlocchiTest, ABoundInsideAnotherKeepsItsDeadlineAndDoesNotEndIt) {
+  constexpr milliseconds kAttesa{50};
+  AttesaBlocchi attese(kAttesa);
+  const LimiteAttese ciclo(attese);
+  const steady_clock::time_point scadenza = steady_clock::now() + kAttesa;
+  while (steady_clock::now() <= scadenza) {
+  }
+  {
+    const LimiteAttese dentro(attese);
+    EXPECT_EQ(attese.ProssimaPausa(0), std::nullopt) << "the inner bound started a new deadline";
+  }
+  EXPECT_EQ(attese.Interruzione(), Motivo::kTempoScaduto) << "the inner bound ended the cycle's";
+  EXPECT_TRUE(attese.TempoRimasto().has_value());
+}
+
+TEST(AttesaBlocchiTest, TheMessageOfAWaitOutsideACycleNamesItsBoundInSeconds) {
+  const std::vector<std::pair<milliseconds, std::string>> casi = {
+      {milliseconds{5000}, "5 secondi"},
+      {milliseconds{1000}, "1 secondo"},
+      {milliseconds{300}, "0,3 secondi"},
+      {milliseconds{1250}, "1,25 secondi"},
+  };
+  for (const auto& [attesa, secondi] : casi) {
+    EXPECT_EQ(AttesaBlocchi(attesa).Spiegazione("database is locked"),
+              "un altro programma lo tiene bloccato oltre il tempo di attesa di " + secondi +
+                  " (database is locked)");
+  }
+}
+
+// --- On a SQLite file that another connection holds ----------------------------------------------
+
+class AttesaBlocchiSqliteTest : public DataFixture {
+ protected:
+  void SetUp() override {
+    if (testing::ProvaSuOdbc()) {
+      GTEST_SKIP() << "the busy handler of a SQLite file opened directly";
+    }
+    path_ = MakeDatabase("dati.mdb", "CREATE TABLE t (n LONG PRIMARY KEY);",
+                         "INSERT INTO t VALUES (1);");
+    // Another program's write lock.
+    altro_ = std::make_unique<SqliteConnection>(Native("dati.mdb").string(), milliseconds{100});
+    altro_->BeginTransaction();
+  }
+
+  std::string path_;
+  std::unique_ptr<SqliteConnection> altro_;
+};
+
+TEST_F(AttesaBlocchiSqliteTest, AStopEndsACyclesWaitAndItsWorkUntilItsBoundEnds) {
+  int domande = 0;
+  OpzioniMotore opzioni;
+  opzioni.attesa_blocchi = minutes{1};
+  opzioni.fermata = [&domande] { return ++domande >= 3; };
+  DbEngine engine(env_, opzioni);
+  const std::shared_ptr<Database> database = engine.OpenDatabase(path_);
+  {
+    const LimiteAttese limite = engine.LimitaAttese();
+    const steady_clock::time_point inizio = steady_clock::now();
+    const std::string errore = ErroreDi([&] { database->BeginTrans(); });
+    EXPECT_LT(steady_clock::now() - inizio, seconds{30}) << "the wait ran to its bound";
+    EXPECT_GE(domande, 3) << "the stop was not looked for during the wait";
+    EXPECT_NE(errore.find("iniziando una transazione: un altro programma lo tiene bloccato e "
+                          "l'attesa è stata interrotta: è stata chiesta la fermata del programma"),
+              std::string::npos)
+        << errore;
+    // The cycle's work stops: a read, which the lock allows, is not even run.
+    const std::string lettura = ErroreDi([&] { database->connection().Query("SELECT n FROM t"); });
+    EXPECT_NE(lettura.find("è stata chiesta la fermata del programma"), std::string::npos)
+        << lettura;
+  }
+  EXPECT_EQ(ScalarOf(*database, "SELECT n FROM t"), Value::Long(1));
+  altro_->Rollback();
+  database->BeginTrans();
+  database->Rollback();
+}
+
+TEST_F(AttesaBlocchiSqliteTest, OutsideACycleAWaitRunsToItsOwnBoundWhateverTheStop) {
+  OpzioniMotore opzioni;
+  opzioni.attesa_blocchi = milliseconds{200};
+  opzioni.fermata = [] { return true; };
+  DbEngine engine(env_, opzioni);
+  const std::shared_ptr<Database> database = engine.OpenDatabase(path_);
+  const steady_clock::time_point inizio = steady_clock::now();
+  const std::string errore = ErroreDi([&] { database->BeginTrans(); });
+  EXPECT_GE(steady_clock::now() - inizio, milliseconds{200});
+  EXPECT_NE(errore.find("un altro programma lo tiene bloccato oltre il tempo di attesa di 0,2 "
+                        "secondi (database is locked)"),
+            std::string::npos)
+      << errore;
+  // Nothing is left to stop the next piece of work.
+  EXPECT_EQ(ScalarOf(*database, "SELECT n FROM t"), Value::Long(1));
+}
+
+}  // namespace
+}  // namespace zav5::data
