@@ -4,9 +4,9 @@
 # X display until its exit button is pressed. Saves a screenshot of the window in ARTIFACTS.
 #
 # Wine's command interpreter rejects "copy Import_VPA*.txt Z:\*.*" ("Invalid name"), where
-# Windows' own copies the files; the copy script would then delete files it never copied. So the
-# store gets a copy script that leaves the files where they are, and a site script that copies
-# with a destination Wine understands.
+# Windows' own copies the files; the program's copy script would then delete files it never
+# copied. So the store gets a copy script of its own that moves the files to Z: in a form Wine
+# runs, and a site script that copies with a destination Wine understands.
 set -euo pipefail
 exe="$1"
 artifacts="$2"
@@ -41,7 +41,13 @@ cp "$exe" "$c/zav5.exe"
   cat "$work/demo.out"; fail "zav5.exe demo failed"; }
 mv "$c/demo/c/dorn" "$c/demo/c/sulvo" "$c/"
 ln -sfn "$c/demo/z" "$WINEPREFIX/dosdevices/z:"
-printf '@echo off\r\nrem Le etichette restano in C:\\sulvo\r\n' > "$c/sulvo/frontalini.bat"
+# The copy script moves the import files to Z:, deleting only what was copied: Wine's cmd.exe runs
+# the command after && even when copy fails, so the delete asks the error level. It waits until
+# C:\via exists, which the test creates once it has kept the first cycle's price file as the
+# program wrote it.
+printf '%s\r\n' '@echo off' ':attesa' 'if not exist C:\via goto attesa' 'cd /d C:\sulvo' \
+  'copy Import_VPA*.txt Z:\' 'if not errorlevel 1 del Import_VPA*.txt' \
+  'copy Import_PRO*.txt Z:\' 'if not errorlevel 1 del Import_PRO*.txt' > "$c/sulvo/frontalini.bat"
 printf '@echo off\r\ncd\\sulvo\\esl\r\ncopy ESL*.txt Z:\\\r\n' > "$c/sulvo/comandoP.bat"
 
 source "$(dirname "$0")/await_files.sh"
@@ -77,12 +83,24 @@ for i in "${!expected[@]}"; do
   [ "${lines[$i]}" == "${expected[$i]}" ] || fail "log line $((i + 1)): '${lines[$i]}', expected '${expected[$i]}'"
 done
 
-# The import files of both label systems, in Windows-1252 with CR LF, 54 fields a line; the site
+# The import files of both label systems, in Windows-1252 with CR LF, 54 fields a line. The copy
+# script moves the price file to Z: once the test has kept the bytes the program wrote; the site
 # script, started through the command interpreter, copies the one-file layout's file to Z:.
-await_files "$c/sulvo" 'Import_VPA_*.txt' 1 30
-await_files "$c/sulvo/esl" 'ESL*.txt' 1 30
-await_files "$c/demo/z" 'ESL*.txt' 1 30
-for file in "$c"/sulvo/Import_VPA_*.txt "$c"/sulvo/esl/ESL*.txt; do
+await_files "$c/sulvo" 'Import_VPA_*.txt' 1 60
+mkdir "$work/written"
+cp "$c"/sulvo/Import_VPA_*.txt "$work/written/"
+touch "$c/via"
+await_files "$c/demo/z" 'Import_VPA_*.txt' 1 60
+await_no_files "$c/sulvo" 'Import_*.txt' 60
+for file in "$work"/written/Import_VPA_*.txt; do
+  cmp -s "$file" "$c/demo/z/${file##*/}" || fail "${file##*/} on Z: is not the file the program wrote"
+done
+await_files "$c/sulvo/esl" 'ESL*.txt' 1 60
+await_files "$c/demo/z" 'ESL*.txt' 1 60
+for file in "$c"/sulvo/esl/ESL*.txt; do
+  await_same "$file" "$c/demo/z/${file##*/}" 60
+done
+for file in "$c"/demo/z/Import_VPA_*.txt "$c"/demo/z/ESL*.txt; do
   [ -s "$file" ] || fail "$file is empty"
   [ "$(grep -c $'\r$' "$file")" -eq "$(wc -l < "$file")" ] || fail "$file: lines do not end in CR LF"
   while IFS= read -r line; do
@@ -90,7 +108,6 @@ for file in "$c"/sulvo/Import_VPA_*.txt "$c"/sulvo/esl/ESL*.txt; do
     [ "$fields" -eq 53 ] || fail "$file: a line with $((fields + 1)) fields: $line"
   done < "$file"
 done
-cmp -s "$c"/sulvo/esl/ESL*.txt "$c"/demo/z/ESL*.txt || fail "the copy on Z: differs from the file"
 
 # --- The window: it opens, its cycles run on its timer, and its exit button ends the program.
 (cd "$c" && exec "$wine" zav5.exe > "$work/window.out" 2> "$work/window.err") &
