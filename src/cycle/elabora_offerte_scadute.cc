@@ -2,8 +2,11 @@
 
 #include <fmt/core.h>
 
+#include <algorithm>
+#include <chrono>
 #include <exception>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "data/field_reading.h"
@@ -103,7 +106,13 @@ void SistemaConsegneDopoErrore(Ciclo& ciclo, std::int32_t numero, std::int32_t a
 
 std::optional<bool> OffertaDisattivata(Ciclo& ciclo, std::int32_t numero, std::int32_t anno) {
   try {
-    data::DbEngine motore(ciclo.finestra.env, ciclo.finestra.engine.Opzioni());
+    // Within the cycle's bound: the new connection waits only for the time the cycle has left.
+    data::OpzioniMotore opzioni = ciclo.finestra.engine.Opzioni();
+    if (const auto rimasto = ciclo.finestra.engine.TempoRimasto()) {
+      opzioni.attesa_blocchi = std::max(std::chrono::milliseconds{0},
+                                        std::chrono::ceil<std::chrono::milliseconds>(*rimasto));
+    }
+    data::DbEngine motore(ciclo.finestra.env, std::move(opzioni));
     data::DataSource offerta(motore, "verifica", "verifica");
     offerta.DatabaseName = ciclo.contesto.PercorsoDati;
     offerta.RecordSource =

@@ -21,6 +21,9 @@ std::optional<EsitoCiclo> Timer2_Timer(Ciclo& ciclo) {
 EsitoCiclo EseguiCiclo(Ciclo& ciclo) {
   ciclo.log.ApriLog(ciclo.contesto.PercorsoLog);
   ciclo.log.ScriviRigaDatata("- Inizio elaborazione ");
+  // The scan, the offer's transaction and the hand-over of the label files share one bound for
+  // their waits on other programs' locks: the time that a cycle can be held up by them.
+  const data::LimiteAttese limite = ciclo.finestra.engine.LimitaAttese();
   EsitoCiclo esito = EsitoCiclo::kErrore;
   try {
     esito = ElaboraOfferteScadute(ciclo);

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -86,6 +87,12 @@ class DbEngine {
   // Bounds all the waits for other programs' locks, on every connection of this engine, from
   // now until the guard is destroyed, by `attesa_blocchi` together: the processing cycle's.
   LimiteAttese LimitaAttese() { return LimiteAttese(*attese_); }
+
+  // The time left to the deadline of the bound under way (negative once past); nothing when no
+  // bound is under way.
+  std::optional<std::chrono::steady_clock::duration> TempoRimasto() const {
+    return attese_->TempoRimasto();
+  }
 
   // Forgets every connection; a database still held elsewhere stays open until released.
   void CloseAll() {
