@@ -2,11 +2,13 @@
 
 #include <chrono>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
 #include "app/demo_store.h"
+#include "app/istanza_unica.h"
 #include "app/program_path.h"
 #include "errors.h"
 #include "platform/batch/batch_runner.h"
@@ -70,6 +72,17 @@ int Esegui(const Opzioni& opzioni, [[maybe_unused]] const char* argv0) {
 #else
   env.SetScriptLauncher(zav5::app::ComandoScript(zav5::app::ThisProgram(argv0), opzioni));
 #endif
+  // Before anything of the store is touched, the run log included.
+  std::unique_ptr<zav5::platform::FileLock> blocco;
+  try {
+    blocco = zav5::app::BloccaNegozio(env);
+  } catch (const zav5::app::GiaInEsecuzione& error) {
+    env.MessageBox(error.what(), "ZAV5");
+    return zav5::app::kCodiceGiaInEsecuzione;
+  } catch (const zav5::FileError& error) {
+    env.MessageBox(std::string("ERRORE : ") + error.what(), "ZAV5");
+    return 1;
+  }
 #ifdef _WIN32
   // The cycle runs on the window's thread, between its messages: while it waits for a lock the
   // window cannot be closed, and no stop is looked for; the wait keeps its bound.

@@ -1,0 +1,33 @@
+// One program per store: a second zav5 on the same company database would take the same offers
+// and hand the same label files over twice, so it refuses to start.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "errors.h"
+#include "platform/env.h"
+
+namespace zav5::app {
+
+// The exit code of a zav5 that refuses to run because another one runs on the same store.
+inline constexpr int kCodiceGiaInEsecuzione = 3;
+
+// Another zav5 holds the store's lock; what() says so in the operator's words.
+class GiaInEsecuzione : public Errore {
+ public:
+  using Errore::Errore;
+};
+
+// The lock file of the store whose company database is on drive `unita`: "X:\dorn\zav5.lck",
+// beside the company database.
+std::string PercorsoBloccoNegozio(char unita);
+
+// Takes the lock of the store on env's current drive before the program touches anything. The
+// operating system releases it when the process ends in any way, so a crash never leaves a stale
+// lock; the scripts the program starts do not inherit it. Returns nullptr when there is no company
+// database (start-up reports that, and the program touches no store). Throws GiaInEsecuzione when
+// another process holds the lock, FileError when the lock file cannot be made.
+std::unique_ptr<platform::FileLock> BloccaNegozio(platform::Env& env);
+
+}  // namespace zav5::app
