@@ -83,23 +83,22 @@ void Annulla(Ciclo& ciclo, data::Database& database) noexcept {
 // Settles the label files made for the offer after a failed transaction. The store database
 // decides on a connection of its own whether the offer committed, as after a commit whose outcome
 // is not known: committed, they are owed; not committed, they go; when it cannot tell, they stay
-// prepared for a later cycle to settle.
-void SistemaConsegneDopoErrore(Ciclo& ciclo, std::int32_t numero, std::int32_t anno) noexcept {
+// prepared for a later cycle to settle. Returns the database's answer.
+std::optional<bool> SistemaConsegneDopoErrore(Ciclo& ciclo, std::int32_t numero,
+                                              std::int32_t anno) noexcept {
+  const std::optional<bool> disattivata = OffertaDisattivata(ciclo, numero, anno);
   try {
     labels::Consegne& consegne = ciclo.finestra.consegne;
     const std::string& negozio = ciclo.contesto.PercorsoDati;
-    const std::optional<bool> disattivata = OffertaDisattivata(ciclo, numero, anno);
-    if (!disattivata) {
-      return;
-    }
-    if (*disattivata) {
+    if (disattivata == true) {
       consegne.Conferma(negozio, numero, anno);
-    } else {
+    } else if (disattivata == false) {
       consegne.Scarta(negozio, numero, anno);
     }
   } catch (const std::exception&) {
     // Left prepared: the next cycle settles them.
   }
+  return disattivata;
 }
 
 }  // namespace
@@ -188,10 +187,23 @@ EsitoCiclo ElaboraOfferteScadute(Ciclo& ciclo) {
     database->CommitTrans();
   } catch (const std::exception& error) {
     Annulla(ciclo, *database);
-    if (preparata) {
-      SistemaConsegneDopoErrore(ciclo, preparata->first, preparata->second);
+    const std::optional<bool> disattivata =
+        preparata ? SistemaConsegneDopoErrore(ciclo, preparata->first, preparata->second) : false;
+    if (disattivata == true) {
+      // The commit reached the file although it reported a failure.
+      ciclo.turno.Riuscita(offerta);
+      throw Errore(fmt::format(
+          "offerta {}: la conferma ha segnalato un errore, ma l'offerta risulta disattivata e le "
+          "sue etichette partono: {}",
+          offerta, error.what()));
     }
     ciclo.turno.Fallita(offerta);
+    if (!disattivata) {
+      throw Errore(fmt::format(
+          "offerta {}: esito incerto (il database non si legge ora), sarà verificato al prossimo "
+          "ciclo: {}",
+          offerta, error.what()));
+    }
     throw Errore(
         fmt::format("offerta {} non disattivata, modifiche annullate: {}", offerta, error.what()));
   }

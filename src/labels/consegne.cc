@@ -147,13 +147,13 @@ std::vector<Consegna> Consegne::Leggi(startup::RunLog* log) {
   return consegne;
 }
 
-void Consegne::Salva(const Consegna& consegna) {
+void Consegne::Scrivi(const std::string& percorso, std::string_view byte) {
   platform::TemporaryFile temporaneo = env_.NewTemporaryFile(cartella_);
   try {
-    temporaneo.file->Append(TestoConsegna(consegna));
+    temporaneo.file->Append(byte);
     temporaneo.file->Sync();
     temporaneo.file->Close();
-    env_.RenameFile(temporaneo.path, Percorso(consegna.numero, kEstensioneRegistro), true);
+    env_.RenameFile(temporaneo.path, percorso, true);
   } catch (const Errore&) {
     temporaneo.file.reset();
     try {
@@ -163,6 +163,10 @@ void Consegne::Salva(const Consegna& consegna) {
     }
     throw;
   }
+}
+
+void Consegne::Salva(const Consegna& consegna) {
+  Scrivi(Percorso(consegna.numero, kEstensioneRegistro), TestoConsegna(consegna));
 }
 
 void Consegne::Elimina(const Consegna& consegna) {
@@ -534,11 +538,7 @@ void Consegne::Timbra(Consegna& consegna) {
     t += std::chrono::seconds{1};
   }
 
-  platform::TemporaryFile temporaneo = env_.NewTemporaryFile(cartella_);
-  temporaneo.file->Append(TimbroFile(t));
-  temporaneo.file->Sync();
-  temporaneo.file->Close();
-  env_.RenameFile(temporaneo.path, ultimo_file, true);
+  Scrivi(ultimo_file, TimbroFile(t));
 
   for (FileConsegna& file : consegna.file) {
     if (!file.posto) {
@@ -606,7 +606,7 @@ void Consegne::Posa(Consegna& consegna, FileConsegna& file) {
 }
 
 bool Consegne::AvviaScript(const Consegna& consegna) {
-  return Trasferisci(env_, consegna.sistema.tracciato);
+  return Trasferisci(env_, consegna.sistema.tracciato, cartella_);
 }
 
 }  // namespace zav5::labels

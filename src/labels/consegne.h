@@ -157,7 +157,10 @@ class Consegne {
   // Every record of the outbox, oldest first; those that cannot be read are reported once to
   // `log` (when given) and left out.
   std::vector<Consegna> Leggi(startup::RunLog* log);
-  // Writes the record durably (temporary file, sync, rename).
+  // Replaces the outbox's file `percorso` with `byte` durably: a temporary file, synced, then
+  // renamed; the temporary file goes when a step fails.
+  void Scrivi(const std::string& percorso, std::string_view byte);
+  // Writes the record durably.
   void Salva(const Consegna& consegna);
   // Removes the record and the files of the delivery still in the outbox.
   void Elimina(const Consegna& consegna);

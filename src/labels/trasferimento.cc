@@ -20,10 +20,11 @@ std::string Testo(const std::array<std::string_view, N>& righe) {
   return testo;
 }
 
-void ScriviScriptCopia(platform::Env& env, bool sostituisci) {
-  const std::string cartella =
-      platform::ParseWindowsPath(kScriptCopia, env.CurrentDrive()).Parent().ToString();
+// Writes the copy script whole under a temporary name in `cartella`, then renames it into place;
+// false when `cartella` is on another disk than the script.
+bool ScriviScriptCopiaDa(platform::Env& env, const std::string& cartella, bool sostituisci) {
   platform::TemporaryFile temporaneo = env.NewTemporaryFile(cartella);
+  platform::RenameOutcome esito;
   try {
     platform::LineWriter righe(*temporaneo.file);
     for (const std::string_view riga : kRigheScriptCopia) {
@@ -33,26 +34,36 @@ void ScriviScriptCopia(platform::Env& env, bool sostituisci) {
     temporaneo.file->Sync();
     temporaneo.file->Close();
     // Without replacing, a script that appeared meanwhile (written by hand, say) wins.
-    if (env.RenameFile(temporaneo.path, kScriptCopia, sostituisci) ==
-        platform::RenameOutcome::kRenamed) {
-      return;
-    }
+    esito = env.RenameFile(temporaneo.path, kScriptCopia, sostituisci);
   } catch (const Errore&) {
     temporaneo.file.reset();
     env.DeleteFiles(temporaneo.path);
     throw;
   }
-  env.DeleteFiles(temporaneo.path);
+  if (esito != platform::RenameOutcome::kRenamed) {
+    env.DeleteFiles(temporaneo.path);
+  }
+  return esito != platform::RenameOutcome::kOtherVolume;
+}
+
+void ScriviScriptCopia(platform::Env& env, bool sostituisci, std::string_view cartella_lavoro) {
+  const std::string cartella_script =
+      platform::ParseWindowsPath(kScriptCopia, env.CurrentDrive()).Parent().ToString();
+  if (!cartella_lavoro.empty() &&
+      ScriviScriptCopiaDa(env, std::string(cartella_lavoro), sostituisci)) {
+    return;
+  }
+  ScriviScriptCopiaDa(env, cartella_script, sostituisci);
 }
 
 }  // namespace
 
-bool Trasferisci(platform::Env& env, Tracciato tracciato) {
+bool Trasferisci(platform::Env& env, Tracciato tracciato, std::string_view cartella_lavoro) {
   const std::optional<std::string> script = env.ReadFile(kScriptCopia);
   if (!script) {
-    ScriviScriptCopia(env, false);
+    ScriviScriptCopia(env, false, cartella_lavoro);
   } else if (*script == Testo(kRigheScriptCopiaPrecedente)) {
-    ScriviScriptCopia(env, true);
+    ScriviScriptCopia(env, true, cartella_lavoro);
   }
   if (tracciato == Tracciato::kFileUnico) {
     if (!platform::FileExists(env, kScriptSito)) {

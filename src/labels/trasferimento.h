@@ -43,6 +43,9 @@ inline constexpr std::string_view kScriptSito = "c:\\sulvo\\comandoP.bat";
 // flushed, then renamed), and starts the script of `tracciato` without waiting for it: the copy
 // script for two files, the site's script for one file. Returns whether a script was started
 // (the site may have none). Throws FileError when the script cannot be written or started.
-bool Trasferisci(platform::Env& env, Tracciato tracciato);
+// The temporary file is made in `cartella_lavoro` when given (the program's own folder, whose
+// leftovers after a crash it removes itself), else, or when that is on another disk, beside the
+// script.
+bool Trasferisci(platform::Env& env, Tracciato tracciato, std::string_view cartella_lavoro = {});
 
 }  // namespace zav5::labels

@@ -37,6 +37,10 @@ struct Guasti {
   // between the scan's query and its transaction.
   std::function<void()> prima_della_transazione;
 
+  // Called with "commit" just before a commit and "commit fatto" once it has committed: a test
+  // can count the commit among the steps of a piece of work, fail there, or end the process.
+  std::function<void(std::string_view)> al_passo;
+
   // Writes seen so far, the failing one included.
   int scritture = 0;
   // Connections wrapped so far.
@@ -90,10 +94,16 @@ class ConnessioneGuasta : public testing::ConnessioneInoltrata {
   }
 
   void Commit() override {
+    if (guasti_->al_passo) {
+      guasti_->al_passo("commit");
+    }
     if (guasti_->al_commit) {
       throw DatabaseError("guasto simulato confermando la transazione");
     }
     interna().Commit();
+    if (guasti_->al_passo) {
+      guasti_->al_passo("commit fatto");
+    }
   }
 
   void Rollback() override {
