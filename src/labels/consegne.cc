@@ -279,6 +279,8 @@ std::vector<Consegna> Consegne::InAttesa(std::string_view negozio) {
 
 void Consegne::SegnalaInAttesa(std::string_view negozio, startup::RunLog& log) {
   for (const Consegna& c : InAttesa(negozio)) {
+    // Reported: its catching up gets its line, as after a failure met in this run.
+    memoria_[c.numero].segnalata = "in attesa all'avvio";
     log.ScriviRiga(startup::RigaErrore(fmt::format(
         "etichette dell'offerta {} in attesa dal {} per il sistema {}: i file sono in {}; "
         "finché non arrivano, gli scaffali di quel sistema mostrano il prezzo promozionale "

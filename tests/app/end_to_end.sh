@@ -87,6 +87,16 @@ for _ in $(seq 1 60); do
   [ "$(cycles)" -ge 2 ] && break
   sleep 1
 done
+
+# A second program on the same store refuses to start, before it touches anything, with exit
+# code 3.
+lines_before=$(wc -l < "$(log_of)")
+rc=0
+"$zav5" --drive "C=$work/run/c" --drive "Z=$work/run/z" --once > /dev/null 2> "$work/second.err" || rc=$?
+[ "$rc" -eq 3 ] || { echo "a second program exited with $rc, expected 3:"; cat "$work/second.err"; exit 1; }
+grep -q 'zav5 .* in esecuzione sul negozio di C:\\dorn\\sulvo.mdb (processo [0-9]*)' "$work/second.err" || {
+  echo "unexpected message of the second program:"; cat "$work/second.err"; exit 1; }
+[ "$(wc -l < "$(log_of)")" -eq "$lines_before" ] || { echo "the second program wrote to the run log"; exit 1; }
 kill -INT "$pid"
 rc=0
 wait "$pid" || rc=$?
@@ -94,4 +104,27 @@ wait "$pid" || rc=$?
 [ "$(cycles)" -ge 2 ] || { echo "fewer than two cycles in 60 s:"; cat "$(log_of)"; exit 1; }
 grep -q ERRORE "$(log_of)" && { echo "the unattended run logged an error:"; cat "$(log_of)"; exit 1; }
 await_files "$work/run/z" 'ESL*.txt' 2 20
+
+# A label system whose folder is missing: the offer is deactivated all the same, the other system
+# gets its file, the run log says which system waits, and the run exits with 1. Once the folder
+# is back, the next run hands the waiting file over and says so.
+"$zav5" demo "$work/broken" > /dev/null
+rm -rf "$work/broken/c/sulvo/esl"
+broken() { "$zav5" --drive "C=$work/broken/c" --drive "Z=$work/broken/z" --once > /dev/null 2>> "$work/broken.err"; }
+broken_log() { iconv -f WINDOWS-1252 -t UTF-8 "$(find "$work/broken/c/sulvo/bkp" -name 'logzav3_*.txt' -print -quit)"; }
+rc=0
+broken || rc=$?
+[ "$rc" -eq 1 ] || { echo "a run with a label system waiting exited with $rc, expected 1"; exit 1; }
+[ "$(broken_log | grep -c '^ERRORE')" -eq 1 ] || { echo "expected one ERRORE line:"; broken_log; exit 1; }
+broken_log | grep -q "^ERRORE : etichette dell'offerta 101/[0-9]* non consegnate al sistema ESL (cartella C:\\\\sulvo\\\\esl\\\\)" || {
+  echo "the ERRORE line does not name the label system:"; broken_log; exit 1; }
+await_files "$work/broken/z" 'Import_VPA_*.txt' 1 20
+mkdir "$work/broken/c/sulvo/esl"
+broken || true
+await_files "$work/broken/z" 'ESL*.txt' 1 20
+broken_log | grep -q "^[0-9/]*-[0-9:]*- Etichette dell'offerta 101/[0-9]* consegnate al sistema ESL" || {
+  echo "no line says that the waiting file was handed over:"; broken_log; exit 1; }
+await_files "$work/broken/z" 'Import_VPA_*.txt' 2 20
+[ "$(count_files "$work/broken/z" 'Import_VPA_*.txt')" -eq 2 ] || {
+  echo "the other label system did not get each offer's file once:"; ls "$work/broken/z"; exit 1; }
 echo "end-to-end: 1 passed, 0 failed"
