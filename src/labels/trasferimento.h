@@ -13,13 +13,18 @@ namespace zav5::labels {
 // The copy script of the two-file layout. It works in \sulvo of the drive that is current when it
 // starts: it copies the price and promotion files to the root of drive Z:, the label system's drop
 // folder, and deletes each kind only when its copy succeeded, so that files a copy could not
-// deliver (drive Z: unreachable) stay for the next attempt.
+// deliver (drive Z: unreachable) stay for the next attempt. The delete asks the error level on a
+// line of its own rather than following the copy after "&&": Wine's command interpreter was seen
+// running the command after "&&" when the copy had failed, while both it and the runner of the
+// Linux build honour "if not errorlevel 1".
 inline constexpr std::string_view kScriptCopia = "C:\\sulvo\\frontalini.bat";
-inline constexpr std::array<std::string_view, 5> kRigheScriptCopia = {
+inline constexpr std::array<std::string_view, 7> kRigheScriptCopia = {
     "cd.. ",
     "cd\\sulvo",
-    "copy Import_VPA*.txt Z:\\*.* && del Import_VPA*.txt ",
-    "copy Import_PRO*.txt Z:\\*.* && del Import_PRO*.txt ",
+    "copy Import_VPA*.txt Z:\\*.*",
+    "if not errorlevel 1 del Import_VPA*.txt ",
+    "copy Import_PRO*.txt Z:\\*.*",
+    "if not errorlevel 1 del Import_PRO*.txt ",
     "cls",
 };
 

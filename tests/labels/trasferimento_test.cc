@@ -12,8 +12,10 @@ namespace {
 constexpr std::string_view kScriptAtteso =
     "cd.. \r\n"
     "cd\\sulvo\r\n"
-    "copy Import_VPA*.txt Z:\\*.* && del Import_VPA*.txt \r\n"
-    "copy Import_PRO*.txt Z:\\*.* && del Import_PRO*.txt \r\n"
+    "copy Import_VPA*.txt Z:\\*.*\r\n"
+    "if not errorlevel 1 del Import_VPA*.txt \r\n"
+    "copy Import_PRO*.txt Z:\\*.*\r\n"
+    "if not errorlevel 1 del Import_PRO*.txt \r\n"
     "cls\r\n";
 
 // What earlier versions wrote: its "del" runs also after a failed "copy".

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <future>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -33,9 +34,9 @@ constexpr std::string_view kTransferScript =
     "cd.. \r\n"
     "cd\\sulvo\r\n"
     "copy Import_VPA*.txt Z:\\*.*\r\n"
-    "del Import_VPA*.txt \r\n"
+    "if not errorlevel 1 del Import_VPA*.txt \r\n"
     "copy Import_PRO*.txt Z:\\*.*\r\n"
-    "del Import_PRO*.txt \r\n"
+    "if not errorlevel 1 del Import_PRO*.txt \r\n"
     "cls\r\n";
 
 // Every name in `folder` and below it (hidden ones included), relative, sorted.
@@ -96,18 +97,83 @@ TEST_F(BatchRunnerTest, TransferScriptMovesTheImportFilesToTheLabelDrive) {
   EXPECT_EQ(ReadFile(z_ / "IMPORT_PRO_20261207.TXT"), pro);
 }
 
-TEST_F(BatchRunnerTest, AKindWithoutFilesIsReportedAndTheScriptGoesOn) {
-  dir_.WriteFile("c/sulvo/Import_VPA_1.txt", "vpa");
+TEST_F(BatchRunnerTest, TransferScriptDeletesOnlyWhatItCopied) {
+  const std::string copy_vpa = "C:\\prova.bat, riga 3: copy Import_VPA*.txt Z:\\*.*: ";
+  const std::string copy_pro = "C:\\prova.bat, riga 5: copy Import_PRO*.txt Z:\\*.*: ";
+  struct Case {
+    const char* what;
+    const char* z_folder;  // under the temporary folder; "" leaves Z: unmapped
+    Names files;           // in C:\sulvo
+    bool ran_to_the_end;
+    std::string errors;  // the whole error stream, or its start when the script stopped
+    Names copied;        // in Z:; what is not copied stays in C:\sulvo
+  };
+  const Names both{"Import_PRO_1.txt", "Import_VPA_1.txt"};
+  for (const Case& test : {
+           Case{"only price files",
+                "z",
+                {"Import_VPA_1.txt"},
+                true,
+                copy_pro + "file non trovato: C:\\sulvo\\Import_PRO*.txt\n",
+                {"Import_VPA_1.txt"}},
+           Case{"only promotion files",
+                "z",
+                {"Import_PRO_1.txt"},
+                true,
+                copy_vpa + "file non trovato: C:\\sulvo\\Import_VPA*.txt\n",
+                {"Import_PRO_1.txt"}},
+           Case{"no files",
+                "z",
+                {},
+                true,
+                copy_vpa + "file non trovato: C:\\sulvo\\Import_VPA*.txt\n" + copy_pro +
+                    "file non trovato: C:\\sulvo\\Import_PRO*.txt\n",
+                {}},
+#ifndef _WIN32
+           // On Windows a drive the map leaves out is the machine's own.
+           Case{"Z: not mapped", "", both, false, copy_vpa, {}},
+#endif
+           Case{"Z: folder missing",
+                "gone",
+                both,
+                false,
+                copy_vpa + "la cartella Z:\\ non esiste",
+                {}},
+       }) {
+    SCOPED_TRACE(test.what);
+    fs::remove_all(c_ / "sulvo");
+    fs::remove_all(z_);
+    dir_.MakeDir("c/sulvo");
+    dir_.MakeDir("z");
+    for (const std::string& name : test.files) {
+      dir_.WriteFile("c/sulvo/" + name, name);
+    }
+    DriveMap drives{{'C', c_}};
+    if (*test.z_folder != '\0') {
+      drives['Z'] = dir_.path() / test.z_folder;
+    }
 
-  EXPECT_TRUE(Run(kTransferScript));
+    EXPECT_EQ(Run(kTransferScript, drives), test.ran_to_the_end);
 
-  EXPECT_EQ(Tree(z_), (Names{"Import_VPA_1.txt"}));
-  EXPECT_EQ(Tree(c_ / "sulvo"), Names{});
-  EXPECT_EQ(errors_.str(),
-            "C:\\prova.bat, riga 5: copy Import_PRO*.txt Z:\\*.*: file non trovato: "
-            "C:\\sulvo\\Import_PRO*.txt\n"
-            "C:\\prova.bat, riga 6: del Import_PRO*.txt: file non trovato: "
-            "C:\\sulvo\\Import_PRO*.txt\n");
+    const std::string errors = errors_.str();
+    if (test.ran_to_the_end) {
+      EXPECT_EQ(errors, test.errors);
+    } else {
+      EXPECT_TRUE(errors.starts_with(test.errors)) << errors;
+      EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    }
+    Names left;
+    std::set_difference(test.files.begin(), test.files.end(), test.copied.begin(),
+                        test.copied.end(), std::back_inserter(left));
+    EXPECT_EQ(Tree(c_ / "sulvo"), left);
+    EXPECT_EQ(Tree(z_), test.copied);
+    for (const std::string& name : left) {
+      EXPECT_EQ(ReadFile(c_ / "sulvo" / name), name);
+    }
+    for (const std::string& name : test.copied) {
+      EXPECT_EQ(ReadFile(z_ / name), name);
+    }
+  }
 }
 
 TEST_F(BatchRunnerTest, AFailedCopyStopsTheScriptBeforeTheSourcesAreDeleted) {
@@ -239,6 +305,75 @@ TEST_F(BatchRunnerTest, AndAndRunsTheNextCommandOnlyAfterOneThatSucceeded) {
   }
 }
 
+TEST_F(BatchRunnerTest, IfErrorLevelWeighsWhatTheCommandsBeforeItDid) {
+  // The level when the tested lines start: 0 at the start of the script, 1 after a copy that
+  // finds nothing (which is reported).
+  const std::string level0;
+  const std::string level1 = "copy \\sulvo\\manca.txt Z:\\\r\n";
+  struct Case {
+    std::string before;
+    const char* lines;
+    const char* output;
+    int failures = 0;  // reported by `lines`
+    bool ran_to_the_end = true;
+  };
+  for (const Case& test : {
+           // The thresholds, and "not".
+           Case{level0, "if errorlevel 0 echo si", "si\n"},
+           Case{level0, "if errorlevel 1 echo si", ""},
+           Case{level0, "if not errorlevel 1 echo si", "si\n"},
+           Case{level0, "if not errorlevel 0 echo si", ""},
+           Case{level1, "if errorlevel 1 echo si", "si\n"},
+           Case{level1, "IF ERRORLEVEL 2 echo si", ""},
+           Case{level1, "if not errorlevel 2 echo si", "si\n"},
+           Case{level1, "If Not ErrorLevel 1 echo si", ""},
+           Case{level1, "@if\terrorlevel  001 \t echo si", "si\n"},
+           Case{level1, "if errorlevel 2147483647 echo si", ""},
+           // The command of an if runs to the end of the line, "&&" included; an if may follow
+           // "&&" or another if.
+           Case{level0, "if not errorlevel 1 echo a && echo b", "a\nb\n"},
+           Case{level1, "if not errorlevel 1 echo a && echo b", ""},
+           Case{level0, "echo a && if errorlevel 1 echo b && echo c", "a\n"},
+           Case{level1, "if errorlevel 1 if not errorlevel 2 echo uno", "uno\n"},
+           Case{level0, "if errorlevel 1 if not errorlevel 2 echo uno", ""},
+           Case{level1, "if errorlevel 1 rem && echo no", ""},
+           Case{level0, "if not errorlevel 1 rem (copia) else && echo no", ""},
+           // What sets the level: the outcome that "&&" weighs, 1 for a failure and 0 for a
+           // success; rem, cls, echo and empty lines leave it.
+           Case{level1, "echo a && if errorlevel 1 echo b", "a\nb\n"},
+           Case{level1, "rem\r\ncls\r\n\r\necho.\r\nif errorlevel 1 echo si", "\nsi\n"},
+           Case{level0, "copy \\sulvo\\manca.txt Z:\\ && echo no\r\nif errorlevel 1 echo si",
+                "si\n", 1},
+           Case{level0, "cd \\manca && echo no\r\nif errorlevel 1 echo si", "si\n", 1},
+           Case{level0, "if not errorlevel 1 cd \\manca && echo no\r\nif errorlevel 1 echo si",
+                "si\n", 1},
+           Case{level1, "cd \\sulvo\r\nif errorlevel 1 echo si", ""},
+           Case{level1, "C:\r\nif errorlevel 1 echo si", ""},
+           Case{level1, "copy \\sulvo\\a.txt Z:\\\r\nif errorlevel 1 echo si", ""},
+           Case{level1, "del \\sulvo\\manca.txt\r\nif errorlevel 1 echo si", "", 1},
+           // An if whose condition does not hold leaves the level; one that holds, the level its
+           // command sets.
+           Case{level1, "if errorlevel 2 cd \\sulvo\r\nif errorlevel 1 echo si", "si\n"},
+           Case{level1, "if errorlevel 1 cd \\sulvo\r\nif errorlevel 1 echo si", ""},
+           // A failing command of an if stops the script as any other line does.
+           Case{level0, "if errorlevel 1 cd \\manca", ""},
+           Case{level0, "if not errorlevel 1 cd \\manca", "", 1, false},
+       }) {
+    SCOPED_TRACE(test.before + test.lines);
+    dir_.WriteFile("c/sulvo/a.txt", "a");
+
+    EXPECT_EQ(Run(test.before + test.lines + "\r\necho fine\r\n"), test.ran_to_the_end)
+        << errors_.str();
+
+    EXPECT_EQ(output_.str(), std::string(test.output) + (test.ran_to_the_end ? "fine\n" : ""));
+    // Each failure is reported, and nothing else is.
+    const std::string errors = errors_.str();
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'),
+              (test.before == level1 ? 1 : 0) + test.failures)
+        << errors;
+  }
+}
+
 TEST_F(BatchRunnerTest, ACopyThatFailsPartWayStopsAndLeavesNoTemporaryFile) {
   dir_.WriteFile("c/sulvo/a.txt", "a");
   dir_.WriteFile("c/sulvo/b.txt", "b");
@@ -366,6 +501,7 @@ TEST_F(BatchRunnerTest, ALineThatCannotRunIsReportedAndNothingAfterItRuns) {
   struct Case {
     const char* before;  // lines that run first
     const char* line;
+    const char* why = "";  // part of the reason given, when it matters
   };
   for (const Case& test : {
            // Not supported.
@@ -384,7 +520,33 @@ TEST_F(BatchRunnerTest, ALineThatCannotRunIsReportedAndNothingAfterItRuns) {
            Case{"", "copy \\sulvo\\a.txt Z:\\ && && del \\sulvo\\a.txt"},
            Case{"", "copy \\sulvo\\a.txt Z:\\ && @"},
            Case{"", "echo %DATE%"},
-           Case{"", "if exist \\sulvo\\a.txt del \\sulvo\\a.txt"},
+           // Of if, only "if [not] errorlevel N command" (the level is 0 here, so each of these
+           // would delete a file if it ran).
+           Case{"", "if exist \\sulvo\\a.txt del \\sulvo\\a.txt", "if exist non è gestito"},
+           Case{"", "IF NOT EXIST \\sulvo\\x.txt del \\sulvo\\a.txt", "if not EXIST non è gestito"},
+           Case{"", "if /i a==A del \\sulvo\\a.txt", "if /i non è gestito"},
+           Case{"", "if \"a\"==\"a\" del \\sulvo\\a.txt", "if \"a\"==\"a\" non è gestito"},
+           Case{"", "if a == a del \\sulvo\\a.txt", "if a non è gestito"},
+           Case{"", "if defined PATH del \\sulvo\\a.txt", "if defined non è gestito"},
+           Case{"", "if not errorlevel 1 (del \\sulvo\\a.txt)", "parentesi"},
+           Case{"", "if not errorlevel 1 del \\sulvo\\a(1).txt", "parentesi"},
+           Case{"", "if not errorlevel 1 del \\sulvo\\a.txt else echo no", "else non è gestito"},
+           Case{"", "if not errorlevel 1 del \\sulvo\\a.txt && ELSE", "else non è gestito"},
+           Case{"", "if not errorlevel 1 if exist \\sulvo\\a.txt del \\sulvo\\a.txt",
+                "if exist non è gestito"},
+           Case{"", "if not errorlevel 1 del \\sulvo\\a.txt > nul", "redirezioni"},
+           Case{"", "if not errorlevel 1 del \\sulvo\\a.txt && pause", "comando non gestito"},
+           Case{"", "copy \\sulvo\\a.txt Z:\\ && if errorlevel 0 pause", "comando non gestito"},
+           Case{"", "if not errorlevel del \\sulvo\\a.txt", "numero di sole cifre, non del"},
+           Case{"", "if not errorlevel -1 del \\sulvo\\a.txt", "numero di sole cifre, non -1"},
+           Case{"", "if not errorlevel 1x del \\sulvo\\a.txt", "numero di sole cifre, non 1x"},
+           Case{"", "if errorlevel 99999999999 del \\sulvo\\a.txt", "troppo grande"},
+           Case{"", "if not errorlevel 1", "manca il comando dopo if not errorlevel 1"},
+           Case{"", "if not errorlevel 1 @ && del \\sulvo\\a.txt",
+                "manca il comando dopo if not errorlevel 1"},
+           Case{"", "if errorlevel", "manca il numero"},
+           Case{"", "if not", "manca la condizione"},
+           Case{"", "if", "manca la condizione"},
            Case{"", "for %%f in (*.txt) do del %%f"},
            Case{"", "goto fine"},
            Case{"", ":fine"},
@@ -411,6 +573,7 @@ TEST_F(BatchRunnerTest, ALineThatCannotRunIsReportedAndNothingAfterItRuns) {
            Case{"", "copy \\sulvo\\a.txt \\SULVO\\"},
            Case{"", "copy \\manca\\*.txt Z:\\"},
            Case{"", "del \\manca\\*.txt"},
+           Case{"", "if not errorlevel 1 del \\manca\\*.txt"},
        }) {
     SCOPED_TRACE(test.line);
     dir_.WriteFile("c/sulvo/a.txt", "a");
@@ -422,6 +585,7 @@ TEST_F(BatchRunnerTest, ALineThatCannotRunIsReportedAndNothingAfterItRuns) {
     EXPECT_TRUE(errors_.str().starts_with("C:\\prova.bat, riga " + std::to_string(line_number) +
                                           ": " + test.line + ": "))
         << errors_.str();
+    EXPECT_NE(errors_.str().find(test.why), std::string::npos) << errors_.str();
     EXPECT_EQ(output_.str(), "");
     EXPECT_EQ(Tree(c_), (Names{"prova.bat", "sulvo", "sulvo/a.txt", "sulvo/b.txt"}));
     EXPECT_EQ(ReadFile(c_ / "sulvo/a.txt"), "a");

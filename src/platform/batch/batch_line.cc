@@ -1,7 +1,10 @@
 #include "platform/batch/batch_line.h"
 
 #include <algorithm>
+#include <charconv>
 #include <optional>
+#include <system_error>
+#include <tuple>
 #include <utility>
 
 #include <fmt/core.h>
@@ -261,6 +264,86 @@ BatchLine ParseCommand(std::string_view command) {
   return Unsupported("comando non gestito");
 }
 
+// The word at the start of `text` up to the first blank outside quotes, and what follows it.
+std::pair<std::string_view, std::string_view> SplitToken(std::string_view text) {
+  bool quoted = false;
+  std::size_t end = 0;
+  for (; end < text.size() && (quoted || !IsBlank(text[end])); ++end) {
+    if (text[end] == '"') {
+      quoted = !quoted;
+    }
+  }
+  return {text.substr(0, end), text.substr(end)};
+}
+
+// Why the command of an "if" needs what this runner does not carry, if it does: a block in
+// parentheses, or "else", which cmd takes only after one (elsewhere it would be a file name to
+// del). In a remark neither counts.
+std::optional<std::string> NeedsBlock(std::string_view command) {
+  if (IsRemark(command)) {
+    return std::nullopt;
+  }
+  bool quoted = false;
+  for (std::size_t i = 0; i < command.size(); ++i) {
+    const char c = command[i];
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (!quoted && (c == '(' || c == ')')) {
+      return "le parentesi dopo if non sono gestite (un nome che ne contiene va tra virgolette)";
+    } else if (!quoted && (i == 0 || IsBlank(command[i - 1]) || command[i - 1] == '&')) {
+      const std::string_view after = command.substr(std::min(i + 4, command.size()));
+      if (LowerAscii(command.substr(i, 4)) == "else" &&
+          (after.empty() || IsBlank(after.front()) || after.front() == '&')) {
+        return "else non è gestito";
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+// `rest` is what follows the word "if". Returns its condition, a kIfErrorLevel (or a kUnsupported
+// saying why it is not one), and the text of its command.
+std::pair<BatchLine, std::string_view> ParseIf(std::string_view rest) {
+  BatchLine condition = MakeLine(BatchCommand::kIfErrorLevel);
+  auto [token, after] = SplitToken(TrimLeft(rest));
+  if (LowerAscii(token) == "not") {
+    condition.negated = true;
+    std::tie(token, after) = SplitToken(TrimLeft(after));
+  }
+  const std::string shown = condition.negated ? "if not" : "if";
+  if (token.empty()) {
+    return {Unsupported(fmt::format("manca la condizione di {}", shown)), {}};
+  }
+  if (LowerAscii(token) != "errorlevel") {
+    return {Unsupported(fmt::format("{} {} non è gestito (di if si gestisce solo "
+                                    "if [not] errorlevel N seguito da un comando)",
+                                    shown, token)),
+            {}};
+  }
+  std::tie(token, after) = SplitToken(TrimLeft(after));
+  if (token.empty()) {
+    return {Unsupported(fmt::format("manca il numero dopo {} errorlevel", shown)), {}};
+  }
+  if (!std::all_of(token.begin(), token.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return {Unsupported(
+                fmt::format("{} errorlevel vuole un numero di sole cifre, non {}", shown, token)),
+            {}};
+  }
+  if (std::from_chars(token.data(), token.data() + token.size(), condition.level).ec !=
+      std::errc()) {
+    return {Unsupported(fmt::format("il numero {} dopo errorlevel è troppo grande", token)), {}};
+  }
+  const std::string_view command = TrimLeft(after);
+  const std::string_view bare = WithoutAt(command);
+  if (bare.empty() || bare.starts_with("&&")) {
+    return {Unsupported(fmt::format("manca il comando dopo {} errorlevel {}", shown, token)), {}};
+  }
+  if (std::optional<std::string> why = NeedsBlock(command)) {
+    return {Unsupported(std::move(*why)), {}};
+  }
+  return {std::move(condition), command};
+}
+
 }  // namespace
 
 std::string_view TrimBatchLine(std::string_view line) {
@@ -271,6 +354,16 @@ std::vector<BatchLine> ParseBatchLine(std::string_view line) {
   std::vector<BatchLine> commands;
   std::string_view rest = line;
   while (true) {
+    // An "if": its condition comes first, then its command, which runs to the end of the line.
+    if (const auto [word, after] = SplitWord(WithoutAt(rest)); word == "if") {
+      std::pair<BatchLine, std::string_view> split = ParseIf(after);
+      if (split.first.command == BatchCommand::kUnsupported) {
+        return {std::move(split.first)};
+      }
+      commands.push_back(std::move(split.first));
+      rest = split.second;
+      continue;
+    }
     // Where the command ends: at the first "&&" outside quotes, or with the line.
     std::size_t end = rest.size();
     if (!IsRemark(rest)) {

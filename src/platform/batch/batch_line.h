@@ -1,7 +1,7 @@
 // One line of a batch script of the Windows command interpreter, taken apart into its commands and
-// their arguments. Only the commands of the store's transfer scripts are understood, alone or
-// joined by "&&"; any other line comes back as unsupported with the reason, so that the runner
-// reports it instead of guessing.
+// their arguments. Only the commands of the store's transfer scripts are understood, alone, joined
+// by "&&" or after "if [not] errorlevel N"; any other line comes back as unsupported with the
+// reason, so that the runner reports it instead of guessing.
 #pragma once
 
 #include <string>
@@ -17,6 +17,7 @@ enum class BatchCommand {
   kChangeDrive,   // X:
   kCopy,          // copy
   kDelete,        // del, erase
+  kIfErrorLevel,  // if [not] errorlevel N: the condition of the commands after it on the line
   kUnsupported,   // `text` says why
 };
 
@@ -31,14 +32,21 @@ struct BatchLine {
   std::string switches;
   // kCopy, kDelete: the paths and patterns, in order, quotes removed.
   std::vector<std::string> paths;
+  // kIfErrorLevel: the condition holds when the error level is at least `level`, or, when
+  // `negated` ("if not"), below it.
+  int level = 0;
+  bool negated = false;
 };
 
 // Takes `line` (one line of the script, without its line end) apart into its commands, in order:
 // one, or several joined by "&&" outside quotes, where each runs only when the one before it
-// succeeded. Around each command, blanks and tabs, a leading "@" and trailing blanks do not count;
-// command words are matched without regard to case. A remark runs to the end of the line, "&&"
-// included. The result is never empty (an empty line is one kNothing); a line of which any part
-// cannot run is a single kUnsupported, so that none of it runs.
+// succeeded. "if [not] errorlevel N" in front of a command comes as a kIfErrorLevel before it, and
+// as in cmd its command runs to the end of the line: when the condition does not hold, nothing
+// after it on the line runs, "&&" and further commands included. Around each command, blanks and
+// tabs, a leading "@" and trailing blanks do not count; command words are matched without regard
+// to case. A remark runs to the end of the line, "&&" included. The result is never empty (an
+// empty line is one kNothing) and never ends with a kIfErrorLevel; a line of which any part cannot
+// run is a single kUnsupported, so that none of it runs.
 std::vector<BatchLine> ParseBatchLine(std::string_view line);
 
 // `line` without leading and trailing blanks and tabs: the line as error messages quote it.

@@ -146,6 +146,24 @@ void CopyReplacing(const FileCopy& copy) {
   }
 }
 
+// True when `command` sets the error level from how it went. As in cmd, the commands that cannot
+// fail (empty lines, rem, cls, echo) leave it as it was.
+bool SetsErrorLevel(BatchCommand command) {
+  switch (command) {
+    case BatchCommand::kChangeFolder:
+    case BatchCommand::kChangeDrive:
+    case BatchCommand::kCopy:
+    case BatchCommand::kDelete:
+      return true;
+    case BatchCommand::kNothing:
+    case BatchCommand::kEcho:
+    case BatchCommand::kIfErrorLevel:
+    case BatchCommand::kUnsupported:
+      return false;
+  }
+  return false;
+}
+
 }  // namespace
 
 BatchRunner::BatchRunner(Env& env, std::ostream& output, std::ostream& errors)
@@ -157,6 +175,7 @@ bool BatchRunner::Run(std::string_view script) {
   line_.clear();
   current_drive_ = LowerDriveLetter(env_.CurrentDrive());
   folders_.clear();
+  error_level_ = 0;
 
   std::string text;
   try {
@@ -178,16 +197,28 @@ bool BatchRunner::Run(std::string_view script) {
     line_ = TrimBatchLine(line);
     const std::vector<BatchLine> commands = ParseBatchLine(line);
     for (std::size_t i = 0; i < commands.size(); ++i) {
-      try {
-        if (!Execute(commands[i])) {
+      const BatchLine& command = commands[i];
+      if (command.command == BatchCommand::kIfErrorLevel) {
+        // What follows on the line is the command of the "if".
+        if ((error_level_ >= command.level) == command.negated) {
           break;
         }
+        continue;
+      }
+      bool succeeded = false;
+      try {
+        succeeded = Execute(command);
       } catch (const Errore& error) {
         Report(error.what());
         if (i + 1 == commands.size()) {
           return false;
         }
         // "&&" follows: the script handles the failure, by skipping the rest of the line.
+      }
+      if (SetsErrorLevel(command.command)) {
+        error_level_ = succeeded ? 0 : 1;
+      }
+      if (!succeeded) {
         break;
       }
     }
@@ -234,6 +265,9 @@ bool BatchRunner::Execute(const BatchLine& line) {
     case BatchCommand::kDelete:
       Delete(line);
       return true;
+    case BatchCommand::kIfErrorLevel:
+      // Run() weighs a condition and runs its command itself: one alone has none.
+      throw Errore("manca il comando dopo la condizione di if");
     case BatchCommand::kUnsupported:
       throw Errore(line.text);
   }

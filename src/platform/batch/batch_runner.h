@@ -21,22 +21,34 @@ namespace zav5::platform {
 // never guessed at.
 //
 // Commands: rem, cls, echo (off, on, ".", text), cd and chdir (with /d), "X:", copy (/Y, /B) and
-// del or erase (/Q, /F), one to a line or several joined by "&&": as in cmd, the command after
-// "&&" runs only when the one before it succeeded, so that "copy X Z:\ && del X" deletes only what
-// was copied. Every problem goes to the error stream with the script's name and line number.
+// del or erase (/Q, /F), one to a line or several joined by "&&", each of them possibly after
+// "if [not] errorlevel N". Every problem goes to the error stream with the script's name and line
+// number.
+//
+// Each command succeeds or fails, and that one outcome decides both what follows:
+// - "&&": as in cmd, the command after it runs only when the one before it succeeded, so that
+//   "copy X Z:\ && del X" deletes only what was copied.
+// - The error level, 0 when the script starts: cd, "X:", copy and del set it to 0 when they
+//   succeed and to 1 when they fail; rem, cls, echo and empty lines leave it, as in cmd.
+//   "if errorlevel N command" runs the command when the level is N or more, "if not errorlevel N
+//   command" when it is below N; as in cmd, the command runs to the end of the line, "&&"
+//   included, so that a condition that does not hold skips the rest of its line. So
+//   "copy X Z:" followed by a line "if not errorlevel 1 del X" also deletes only what was copied.
+//   Other forms of if (exist, comparisons, /i, else, blocks in parentheses) are not supported.
+// A copy that finds no file has failed (cmd sets errorlevel 1): it is reported and the script goes
+// on. A del that finds no file is reported too, but has succeeded (cmd's del leaves errorlevel 0).
 //
 // Where it differs from cmd, on purpose:
 // - A line that fails stops the script: a transfer script deletes its files right after copying
 //   them, and going on after a failed copy would destroy data that never reached the other side.
-//   A command followed by "&&" is the exception: the script handles its failure itself, so it is
-//   reported, the rest of its line is skipped and the script goes on with the next line, as cmd
-//   does. The last command of such a line is judged as a line of its own.
+//   So after a copy that could not copy (the target unreachable), neither its line nor the script
+//   goes on, and an "if not errorlevel 1 del" after it never runs. A command followed by "&&" is
+//   the exception: the script handles its failure itself, so it is reported, the rest of its line
+//   is skipped and the script goes on with the next line, as cmd does. The last command of such a
+//   line is judged as a line of its own.
 // - A line that it does not know, in any of its parts, is reported and stops the script before any
 //   part of it runs; cmd would run the parts before the one it cannot.
 // - "echo" before "&&" prints its text without the blanks in front of the "&&".
-//
-// A copy or del that finds no file is reported and the script goes on, as cmd does; for "&&" a
-// copy that copied nothing has failed (cmd sets errorlevel 1), a del that found nothing has not.
 //
 // The script is read in the store's code page (Windows-1252), or as UTF-8 when it begins with the
 // UTF-8 byte-order mark (as Notepad saves it).
@@ -60,8 +72,9 @@ class BatchRunner {
 
   // Carry out one command. Each throws Errore (FileError from Env included) when the command fails
   // or asks for something this runner does not do. Execute and Copy return false when the command
-  // did nothing and has reported it (a copy that found no file): what follows it after "&&" does
-  // not run, the script goes on.
+  // failed without stopping the script and has reported it (a copy that found no file): the error
+  // level becomes 1, what follows it after "&&" does not run, the script goes on.
+  // REQUIRES: `line` is not a kIfErrorLevel (Run() weighs those).
   bool Execute(const BatchLine& line);
   void ChangeFolder(const BatchLine& line);
   void ChangeDrive(const BatchLine& line);
@@ -94,6 +107,7 @@ class BatchRunner {
   std::string line_;                     // as error messages quote it
   char current_drive_ = 'c';             // lower case, like WindowsPath::drive
   std::map<char, WindowsPath> folders_;  // drives that a cd moved away from their root
+  int error_level_ = 0;                  // what "if errorlevel" weighs
 };
 
 }  // namespace zav5::platform
