@@ -255,14 +255,14 @@ class Generatore {
 };
 
 // The site's hand-over script of the one-file label system: it sends the files of its folder to
-// the drop folder on drive Z: and removes them.
+// the drop folder on drive Z: and removes them, only once they have been copied.
 void ScriviScriptSito(const std::filesystem::path& path) {
   std::ofstream script(path, std::ios::binary);
   script << "@echo off\r\n"
             "rem Consegna i file delle etichette del banco freschi all'impianto (Z:)\r\n"
             "cd\\sulvo\\esl\r\n"
             "copy ESL*.txt Z:\\*.*\r\n"
-            "del ESL*.txt\r\n";
+            "if not errorlevel 1 del ESL*.txt\r\n";
   if (!script.flush()) {
     throw FileError("script " + path.string() + " non scritto");
   }

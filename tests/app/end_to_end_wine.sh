@@ -41,14 +41,15 @@ cp "$exe" "$c/zav5.exe"
   cat "$work/demo.out"; fail "zav5.exe demo failed"; }
 mv "$c/demo/c/dorn" "$c/demo/c/sulvo" "$c/"
 ln -sfn "$c/demo/z" "$WINEPREFIX/dosdevices/z:"
-# The copy script moves the import files to Z:, deleting only what was copied: Wine's cmd.exe runs
-# the command after && even when copy fails, so the delete asks the error level. It waits until
-# C:\via exists, which the test creates once it has kept the first cycle's price file as the
-# program wrote it.
+# Both scripts move the import files to Z:, deleting only what was copied: Wine's cmd.exe runs the
+# command after && even when copy fails, so the delete asks the error level. The program counts
+# files left in a label folder as not delivered. Each script waits until C:\via exists, which the
+# test creates once it has kept the first cycle's files as the program wrote them.
 printf '%s\r\n' '@echo off' ':attesa' 'if not exist C:\via goto attesa' 'cd /d C:\sulvo' \
   'copy Import_VPA*.txt Z:\' 'if not errorlevel 1 del Import_VPA*.txt' \
   'copy Import_PRO*.txt Z:\' 'if not errorlevel 1 del Import_PRO*.txt' > "$c/sulvo/frontalini.bat"
-printf '@echo off\r\ncd\\sulvo\\esl\r\ncopy ESL*.txt Z:\\\r\n' > "$c/sulvo/comandoP.bat"
+printf '%s\r\n' '@echo off' ':attesa' 'if not exist C:\via goto attesa' 'cd /d C:\sulvo\esl' \
+  'copy ESL*.txt Z:\' 'if not errorlevel 1 del ESL*.txt' > "$c/sulvo/comandoP.bat"
 
 source "$(dirname "$0")/await_files.sh"
 
@@ -87,18 +88,16 @@ done
 # script moves the price file to Z: once the test has kept the bytes the program wrote; the site
 # script, started through the command interpreter, copies the one-file layout's file to Z:.
 await_files "$c/sulvo" 'Import_VPA_*.txt' 1 60
+await_files "$c/sulvo/esl" 'ESL*.txt' 1 60
 mkdir "$work/written"
-cp "$c"/sulvo/Import_VPA_*.txt "$work/written/"
+cp "$c"/sulvo/Import_VPA_*.txt "$c"/sulvo/esl/ESL*.txt "$work/written/"
 touch "$c/via"
 await_files "$c/demo/z" 'Import_VPA_*.txt' 1 60
-await_no_files "$c/sulvo" 'Import_*.txt' 60
-for file in "$work"/written/Import_VPA_*.txt; do
-  cmp -s "$file" "$c/demo/z/${file##*/}" || fail "${file##*/} on Z: is not the file the program wrote"
-done
-await_files "$c/sulvo/esl" 'ESL*.txt' 1 60
 await_files "$c/demo/z" 'ESL*.txt' 1 60
-for file in "$c"/sulvo/esl/ESL*.txt; do
-  await_same "$file" "$c/demo/z/${file##*/}" 60
+await_no_files "$c/sulvo" 'Import_*.txt' 60
+await_no_files "$c/sulvo/esl" 'ESL*.txt' 60
+for file in "$work"/written/*.txt; do
+  cmp -s "$file" "$c/demo/z/${file##*/}" || fail "${file##*/} on Z: is not the file the program wrote"
 done
 for file in "$c"/demo/z/Import_VPA_*.txt "$c"/demo/z/ESL*.txt; do
   [ -s "$file" ] || fail "$file is empty"
@@ -131,6 +130,7 @@ within 60 second_cycle || { log_lines; fail "the window's timer ran no second cy
 await_files "$c/demo/z" 'Import_VPA_*.txt' 2 60
 await_no_files "$c/sulvo" 'Import_*.txt' 60
 await_files "$c/demo/z" 'ESL*.txt' 2 60
+await_no_files "$c/sulvo/esl" 'ESL*.txt' 60
 
 # The visible top-level windows stacked above window B that overlap it, as xwininfo lists them
 # (the children of the root, top-most first, each ending in its size and place on the screen).
