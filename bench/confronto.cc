@@ -106,13 +106,16 @@ std::string Leggi(const fs::path& file) {
   return bytes.str();
 }
 
-// The files under `radice` but the store database, by their path with the time stamp left out.
+// The files under `radice` but the store database and the program's own outbox (its records of
+// the deliveries, which the floor has no need of), by their path with the time stamp left out.
 std::map<std::string, fs::path> File(const fs::path& radice) {
   static const std::regex kTimbro("[0-9]{14}");
   const fs::path dati = FileDati(radice);
+  const fs::path uscita = radice / "c" / "dorn" / "zav5";
   std::map<std::string, fs::path> file;
   for (const auto& voce : fs::recursive_directory_iterator(radice)) {
-    if (voce.is_regular_file() && voce.path() != dati) {
+    const bool in_uscita = voce.path().string().starts_with(uscita.string());
+    if (voce.is_regular_file() && voce.path() != dati && !in_uscita) {
       const std::string relativo = fs::relative(voce.path(), radice).string();
       file.emplace(std::regex_replace(relativo, kTimbro, "<timbro>"), voce.path());
     }

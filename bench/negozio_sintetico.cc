@@ -290,7 +290,7 @@ void CreaNegozio(const fs::path& cartella, const Dimensioni& d) {
   }
   ScriviFile(cartella / "c" / "sulvo" / "frontalini.bat", copia);
   ScriviFile(cartella / "c" / "sulvo" / "comandoP.bat",
-             "cd\\sulvo\\esl\r\ncopy ESL*.txt Z:\\*.*\r\ndel ESL*.txt\r\n");
+             "cd\\sulvo\\esl\r\ncopy ESL*.txt Z:\\*.*\r\nif not errorlevel 1 del ESL*.txt\r\n");
 }
 
 void CopiaNegozio(const fs::path& modello, const fs::path& copia) {

@@ -431,7 +431,8 @@ void Consegne::ConsegnaTutte(std::string_view negozio, const SistemiDaServire& s
     }
     if (const auto occupata = occupate.find(cartella); occupata != occupate.end()) {
       // A script is still at work on that folder, or failed: new files there could be deleted
-      // by its "del" without having been copied. It is started again for the waiting files.
+      // by its "del" without having been copied. (The loop above starts it again once the
+      // waiting files are overdue.) Reported only then: a script at work is no fault.
       const Consegna& attesa = *occupata->second;
       if (!memoria_[attesa.numero].segnalata.empty()) {
         Segnala(c,
