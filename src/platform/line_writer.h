@@ -15,7 +15,7 @@ namespace zav5::platform {
 // ten thousand lines is a few dozen writes.
 class LineWriter {
  public:
-  static constexpr std::size_t kBlock = 64 * 1024;
+  static constexpr std::size_t kBlock = std::size_t{64} * 1024;
 
   // REQUIRES: `file` outlives the writer
   explicit LineWriter(WritableFile& file) : file_(file) {}

@@ -97,7 +97,8 @@ void WriteAll(int descriptor, std::string_view bytes, const std::string& path) {
 // A file written through a descriptor of its own.
 class PosixWritableFile : public WritableFile {
  public:
-  PosixWritableFile(int descriptor, std::string path) : descriptor_(descriptor), path_(path) {}
+  PosixWritableFile(int descriptor, std::string path)
+      : descriptor_(descriptor), path_(std::move(path)) {}
   ~PosixWritableFile() override {
     if (descriptor_ >= 0) {
       ::close(descriptor_);
