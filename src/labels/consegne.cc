@@ -9,6 +9,7 @@
 #include "labels/nomi_file_import.h"
 #include "labels/trasferimento.h"
 #include "platform/case_fold.h"
+#include "platform/whole_file.h"
 #include "platform/windows_path.h"
 #include "startup/log_format.h"
 
@@ -148,21 +149,7 @@ std::vector<Consegna> Consegne::Leggi(startup::RunLog* log) {
 }
 
 void Consegne::Scrivi(const std::string& percorso, std::string_view byte) {
-  platform::TemporaryFile temporaneo = env_.NewTemporaryFile(cartella_);
-  try {
-    temporaneo.file->Append(byte);
-    temporaneo.file->Sync();
-    temporaneo.file->Close();
-    env_.RenameFile(temporaneo.path, percorso, true);
-  } catch (const Errore&) {
-    temporaneo.file.reset();
-    try {
-      env_.DeleteFiles(temporaneo.path);
-    } catch (const Errore&) {
-      // The next run's first settling removes it.
-    }
-    throw;
-  }
+  platform::WriteWholeFile(env_, cartella_, percorso, byte, true);
 }
 
 void Consegne::Salva(const Consegna& consegna) {
@@ -567,20 +554,7 @@ void Consegne::Posa(Consegna& consegna, FileConsegna& file) {
       // Another disk: a copy, whole under a temporary name before it takes its own.
       const platform::WindowsPath cartella =
           platform::ParseWindowsPath(file.nome, env_.CurrentDrive()).Parent();
-      platform::TemporaryFile copia = env_.NewTemporaryFile(cartella.ToString());
-      try {
-        copia.file->Append(*byte);
-        copia.file->Sync();
-        copia.file->Close();
-        esito = env_.RenameFile(copia.path, file.nome, false);
-      } catch (const Errore&) {
-        copia.file.reset();
-        env_.DeleteFiles(copia.path);
-        throw;
-      }
-      if (esito != platform::RenameOutcome::kRenamed) {
-        env_.DeleteFiles(copia.path);
-      }
+      esito = platform::WriteWholeFile(env_, cartella.ToString(), file.nome, *byte, false);
       if (esito == platform::RenameOutcome::kRenamed) {
         file.posto = true;
         Salva(consegna);

@@ -2,8 +2,7 @@
 
 #include <string>
 
-#include "errors.h"
-#include "platform/line_writer.h"
+#include "platform/whole_file.h"
 #include "platform/windows_path.h"
 
 namespace zav5::labels {
@@ -21,36 +20,17 @@ std::string Testo(const std::array<std::string_view, N>& righe) {
 }
 
 // Writes the copy script whole under a temporary name in `cartella`, then renames it into place;
-// false when `cartella` is on another disk than the script.
-bool ScriviScriptCopiaDa(platform::Env& env, const std::string& cartella, bool sostituisci) {
-  platform::TemporaryFile temporaneo = env.NewTemporaryFile(cartella);
-  platform::RenameOutcome esito;
-  try {
-    platform::LineWriter righe(*temporaneo.file);
-    for (const std::string_view riga : kRigheScriptCopia) {
-      righe.Write(riga);
-    }
-    righe.Flush();
-    temporaneo.file->Sync();
-    temporaneo.file->Close();
-    // Without replacing, a script that appeared meanwhile (written by hand, say) wins.
-    esito = env.RenameFile(temporaneo.path, kScriptCopia, sostituisci);
-  } catch (const Errore&) {
-    temporaneo.file.reset();
-    env.DeleteFiles(temporaneo.path);
-    throw;
-  }
-  if (esito != platform::RenameOutcome::kRenamed) {
-    env.DeleteFiles(temporaneo.path);
-  }
-  return esito != platform::RenameOutcome::kOtherVolume;
+// false when `cartella` is on another disk than the script. Without replacing, a script that
+// appeared meanwhile (written by hand, say) wins.
+bool ScriviScriptCopiaDa(platform::Env& env, std::string_view cartella, bool sostituisci) {
+  return platform::WriteWholeFile(env, cartella, kScriptCopia, Testo(kRigheScriptCopia),
+                                  sostituisci) != platform::RenameOutcome::kOtherVolume;
 }
 
 void ScriviScriptCopia(platform::Env& env, bool sostituisci, std::string_view cartella_lavoro) {
   const std::string cartella_script =
       platform::ParseWindowsPath(kScriptCopia, env.CurrentDrive()).Parent().ToString();
-  if (!cartella_lavoro.empty() &&
-      ScriviScriptCopiaDa(env, std::string(cartella_lavoro), sostituisci)) {
+  if (!cartella_lavoro.empty() && ScriviScriptCopiaDa(env, cartella_lavoro, sostituisci)) {
     return;
   }
   ScriviScriptCopiaDa(env, cartella_script, sostituisci);
