@@ -147,7 +147,8 @@ EsitoCiclo ElaboraOfferteScadute(Ciclo& ciclo) {
   const TimerFermo fermo(ciclo.Timer2);
 
   // From the scan's query to the commit or the rollback, every wait for another program's lock
-  // (the commit's and the cache spills' included) shares one bound, `attesa_blocchi`.
+  // (the commit's and the cache spills' included) shares one bound, `attesa_blocchi`. Within a
+  // whole cycle (EseguiCiclo) the bound began already and goes on over the hand-over.
   const data::LimiteAttese limite = ciclo.finestra.engine.LimitaAttese();
   Recordset& offerte =
       labels::PuntaSorgente(ciclo.finestra, "var2", TestoOfferteScadute(oggi)).Recordset();
@@ -212,6 +213,7 @@ EsitoCiclo ElaboraOfferteScadute(Ciclo& ciclo) {
   try {
     consegne.Conferma(negozio, preparata->first, preparata->second);
   } catch (const Errore&) {
+    // Settled by the next cycle, as above.
   }
   ciclo.turno.Riuscita(offerta);
   return EsitoCiclo::kOffertaDisattivata;
