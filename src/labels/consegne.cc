@@ -539,10 +539,20 @@ void Consegne::Timbra(Consegna& consegna) {
   }
 
   platform::TemporaryFile temporaneo = env_.NewTemporaryFile(cartella_);
-  temporaneo.file->Append(TimbroFile(t));
-  temporaneo.file->Sync();
-  temporaneo.file->Close();
-  env_.RenameFile(temporaneo.path, ultimo_file, true);
+  try {
+    temporaneo.file->Append(TimbroFile(t));
+    temporaneo.file->Sync();
+    temporaneo.file->Close();
+    env_.RenameFile(temporaneo.path, ultimo_file, true);
+  } catch (const Errore&) {
+    temporaneo.file.reset();
+    try {
+      env_.DeleteFiles(temporaneo.path);
+    } catch (const Errore&) {
+      // The next run's first settling removes it.
+    }
+    throw;
+  }
 
   for (FileConsegna& file : consegna.file) {
     if (!file.posto) {
