@@ -281,9 +281,13 @@ void Consegne::SegnalaInAttesa(std::string_view negozio, startup::RunLog& log) {
 
 namespace {
 
-// The folder where a delivery's files land, written one way: "c:\sulvo\esl".
+// The folder where a delivery's files land, written one way: "c:\sulvo\esl". The layout's own
+// names say it: the two-file layout adds a backslash after the folder, the one-file layout does
+// not.
 std::string CartellaFile(const Consegna& c, char unita) {
-  const std::string esempio = NomeImport(c.sistema, TipoImport::kUnico, platform::LocalTime{});
+  const TipoImport tipo =
+      c.sistema.tracciato == Tracciato::kFileUnico ? TipoImport::kUnico : TipoImport::kPrezzi;
+  const std::string esempio = NomeImport(c.sistema, tipo, platform::LocalTime{});
   return platform::FoldCase(platform::ParseWindowsPath(esempio, unita).Parent().ToString());
 }
 
