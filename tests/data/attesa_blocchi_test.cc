@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "data/data_fixture.h"
@@ -37,15 +38,17 @@ TEST(AttesaBlocchiTest, OutsideACycleEachWaitHasItsOwnBoundAndNoStopEndsIt) {
   constexpr milliseconds kAttesa{20};
   AttesaBlocchi attese(kAttesa, [] { return true; });
   EXPECT_FALSE(attese.TempoRimasto().has_value());
+  // The wait pauses as told until it gives up, which is once its bound has passed.
   const steady_clock::time_point inizio = steady_clock::now();
-  for (int volta = 0; steady_clock::now() < inizio + kAttesa; ++volta) {
-    const std::optional<milliseconds> pausa = attese.ProssimaPausa(volta);
-    if (pausa) {  // nothing only when the bound has just passed
-      EXPECT_GT(*pausa, milliseconds::zero());
-      EXPECT_LE(*pausa, milliseconds{50});
-    }
+  int volta = 0;
+  while (const std::optional<milliseconds> pausa = attese.ProssimaPausa(volta++)) {
+    EXPECT_GT(*pausa, milliseconds::zero());
+    EXPECT_LE(*pausa, milliseconds{50});
+    ASSERT_LT(steady_clock::now() - inizio, seconds{30}) << "the wait never gave up";
+    std::this_thread::sleep_for(*pausa);
   }
-  EXPECT_EQ(attese.ProssimaPausa(1000), std::nullopt);
+  EXPECT_GE(steady_clock::now() - inizio, kAttesa);
+  EXPECT_EQ(attese.ProssimaPausa(volta), std::nullopt);
   // A new wait has its bound afresh; the stop counts in a cycle only.
   EXPECT_TRUE(attese.ProssimaPausa(0).has_value());
   EXPECT_EQ(attese.Interruzione(), Motivo::kNessuno);

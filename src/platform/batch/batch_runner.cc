@@ -1,5 +1,6 @@
 #include "platform/batch/batch_runner.h"
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
@@ -112,15 +113,41 @@ fs::path NewTemporaryFile(const FileCopy& copy) {
                   copy.from_name, copy.to_name, kTemporaryNames, name, process));
 }
 
+// Fills `to`, an existing file, with the bytes of `from`. (The standard library's copy_file of
+// MinGW refuses to overwrite a file, however it is asked.)
+std::error_code CopyBytes(const fs::path& from, const fs::path& to) {
+  const auto failure = [] {
+    return errno != 0 ? std::error_code(errno, std::generic_category())
+                      : std::make_error_code(std::errc::io_error);
+  };
+  errno = 0;
+  std::ifstream in(from, std::ios::binary);
+  if (!in) {
+    return failure();
+  }
+  std::ofstream out(to, std::ios::binary | std::ios::trunc);
+  if (!out) {
+    return failure();
+  }
+  // An empty source gives no characters to insert, which the stream reports as a failure.
+  if (in.peek() != std::ifstream::traits_type::eof() && !(out << in.rdbuf())) {
+    return failure();
+  }
+  out.close();
+  if (!out || in.bad()) {
+    return failure();
+  }
+  return {};
+}
+
 // Copies a file onto its target, replacing it. The bytes go to a hidden file in the target's folder
 // first, which is then renamed into place: the label system polls that folder and must never read
 // half a file under the final name. When two copies of one file race, the last rename wins; both
 // wrote the same bytes. Throws FileError.
 void CopyReplacing(const FileCopy& copy) {
   const fs::path temporary = NewTemporaryFile(copy);
-  std::error_code error;
   // The file is this copy's alone: it is filled in place.
-  fs::copy_file(copy.from, temporary, fs::copy_options::overwrite_existing, error);
+  std::error_code error = CopyBytes(copy.from, temporary);
   if (!error) {
     // cmd's copy keeps the date of the source. Without it the copy is still whole, so a failure
     // here is not one of the copy.
