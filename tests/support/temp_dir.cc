@@ -34,13 +34,13 @@ TempDir::~TempDir() {
 }
 
 std::filesystem::path TempDir::MakeDir(std::string_view relative) const {
-  std::filesystem::path dir = path_ / relative;
+  std::filesystem::path dir = path_ / platform::Utf8ToPath(relative);
   std::filesystem::create_directories(dir);
   return dir;
 }
 
 std::filesystem::path TempDir::WriteFile(std::string_view relative, std::string_view bytes) const {
-  std::filesystem::path file = path_ / relative;
+  std::filesystem::path file = path_ / platform::Utf8ToPath(relative);
   std::filesystem::create_directories(file.parent_path());
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

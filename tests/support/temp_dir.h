@@ -15,9 +15,9 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
-  // Creates the folder `relative` (and its parents) under this one and returns its path.
+  // Creates the folder `relative` (UTF-8, and its parents) under this one and returns its path.
   std::filesystem::path MakeDir(std::string_view relative) const;
-  // Writes `bytes` to the file `relative` (creating its folders) and returns its path.
+  // Writes `bytes` to the file `relative` (UTF-8; creating its folders) and returns its path.
   std::filesystem::path WriteFile(std::string_view relative, std::string_view bytes) const;
 
  private:
