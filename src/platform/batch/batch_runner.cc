@@ -388,13 +388,13 @@ bool BatchRunner::Copy(const BatchLine& line) {
   std::vector<FileCopy> copies;
   for (const std::string& name : names) {
     FileCopy copy;
-    copy.from = source_native / name;
+    copy.from = source_native / Utf8ToPath(name);
     copy.from_name = source_folder.Child(name).ToString();
     const WindowsPath to = target_folder.Child(target_name.value_or(name));
     copy.to_name = to.ToString();
     // Through Env, so that a file already there under another letter case is replaced, not joined
     // by a second one that Windows would take for the same.
-    copy.to = env_.NativePath(copy.to_name);
+    copy.to = Utf8ToPath(env_.NativePath(copy.to_name));
     std::error_code error;
     if (fs::equivalent(copy.from, copy.to, error)) {
       throw FileError(fmt::format("impossibile copiare {} su se stesso", copy.from_name));
