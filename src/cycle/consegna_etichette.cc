@@ -1,7 +1,6 @@
 #include "cycle/consegna_etichette.h"
 
-#include <optional>
-#include <vector>
+#include <string>
 
 #include "cycle/elabora_offerte_scadute.h"
 #include "labels/consegne.h"
@@ -23,17 +22,7 @@ void ConsegnaEtichette(Ciclo& ciclo) {
   consegne.Risolvi(negozio, [&ciclo](std::int32_t numero, std::int32_t anno) {
     return OffertaDisattivata(ciclo, numero, anno);
   });
-  // The label systems are read when a delivery needs them, once a cycle.
-  std::optional<std::vector<labels::SistemaEtichette>> attivi;
-  consegne.ConsegnaTutte(
-      negozio,
-      [&]() -> const std::vector<labels::SistemaEtichette>& {
-        if (!attivi) {
-          attivi = labels::SistemiAttivi(ciclo.finestra);
-        }
-        return *attivi;
-      },
-      ciclo.log);
+  labels::ConsegnaAiSistemiAttivi(ciclo.finestra, ciclo.log);
 }
 
 }  // namespace zav5::cycle

@@ -1,8 +1,10 @@
 #include "labels/invio_frontalini.h"
 
+#include <optional>
 #include <string>
 
 #include "data/field_reading.h"
+#include "labels/consegne.h"
 #include "labels/testi_etichette.h"
 #include "labels/trasmetto_elettronici.h"
 
@@ -68,6 +70,19 @@ std::vector<SistemaEtichette> SistemiAttivi(Finestra& finestra) {
     }
   }
   return attivi;
+}
+
+void ConsegnaAiSistemiAttivi(Finestra& finestra, startup::RunLog& log) {
+  std::optional<std::vector<SistemaEtichette>> attivi;
+  finestra.consegne.ConsegnaTutte(
+      finestra.contesto.PercorsoDati,
+      [&]() -> const std::vector<SistemaEtichette>& {
+        if (!attivi) {
+          attivi = SistemiAttivi(finestra);
+        }
+        return *attivi;
+      },
+      log);
 }
 
 }  // namespace zav5::labels

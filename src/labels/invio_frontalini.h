@@ -6,6 +6,7 @@
 
 #include "labels/finestra.h"
 #include "labels/sistema_etichette.h"
+#include "startup/run_log.h"
 
 namespace zav5::labels {
 
@@ -22,5 +23,10 @@ void InvioFrontaliniElettronici(Finestra& finestra, std::int32_t Numpro, std::in
 // give each (the same carrying over of Null settings); a system without a folder is left out.
 // Leaves FtpElettro and VexularElettro alone. Throws DatabaseError.
 std::vector<SistemaEtichette> SistemiAttivi(Finestra& finestra);
+
+// Hands over the confirmed label files of the store database (Consegne::ConsegnaTutte) to the
+// label systems active now, which are read from table elettro only when a delivery needs them,
+// and once. Never throws.
+void ConsegnaAiSistemiAttivi(Finestra& finestra, startup::RunLog& log);
 
 }  // namespace zav5::labels

@@ -121,16 +121,7 @@ void Form1::Trasmetto_Elettronici(const std::string& PercorsoElettro, std::int32
 
 void Form1::ConsegnaOra(labels::Finestra& finestra, std::int32_t Numpro, std::int32_t AnnoPro) {
   consegne_.Conferma(contesto_.PercorsoDati, Numpro, AnnoPro);
-  std::optional<std::vector<labels::SistemaEtichette>> attivi;
-  consegne_.ConsegnaTutte(
-      contesto_.PercorsoDati,
-      [&]() -> const std::vector<labels::SistemaEtichette>& {
-        if (!attivi) {
-          attivi = labels::SistemiAttivi(finestra);
-        }
-        return *attivi;
-      },
-      log_);
+  labels::ConsegnaAiSistemiAttivi(finestra, log_);
 }
 
 }  // namespace zav5::window
