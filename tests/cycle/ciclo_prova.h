@@ -53,6 +53,17 @@ class CicloProva : public testing::NegozioProva {
     return lines;
   }
 
+  // The lines of the run log that report an error.
+  std::vector<std::string> Errori() const {
+    std::vector<std::string> errori;
+    for (const std::string& riga : RigheLog()) {
+      if (riga.starts_with("ERRORE")) {
+        errori.push_back(riga);
+      }
+    }
+    return errori;
+  }
+
   // The state of each offer, "numero/anno:stato", by number.
   std::vector<std::string> Stati() const {
     return Righe("SELECT numero || '/' || anno || ':' || stato FROM offte ORDER BY numero, anno");

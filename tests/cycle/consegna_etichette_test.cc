@@ -137,16 +137,6 @@ class NegozioConScript : public CicloProva {
     return avanzi;
   }
 
-  Lista Errori() const {
-    Lista errori;
-    for (const std::string& riga : RigheLog()) {
-      if (riga.starts_with("ERRORE")) {
-        errori.push_back(riga);
-      }
-    }
-    return errori;
-  }
-
   Lista Recuperi() const {
     Lista recuperi;
     for (const std::string& riga : RigheLog()) {

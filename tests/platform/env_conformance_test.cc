@@ -26,10 +26,13 @@
 #include "platform/host_env.h"
 #include "platform/wildcard.h"
 #include "platform/windows_path.h"
+#include "support/messaggio_di_errore.h"
 #include "support/temp_dir.h"
 
 namespace zav5::platform {
 namespace {
+
+using testing::FileErrorOf;
 
 using Names = std::vector<std::string>;
 
@@ -128,18 +131,6 @@ class EnvConformanceTest : public ::testing::TestWithParam<MachineKind> {
     Names names = env_.FindFiles(pattern);
     std::sort(names.begin(), names.end());
     return names;
-  }
-
-  // The message of the FileError that `action` throws; fails the test when it throws none.
-  template <typename Action>
-  static std::string FileErrorOf(Action action) {
-    try {
-      action();
-    } catch (const FileError& error) {
-      return error.what();
-    }
-    ADD_FAILURE() << "no FileError";
-    return "";
   }
 
   std::unique_ptr<Machine> machine_;

@@ -24,10 +24,13 @@
 #include <gtest/gtest.h>
 
 #include "errors.h"
+#include "support/messaggio_di_errore.h"
 #include "support/temp_dir.h"
 
 namespace zav5::platform {
 namespace {
+
+using testing::FileErrorOf;
 
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
@@ -35,18 +38,6 @@ using Names = std::vector<std::string>;
 class PosixEnvTest : public ::testing::Test {
  protected:
   PosixEnvTest() : env_({{'c', dir_.path()}}, 'C', errors_) {}
-
-  // The message of the FileError that `action` throws; fails the test when it throws none.
-  template <typename Action>
-  std::string FileErrorOf(Action action) {
-    try {
-      action();
-    } catch (const FileError& error) {
-      return error.what();
-    }
-    ADD_FAILURE() << "no FileError";
-    return "";
-  }
 
   testing::TempDir dir_;
   std::ostringstream errors_;
