@@ -6,6 +6,8 @@
 #include <cctype>
 #include <sstream>
 
+#include "platform/current_drive.h"
+
 namespace zav5::app {
 
 namespace {
@@ -36,6 +38,17 @@ std::optional<std::chrono::year_month_day> IsoDate(const std::string& text) {
   return date;
 }
 
+// "zav5 1.0.0 (Windows, 32 bit)": which build this is matters on Windows, where the Access driver
+// is found by programs of its own bitness only.
+std::string Versione() {
+#ifdef _WIN32
+  constexpr std::string_view kSistema = "Windows";
+#else
+  constexpr std::string_view kSistema = "Linux";
+#endif
+  return fmt::format("zav5 {} ({}, {} bit)", ZAV5_VERSION, kSistema, sizeof(void*) * 8);
+}
+
 }  // namespace
 
 Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
@@ -45,14 +58,17 @@ Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
       "zav5"};
   // Options begin with "-" on every system: on Windows too "/srv/store" is a folder.
   app.allow_windows_style_options(false);
+  app.set_version_flag("--version", Versione(), "Print the version and the build, and exit");
   Opzioni opzioni;
   std::vector<std::string> drives;
-  std::string current = "C";
+  std::string current;
   std::string today;
   app.add_option("--drive", drives,
                  "Maps a Windows drive onto a folder of this machine, e.g. C=/srv/store "
                  "(repeatable)");
-  app.add_option("--current-drive", current, "The drive the program runs on (default C)");
+  app.add_option("--current-drive", current,
+                 "The drive the program runs on (default: on Windows the drive of the folder it "
+                 "starts in, elsewhere C)");
   app.add_flag("--once", opzioni.una_volta, "Stop after start-up and one processing cycle");
   app.add_option("--today", today,
                  "The day the processing cycle takes for today, YYYY-MM-DD (tests and previews)");
@@ -95,12 +111,13 @@ Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
     }
     opzioni.unita[*letter] = mapping.substr(equals + 1);
   }
-  const auto letter = DriveLetter(current);
-  if (!letter) {
-    return {std::nullopt, 2,
-            fmt::format("--current-drive {}: expected one drive letter\n", current)};
+  if (app.count("--current-drive") > 0) {
+    opzioni.unita_corrente = DriveLetter(current);
+    if (!opzioni.unita_corrente) {
+      return {std::nullopt, 2,
+              fmt::format("--current-drive {}: expected one drive letter\n", current)};
+    }
   }
-  opzioni.unita_corrente = *letter;
   if (run_batch->parsed()) {
     opzioni.comando = Opzioni::Comando::kEseguiScript;
     return {opzioni, 0, {}};
@@ -120,6 +137,10 @@ Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
   return {opzioni, 0, {}};
 }
 
+char UnitaCorrente(const Opzioni& opzioni) {
+  return opzioni.unita_corrente ? *opzioni.unita_corrente : platform::ProcessCurrentDrive();
+}
+
 std::vector<std::string> ComandoScript(const std::filesystem::path& programma,
                                        const Opzioni& opzioni) {
   std::vector<std::string> comando{programma.string()};
@@ -128,7 +149,7 @@ std::vector<std::string> ComandoScript(const std::filesystem::path& programma,
     comando.push_back(fmt::format("{}={}", lettera, std::filesystem::absolute(cartella).string()));
   }
   comando.emplace_back("--current-drive");
-  comando.emplace_back(1, opzioni.unita_corrente);
+  comando.emplace_back(1, UnitaCorrente(opzioni));
   comando.emplace_back("run-batch");
   return comando;
 }

@@ -19,7 +19,7 @@ struct Opzioni {
   // zav5 [--drive X=DIR]... [--current-drive X] [--once] [--today YYYY-MM-DD]
   //      [--odbc-driver NAME] [--odbc "CONNECTION STRING"]
   std::map<char, std::filesystem::path> unita;  // drive letter (upper case) -> host folder
-  char unita_corrente = 'C';
+  std::optional<char> unita_corrente;           // upper case; none: see UnitaCorrente
   bool una_volta = false;
   std::optional<std::chrono::year_month_day> oggi;
   data::OpzioniMotore motore;
@@ -41,6 +41,11 @@ struct Lettura {
 };
 
 Lettura LeggiRigaDiComando(int argc, const char* const* argv);
+
+// The drive the program runs on: --current-drive, else the process's own (on Windows the current
+// directory's, as a shortcut's "Start in" sets it; elsewhere C).
+// Throws FileError when the current directory has no drive letter (a network folder).
+char UnitaCorrente(const Opzioni& opzioni);
 
 // The command that runs the scripts the program starts: this program, the same drives and current
 // drive, "run-batch"; the script's path follows it.

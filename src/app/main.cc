@@ -54,7 +54,7 @@ zav5::platform::DriveMap Unita(const Opzioni& opzioni) {
 
 // The stand-in for the command interpreter: runs one script the program started.
 int EseguiScript(const Opzioni& opzioni) {
-  HostEnv env(Unita(opzioni), opzioni.unita_corrente);
+  HostEnv env(Unita(opzioni), zav5::app::UnitaCorrente(opzioni));
   zav5::platform::BatchRunner runner(env, std::cout, std::cerr);
   return runner.Run(opzioni.script) ? 0 : 1;
 }
@@ -65,11 +65,25 @@ int Esegui(const Opzioni& opzioni, [[maybe_unused]] const char* argv0) {
   zav5::platform::PosixStopSignal stop;
 #endif
 
-  HostEnv env(Unita(opzioni), opzioni.unita_corrente);
+  // The store is found from the current drive. Without one (a network folder) nothing is guessed:
+  // the message says so, on an Env that only shows it.
+  char unita_corrente = 'C';
+  std::string senza_unita;
+  try {
+    unita_corrente = zav5::app::UnitaCorrente(opzioni);
+  } catch (const zav5::FileError& error) {
+    senza_unita = error.what();
+  }
+  HostEnv env(Unita(opzioni), unita_corrente);
 #ifdef _WIN32
   // An unattended run shows no message box that nobody would confirm.
   env.SetMessageBoxWindows(!opzioni.una_volta);
-#else
+#endif
+  if (!senza_unita.empty()) {
+    env.MessageBox("ERRORE : " + senza_unita, "ZAV5");
+    return 1;
+  }
+#ifndef _WIN32
   env.SetScriptLauncher(zav5::app::ComandoScript(zav5::app::ThisProgram(argv0), opzioni));
 #endif
   // Before anything of the store is touched, the run log included.

@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace zav5::app {
 namespace {
 
@@ -19,7 +21,10 @@ TEST(CommandLineTest, DefaultsRunOnDriveCUntilStopped) {
   const Lettura l = Read({});
   ASSERT_TRUE(l.opzioni);
   EXPECT_EQ(l.opzioni->comando, Opzioni::Comando::kEsegui);
-  EXPECT_EQ(l.opzioni->unita_corrente, 'C');
+  EXPECT_FALSE(l.opzioni->unita_corrente);  // the process's own: see UnitaCorrente
+#ifndef _WIN32
+  EXPECT_EQ(UnitaCorrente(*l.opzioni), 'C');
+#endif
   EXPECT_FALSE(l.opzioni->una_volta);
   EXPECT_FALSE(l.opzioni->oggi);
   EXPECT_TRUE(l.opzioni->unita.empty());
@@ -50,6 +55,7 @@ TEST(CommandLineTest, RefusesWhatItCannotUse) {
            {"--drive", "C="},
            {"--drive", "1=/x"},
            {"--current-drive", "CD"},
+           {"--current-drive", ""},
            {"--today", "2024-02-30"},
            {"--today", "07/12/2026"},
            {"--today", "2024-1-1"},
@@ -70,6 +76,23 @@ TEST(CommandLineTest, HelpExitsCleanly) {
   EXPECT_FALSE(l.opzioni);
   EXPECT_EQ(l.codice_uscita, 0);
   EXPECT_THAT(l.messaggio, ::testing::HasSubstr("--drive"));
+}
+
+TEST(CommandLineTest, VersionSaysWhichBuildAndExitsCleanly) {
+  const Lettura l = Read({"--version"});
+  EXPECT_FALSE(l.opzioni);
+  EXPECT_EQ(l.codice_uscita, 0);
+  unsigned major = 0;
+  unsigned minor = 0;
+  unsigned patch = 0;
+  EXPECT_EQ(std::sscanf(l.messaggio.c_str(), "zav5 %u.%u.%u (", &major, &minor, &patch), 3)
+      << l.messaggio;
+#ifdef _WIN32
+  EXPECT_THAT(l.messaggio, ::testing::HasSubstr("(Windows, "));
+#else
+  EXPECT_THAT(l.messaggio, ::testing::HasSubstr("(Linux, "));
+#endif
+  EXPECT_THAT(l.messaggio, ::testing::HasSubstr(sizeof(void*) == 4 ? "32 bit" : "64 bit"));
 }
 
 TEST(CommandLineTest, DemoCommandMapsBothDrives) {
