@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "data/odbc/installed_drivers.h"
 #include "data/odbc/odbc_connection.h"
 #include "data/sqlite/sqlite_connection.h"
 #include "errors.h"
@@ -59,6 +60,15 @@ std::string StringaConnessione(const OpzioniMotore& opzioni, std::string_view na
   return text;
 }
 
+std::string BuildPerIlDriverAccess(int bits) {
+  if (bits == 64) {
+    return "il driver non è installato per i programmi a 64 bit: questo è lo zav5.exe a 64 bit; "
+           "quello a 32 bit usa il driver che Windows ha";
+  }
+  return "il driver non è installato per i programmi a 32 bit: questo è lo zav5.exe a 32 bit; "
+         "quello a 64 bit usa il driver del Microsoft Access Database Engine a 64 bit";
+}
+
 std::shared_ptr<Database> DbEngine::OpenDatabase(std::string_view path) {
   if (const auto known = by_path_.find(path); known != by_path_.end()) {
     return known->second;
@@ -104,9 +114,15 @@ std::shared_ptr<Database> DbEngine::OpenDatabase(std::string_view path) {
     }
   } catch (const DatabaseError& error) {
     if (signature == FileSignature::kJet && opzioni_.connessione_odbc.empty()) {
-      throw DatabaseError(
+      std::string message =
           fmt::format("aprendo il database Access (Jet) {} con il driver ODBC {}: {}", path,
-                      opzioni_.driver_access, error.what()));
+                      opzioni_.driver_access, error.what());
+#ifdef _WIN32
+      if (odbc::DriverInstalled(opzioni_.driver_access) == false) {
+        message += fmt::format(" ({})", BuildPerIlDriverAccess(sizeof(void*) == 4 ? 32 : 64));
+      }
+#endif
+      throw DatabaseError(message);
     }
     throw DatabaseError(fmt::format("aprendo il database {}: {}", path, error.what()));
   }

@@ -64,6 +64,11 @@ struct OpzioniMotore {
 // written between braces, as ODBC asks.
 std::string StringaConnessione(const OpzioniMotore& opzioni, std::string_view native_path);
 
+// What the error of a Jet file adds when the Access driver is missing on Windows, where 32-bit
+// and 64-bit programs have separate drivers: which build of zav5.exe finds one. `bits` is this
+// build's: 32 or 64.
+std::string BuildPerIlDriverAccess(int bits);
+
 // Opens database files by their Windows path and keeps one connection per file.
 //
 // The engine of a file is chosen by its first bytes, not its name: the store suite calls its

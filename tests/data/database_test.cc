@@ -77,6 +77,20 @@ TEST_F(DatabaseTest, FilesThatAreNotSqliteAreRefusedByName) {
   }
 }
 
+#ifdef _WIN32
+// A Windows program finds only the drivers of its own bitness. Wine, like a 64-bit Windows without
+// Microsoft's engine, has no Access driver: the error says which build of the program has one.
+TEST_F(DatabaseTest, AJetFileWithoutItsDriverSaysWhichBuildHasOne) {
+  dir_.WriteFile("jet.mdb", kJetHeader);
+  const std::string error = OpenError("jet.mdb");
+  EXPECT_NE(error.find(sizeof(void*) == 8 ? "questo è lo zav5.exe a 64 bit; quello a 32 bit usa il "
+                                            "driver che Windows ha"
+                                          : "questo è lo zav5.exe a 32 bit; quello a 64 bit"),
+            std::string::npos)
+      << error;
+}
+#endif
+
 TEST_F(DatabaseTest, MissingFileIsNotCreated) {
   const std::string error = OpenError("manca.mdb");
   EXPECT_NE(error.find("non esiste"), std::string::npos) << error;

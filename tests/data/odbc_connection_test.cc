@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "data/database.h"
+#include "data/odbc/installed_drivers.h"
 #include "data/odbc/odbc_text.h"
 #include "data/recordset.h"
 #include "data/sqlite/sqlite_connection.h"
@@ -694,6 +696,18 @@ TEST(OdbcNames, DataSourceNameForMessages) {
             "/tmp/a;b}c.db");
   EXPECT_EQ(odbc::DataSourceName("DSN=negozio;UID=cassa;PWD=segreta"), "negozio");
   EXPECT_EQ(odbc::DataSourceName("Driver=X;PWD=segreta"), "ODBC");
+}
+
+// The driver list is the driver manager's: Debian's SQLite driver is on it, in any case of its
+// letters, and a name that no driver has is not.
+TEST(OdbcDrivers, TheDriverManagerSaysWhichDriversItHas) {
+  const auto drivers = odbc::InstalledDrivers();
+  ASSERT_TRUE(drivers);
+  EXPECT_NE(std::find(drivers->begin(), drivers->end(), "SQLite3"), drivers->end());
+  EXPECT_EQ(odbc::DriverInstalled("SQLite3"), true);
+  EXPECT_EQ(odbc::DriverInstalled("sqlite3"), true);
+  EXPECT_EQ(odbc::DriverInstalled("SQLite3 "), false);
+  EXPECT_EQ(odbc::DriverInstalled("Microsoft Access Driver (*.mdb)"), false);
 }
 
 TEST(OdbcText, Utf16BothWays) {

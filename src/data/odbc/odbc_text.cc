@@ -19,6 +19,7 @@ constexpr auto kDriverConnect = &SQLDriverConnectW;
 constexpr auto kExecDirect = &SQLExecDirectW;
 constexpr auto kPrepare = &SQLPrepareW;
 constexpr auto kGetInfo = &SQLGetInfoW;
+constexpr auto kDrivers = &SQLDriversW;
 constexpr auto kGetDiagRec = &SQLGetDiagRecW;
 constexpr auto kDescribeCol = &SQLDescribeColW;
 constexpr auto kColAttribute = &SQLColAttributeW;
@@ -33,6 +34,7 @@ constexpr auto kDriverConnect = &SQLDriverConnect;
 constexpr auto kExecDirect = &SQLExecDirect;
 constexpr auto kPrepare = &SQLPrepare;
 constexpr auto kGetInfo = &SQLGetInfo;
+constexpr auto kDrivers = &SQLDrivers;
 constexpr auto kGetDiagRec = &SQLGetDiagRec;
 constexpr auto kDescribeCol = &SQLDescribeCol;
 constexpr auto kColAttribute = &SQLColAttribute;
@@ -124,6 +126,20 @@ SQLRETURN ExecDirect(SQLHSTMT statement, std::string_view sql) {
 SQLRETURN Prepare(SQLHSTMT statement, std::string_view sql) {
   DriverText text = ToDriver(sql);
   return kPrepare(statement, text.data(), IntegerLength(text));
+}
+
+SQLRETURN NextDriver(SQLHENV environment, SQLUSMALLINT direction, std::string& name) {
+  Char description[256] = {};
+  SQLSMALLINT length = 0;
+  SQLSMALLINT attributes_length = 0;
+  const SQLRETURN rc = kDrivers(environment, direction, description, std::size(description),
+                                &length, nullptr, 0, &attributes_length);
+  if (SQL_SUCCEEDED(rc)) {
+    name = FromDriver(description, std::min<std::size_t>(
+                                       static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)),
+                                       std::size(description) - 1));
+  }
+  return rc;
 }
 
 SQLRETURN GetInfoText(SQLHDBC connection, SQLUSMALLINT info, std::string& text) {

@@ -40,6 +40,10 @@ SQLRETURN DriverConnect(SQLHDBC connection, std::string_view connection_string);
 SQLRETURN ExecDirect(SQLHSTMT statement, std::string_view sql);
 SQLRETURN Prepare(SQLHSTMT statement, std::string_view sql);
 
+// The description (name) of the next driver the driver manager knows, for SQLDrivers'
+// `direction` SQL_FETCH_FIRST, then SQL_FETCH_NEXT; SQL_NO_DATA after the last.
+SQLRETURN NextDriver(SQLHENV environment, SQLUSMALLINT direction, std::string& name);
+
 // A text answer of SQLGetInfo (SQL_DBMS_NAME, SQL_SEARCH_PATTERN_ESCAPE...).
 SQLRETURN GetInfoText(SQLHDBC connection, SQLUSMALLINT info, std::string& text);
 
