@@ -1,21 +1,29 @@
 #!/usr/bin/env bash
-# Installs what the Windows build needs on top of the Linux build's packages: the MinGW-w64
-# cross compilers (POSIX threads, for std::mutex and GoogleTest), Wine and a virtual X server for
-# the tests, and the tools that make SQLite's amalgamation from Debian's own sqlite3 source package.
-# Safe to run again.
+# Installs what the Windows builds need on top of the Linux build's packages: the MinGW-w64
+# cross compilers for 64-bit and 32-bit Windows (POSIX threads, for std::mutex and GoogleTest),
+# 64-bit and 32-bit Wine and a virtual X server for the tests, and the tools that make SQLite's
+# amalgamation from Debian's own sqlite3 source package. 32-bit Wine comes from Debian's i386
+# architecture, which is added for it, with the 32-bit unixODBC that its ODBC layer hands the
+# driver manager's work to, as 64-bit Wine does with the 64-bit one. Safe to run again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
 packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
-  wine64 xvfb xauth x11-utils x11-apps netpbm xdotool
-  tcl dpkg-dev
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
+  wine64 wine32:i386 libodbc2:i386 xvfb xauth x11-utils x11-apps netpbm xdotool
+  tcl dpkg-dev sqlite3
 )
 
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
   sudo="sudo"
+fi
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "Adding Debian's i386 architecture for 32-bit Wine"
+  $sudo dpkg --add-architecture i386
 fi
 
 missing=()

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing zav5 need, only those that are missing.
+# Installs the Debian packages that building, testing and packaging zav5 need (dpkg-dev finds the
+# Debian package's dependencies, systemd checks its unit), only those that are missing.
 # Safe to run again.
 set -euo pipefail
 
@@ -8,6 +9,7 @@ packages=(
   libsqlite3-dev libfmt-dev libcli11-dev
   unixodbc-dev libsqliteodbc odbc-mdbtools unixodbc
   libgtest-dev libgmock-dev libbenchmark-dev
+  dpkg-dev systemd
 )
 
 missing=()

@@ -2,6 +2,8 @@
 # The Windows program as a store runs it, under Wine: the demo store laid out at the root of C:,
 # the label systems' drop folder as drive Z:, one cycle with --once, then the window on a virtual
 # X display until its exit button is pressed. Saves a screenshot of the window in ARTIFACTS.
+# Then a second store, on drive X:, found from the current directory alone. BITS (64 or 32) says
+# which Wine runs the program.
 #
 # Wine's command interpreter rejects "copy Import_VPA*.txt Z:\*.*" ("Invalid name"), where
 # Windows' own copies the files; the program's copy script would then delete files it never
@@ -10,6 +12,7 @@
 set -euo pipefail
 exe="$1"
 artifacts="$2"
+bits="${3:-64}"
 
 # A virtual X display of its own: the screenshot and the click must meet this program's window
 # alone, not windows of other tests running beside it.
@@ -21,6 +24,10 @@ fi
 work=$(mktemp -d /tmp/zav5-wine-XXXXXX)
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wine=/usr/lib/wine/wine64
+if [ "$bits" = 32 ]; then
+  export WINEARCH=win32
+  wine=/usr/lib/wine/wine
+fi
 cleanup() {
   /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
   rm -rf "$work"
@@ -224,4 +231,39 @@ fi
 wait "$program" || status=$?
 [ "$status" -eq 0 ] || { cat "$work/window.err"; fail "the window's program exited with $status"; }
 if log_lines | grep -q ERRORE; then log_lines; fail "the run log reports an error"; fi
-echo "Wine end-to-end: passed; screenshot in $artifacts/form1.png"
+
+# --- A store on a second drive, X:, found from the current directory alone, as a shortcut whose
+# "Start in" is X:\ starts the program: no --current-drive. Its company database X:\dorn\sulvo.mdb
+# names its store database on X: too. The run log stays C:\sulvo\bkp\ (the suite's).
+x="$work/drive-x"
+(cd "$c" && "$wine" zav5.exe demo 'C:\demo-x' > "$work/demo-x.out" 2>&1) || {
+  cat "$work/demo-x.out"; fail "zav5.exe demo failed for drive X:"; }
+mkdir "$x"
+mv "$c/demo-x/c/dorn" "$c/demo-x/c/sulvo" "$x/"
+sqlite3 "$x/dorn/sulvo.mdb" "UPDATE società SET database = 'X:\sulvo\neg01\dati.mdb'"
+sqlite3 "$x/sulvo/neg01/dati.mdb" "UPDATE elettro SET percorsoint = 'X:' || substr(percorsoint, 3)"
+ln -sfn "$x" "$WINEPREFIX/dosdevices/x:"
+before=$(log_lines | wc -l)
+status=0
+(cd "$x" && "$wine" "$c/zav5.exe" --once > "$work/x.out" 2> "$work/x.err") || status=$?
+mapfile -t lines < <(log_lines | tail -n +$((before + 1)))
+expected=(
+  "- Avvio programma"
+  "- Apro DB  X:\\sulvo\\neg01\\dati.mdb"
+  "- Apro DB  X:\\sulvo\\neg01\\vendite.mdb"
+  "- Apro DB  x:\\dorn\\sulvo.mdb"
+  "DB OK  "
+)
+for i in "${!expected[@]}"; do
+  [ "${lines[$i]:-}" == "${expected[$i]}" ] || {
+    cat "$work/x.out" "$work/x.err"; printf '%s\n' "${lines[@]}"
+    fail "drive X: run, log line $((i + 1)): '${lines[$i]:-}', expected '${expected[$i]}'"; }
+done
+if printf '%s\n' "${lines[@]}" | grep -q ERRORE; then
+  printf '%s\n' "${lines[@]}"; fail "the drive X: run reports an error"
+fi
+[ "$status" -eq 0 ] || { cat "$work/x.out" "$work/x.err"; fail "the drive X: run exited with $status"; }
+# Its label files went to its own label folder on X:. The demo's copy script stays as the demo
+# made it: Wine's command interpreter refuses its copy, so the files stay there.
+await_files "$x/sulvo" 'Import_VPA_*.txt' 1 60
+echo "Wine end-to-end ($bits bit): passed; screenshot in $artifacts/form1.png"

@@ -400,41 +400,46 @@ INSTANTIATE_TEST_SUITE_P(
                   false}),
     [](const ::testing::TestParamInfo<Richiesta>& info) { return std::string(info.param.nome); });
 
+// The visible window captioned "B" of this thread, given back through `risultato`. Callbacks of
+// the system are declared CALLBACK: in a 32-bit program that is another calling convention than
+// a lambda's.
+BOOL CALLBACK TrovaFinestraB(HWND h, LPARAM risultato) {
+  if (::IsWindowVisible(h) && TestoFinestra(h) == L"B") {
+    *reinterpret_cast<HWND*>(risultato) = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+int giri_attesa_b;
+bool finestra_b_vista;
+
+// A timer of the thread, outside the window: it finds the window once it shows and closes it; it
+// ends the loop itself if the window never shows.
+void CALLBACK ChiudiFinestraB(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND trovata = nullptr;
+  ::EnumThreadWindows(::GetCurrentThreadId(), TrovaFinestraB, reinterpret_cast<LPARAM>(&trovata));
+  if (trovata != nullptr) {
+    finestra_b_vista = true;
+    ::KillTimer(nullptr, id);
+    ::PostMessageW(trovata, WM_CLOSE, 0, 0);
+  } else if (++giri_attesa_b > 250) {
+    ::KillTimer(nullptr, id);
+    ::PostQuitMessage(0);
+  }
+}
+
 // The window's whole life as the program runs it: the loop ends when the window is closed.
 TEST(EseguiConFinestraTest, ShowsTheLoadedWindowAndReturnsOnceItUnloads) {
   platform::MemEnv env;
   Form1 form(env);
-  // A timer of the thread, outside the window, finds the window once it shows and closes it; it
-  // ends the loop itself if the window never shows.
-  static int giri;
-  static bool vista;
-  giri = 0;
-  vista = false;
-  const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
-    HWND trovata = nullptr;
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND h, LPARAM risultato) -> BOOL {
-          if (::IsWindowVisible(h) && TestoFinestra(h) == L"B") {
-            *reinterpret_cast<HWND*>(risultato) = h;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&trovata));
-    if (trovata != nullptr) {
-      vista = true;
-      ::KillTimer(nullptr, id);
-      ::PostMessageW(trovata, WM_CLOSE, 0, 0);
-    } else if (++giri > 250) {
-      ::KillTimer(nullptr, id);
-      ::PostQuitMessage(0);
-    }
-  });
+  giri_attesa_b = 0;
+  finestra_b_vista = false;
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, ChiudiFinestraB);
   ASSERT_NE(timer, 0u);
 
   EXPECT_EQ(EseguiConFinestra(form), 0);
-  EXPECT_TRUE(vista);
+  EXPECT_TRUE(finestra_b_vista);
   EXPECT_TRUE(form.Scaricata());
   // Start-up ran: the message box of the missing company database.
   EXPECT_EQ(env.message_boxes().size(), 1u);
