@@ -21,15 +21,19 @@ find . -type f | sort > "$work/files"
 expected=$'./32-bit/zav5.exe\n./64-bit/zav5.exe\n./LEGGIMI.txt\n./README.txt'
 [ "$(cat "$work/files")" == "$expected" ] || { cat "$work/files"; fail "the zip holds other files"; }
 
-# The machine a PE file is for: the two bytes after "PE\0\0", whose place is at offset 60.
-machine() {
-  local pe
-  pe=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
-  [ "$(od -An -c -j"$pe" -N4 "$1" | tr -d ' ')" == 'PE\0\0' ] || fail "$1 is not a Windows program"
-  od -An -tx2 -j$((pe + 4)) -N2 "$1" | tr -d ' '
-}
-[ "$(machine 32-bit/zav5.exe)" == 014c ] || fail "32-bit/zav5.exe is not a 32-bit x86 program"
-[ "$(machine 64-bit/zav5.exe)" == 8664 ] || fail "64-bit/zav5.exe is not a 64-bit x86 program"
+# Each program is of its bitness, and one file: it needs Windows' own libraries alone, none of the
+# compiler's (libstdc++, libgcc, winpthread), which a store PC does not have.
+format() { objdump -p "$1" | sed -n 's/.*file format //p' | head -n 1; }
+[ "$(format 32-bit/zav5.exe)" == pei-i386 ] || fail "32-bit/zav5.exe is $(format 32-bit/zav5.exe)"
+[ "$(format 64-bit/zav5.exe)" == pei-x86-64 ] || fail "64-bit/zav5.exe is $(format 64-bit/zav5.exe)"
+for exe in 32-bit/zav5.exe 64-bit/zav5.exe; do
+  while read -r dll; do
+    case "$dll" in
+      kernel32.dll | user32.dll | gdi32.dll | shell32.dll | odbc32.dll | msvcrt.dll) ;;
+      *) fail "$exe needs $dll, which is not part of Windows" ;;
+    esac
+  done < <(objdump -p "$exe" | awk '/DLL Name:/ {print tolower($3)}')
+done
 
 for guide in LEGGIMI.txt README.txt; do
   lines=$(wc -l < "$guide")
