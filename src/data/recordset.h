@@ -85,7 +85,7 @@ class RowEditor {
   std::vector<bool> changed_;
 };
 
-class Recordset : public RowEditor {
+class Recordset final : public RowEditor {
  public:
   // Runs `sql` on `database` and positions on the first row, or at the end when there is none.
   Recordset(std::shared_ptr<Database> database, std::string sql);

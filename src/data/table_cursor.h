@@ -13,7 +13,7 @@
 
 namespace zav5::data {
 
-class TableCursor : public RowEditor {
+class TableCursor final : public RowEditor {
  public:
   // Opens `table` of `database`. Throws DatabaseError when the table does not exist.
   TableCursor(std::shared_ptr<Database> database, std::string table);
