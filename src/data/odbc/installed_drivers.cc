@@ -1,23 +1,12 @@
 #include "data/odbc/installed_drivers.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 
 #include "data/odbc/odbc_text.h"
+#include "platform/case_fold.h"
 
 namespace zav5::data::odbc {
-
-namespace {
-
-bool SameName(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) ==
-           std::tolower(static_cast<unsigned char>(y));
-  });
-}
-
-}  // namespace
 
 std::optional<std::vector<std::string>> InstalledDrivers() {
   SQLHENV environment = SQL_NULL_HENV;
@@ -48,8 +37,9 @@ std::optional<bool> DriverInstalled(std::string_view name) {
   if (!names) {
     return std::nullopt;
   }
-  return std::any_of(names->begin(), names->end(),
-                     [name](const std::string& known) { return SameName(known, name); });
+  return std::any_of(names->begin(), names->end(), [name](const std::string& known) {
+    return platform::EqualsIgnoringCase(known, name);
+  });
 }
 
 }  // namespace zav5::data::odbc
