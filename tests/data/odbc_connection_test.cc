@@ -539,6 +539,14 @@ TEST_F(OdbcConnectionTest, ErrorsCarryTheDriversStateAndWhatWasBeingDone) {
   EXPECT_NE(connect.find("nessuno"), std::string::npos) << connect;
   EXPECT_EQ(connect.find("segreta"), std::string::npos) << connect;
 
+  // MDB Tools leaves the state of its diagnostics empty: its words still reach the message, which
+  // no NUL cuts short.
+  const std::string empty_state =
+      ErrorOf([] { OdbcConnection("Driver=MDBTools;Dbq=/nessuna/cartella/dati.mdb;"); });
+  EXPECT_NE(empty_state.find("[] "), std::string::npos) << empty_state;
+  EXPECT_NE(empty_state.find("DBQ"), std::string::npos) << empty_state;
+  EXPECT_EQ(empty_state.find('\0'), std::string::npos);
+
   EXPECT_THROW(odbc_->Execute("DROP TABLE manca"), DatabaseError);
   EXPECT_THROW(OdbcConnection(ConnectionString(dir_.path() / "manca.mdb")), DatabaseError);
   EXPECT_FALSE(std::filesystem::exists(dir_.path() / "manca.mdb"));

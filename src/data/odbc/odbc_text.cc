@@ -168,10 +168,14 @@ SQLRETURN GetDiagnostic(SQLSMALLINT handle_type, SQLHANDLE handle, SQLSMALLINT n
                      static_cast<SQLSMALLINT>(message.size()), &length);
   }
   if (SQL_SUCCEEDED(rc)) {
-    diagnostic.state = FromDriver(state, 5);
+    // A driver may leave the state empty (MDB Tools does) and put NULs in its texts. A NUL would
+    // end the error's text, as what() gives it, and the log line with it, at the "[" before the
+    // state: the state stops at its first NUL, and a NUL in the message reads as "?".
+    diagnostic.state = FromDriver(state, std::find(state, state + 5, Char{}) - state);
     diagnostic.message =
         FromDriver(message.data(),
                    std::min<std::size_t>(std::max<SQLSMALLINT>(length, 0), message.size() - 1));
+    std::replace(diagnostic.message.begin(), diagnostic.message.end(), '\0', '?');
   }
   return rc;
 }
