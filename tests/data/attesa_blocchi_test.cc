@@ -15,24 +15,13 @@
 #include "data/data_fixture.h"
 #include "data/sqlite/sqlite_connection.h"
 #include "errors.h"
+#include "support/messaggio_di_errore.h"
 
 namespace zav5::data {
 namespace {
 
 using namespace std::chrono;
 using Motivo = AttesaBlocchi::Motivo;
-
-// The message of `doing`'s DatabaseError; empty (and a failure) when it throws none.
-template <typename Doing>
-std::string ErroreDi(Doing doing) {
-  try {
-    doing();
-  } catch (const DatabaseError& error) {
-    return error.what();
-  }
-  ADD_FAILURE() << "no DatabaseError";
-  return {};
-}
 
 TEST(AttesaBlocchiTest, OutsideACycleEachWaitHasItsOwnBoundAndNoStopEndsIt) {
   constexpr milliseconds kAttesa{20};
@@ -149,7 +138,7 @@ TEST_F(AttesaBlocchiSqliteTest, AStopEndsACyclesWaitAndItsWorkUntilItsBoundEnds)
   {
     const LimiteAttese limite = engine.LimitaAttese();
     const steady_clock::time_point inizio = steady_clock::now();
-    const std::string errore = ErroreDi([&] { database->BeginTrans(); });
+    const std::string errore = testing::DatabaseErrorOf([&] { database->BeginTrans(); });
     EXPECT_LT(steady_clock::now() - inizio, seconds{30}) << "the wait ran to its bound";
     EXPECT_GE(domande, 3) << "the stop was not looked for during the wait";
     EXPECT_NE(errore.find("iniziando una transazione: un altro programma lo tiene bloccato e "
@@ -157,7 +146,8 @@ TEST_F(AttesaBlocchiSqliteTest, AStopEndsACyclesWaitAndItsWorkUntilItsBoundEnds)
               std::string::npos)
         << errore;
     // The cycle's work stops: a read, which the lock allows, is not even run.
-    const std::string lettura = ErroreDi([&] { database->connection().Query("SELECT n FROM t"); });
+    const std::string lettura =
+        testing::DatabaseErrorOf([&] { database->connection().Query("SELECT n FROM t"); });
     EXPECT_NE(lettura.find("è stata chiesta la fermata del programma"), std::string::npos)
         << lettura;
   }
@@ -174,7 +164,7 @@ TEST_F(AttesaBlocchiSqliteTest, OutsideACycleAWaitRunsToItsOwnBoundWhateverTheSt
   DbEngine engine(env_, opzioni);
   const std::shared_ptr<Database> database = engine.OpenDatabase(path_);
   const steady_clock::time_point inizio = steady_clock::now();
-  const std::string errore = ErroreDi([&] { database->BeginTrans(); });
+  const std::string errore = testing::DatabaseErrorOf([&] { database->BeginTrans(); });
   EXPECT_GE(steady_clock::now() - inizio, milliseconds{200});
   EXPECT_NE(errore.find("un altro programma lo tiene bloccato oltre il tempo di attesa di 0,2 "
                         "secondi (database is locked)"),

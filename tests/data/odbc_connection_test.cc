@@ -19,6 +19,7 @@
 #include "data/table_cursor.h"
 #include "errors.h"
 #include "schema_texts.h"
+#include "support/messaggio_di_errore.h"
 #include "support/temp_dir.h"
 
 namespace zav5::data {
@@ -38,18 +39,6 @@ Value Scalar(Connection& connection, std::string_view sql) {
     return Value::Null();
   }
   return result.rows[0].values[0];
-}
-
-// Runs `attempt` and returns the message of the DatabaseError it throws.
-template <typename Attempt>
-std::string ErrorOf(Attempt attempt) {
-  try {
-    attempt();
-  } catch (const DatabaseError& error) {
-    return error.what();
-  }
-  ADD_FAILURE() << "no DatabaseError";
-  return std::string();
 }
 
 constexpr std::string_view kStoreRows = R"(
@@ -224,9 +213,11 @@ TEST_F(OdbcConnectionTest, InsertGivesAKeyThatFindsTheRowAndDeleteRemovesIt) {
 
   odbc_->Delete("offte", offer);
   EXPECT_EQ(Stored("SELECT count(*) FROM offte WHERE numero = 8"), Value::Long(0));
-  for (const std::string& message : {ErrorOf([&] { odbc_->Delete("offte", offer); }), ErrorOf([&] {
-                                       odbc_->Update("offte", offer, {{"stato", Value::Text("D")}});
-                                     })}) {
+  for (const std::string& message :
+       {testing::DatabaseErrorOf([&] { odbc_->Delete("offte", offer); }),
+        testing::DatabaseErrorOf([&] {
+          odbc_->Update("offte", offer, {{"stato", Value::Text("D")}});
+        })}) {
     EXPECT_NE(message.find("non c'è più o è stata cambiata da un altro programma"),
               std::string::npos)
         << message;
@@ -290,10 +281,10 @@ TEST_F(OdbcConnectionTest, AKeyThatNamesTwoStoredRowsChangesNeither) {
   const QueryResult rows = odbc_->Query("SELECT * FROM soglie2");
   ASSERT_EQ(rows.rows.size(), 2u);
   for (const std::string& message : {
-           ErrorOf([&] {
+           testing::DatabaseErrorOf([&] {
              odbc_->Update("soglie2", rows.rows[0].key, {{"prezzo", Value::Integer(9)}});
            }),
-           ErrorOf([&] { odbc_->Delete("soglie2", rows.rows[0].key); }),
+           testing::DatabaseErrorOf([&] { odbc_->Delete("soglie2", rows.rows[0].key); }),
        }) {
     EXPECT_NE(message.find("2 righe hanno questa chiave"), std::string::npos) << message;
   }
@@ -308,10 +299,10 @@ TEST_F(OdbcConnectionTest, RowChangedByAnotherProgramIsAConflictNotOverwritten) 
   ASSERT_EQ(numbers.rows.size(), 1u);
   other_->Execute("UPDATE listipro SET numpro = 22 WHERE numpro = 20");
   for (const std::string& message : {
-           ErrorOf([&] {
+           testing::DatabaseErrorOf([&] {
              odbc_->Update("listipro", numbers.rows[0].key, {{"numpro", Value::Long(21)}});
            }),
-           ErrorOf([&] { odbc_->Delete("listipro", numbers.rows[0].key); }),
+           testing::DatabaseErrorOf([&] { odbc_->Delete("listipro", numbers.rows[0].key); }),
        }) {
     EXPECT_NE(message.find("cambiata da un altro programma"), std::string::npos) << message;
     EXPECT_NE(message.find("numpro = 20"), std::string::npos) << message;
@@ -509,7 +500,7 @@ TEST_F(OdbcConnectionTest, ChangeFailsWhileAnotherProgramHoldsTheFile) {
   OdbcConnection patient("Driver=SQLite3;Database=" + file_.string() + ";Timeout=100;NoCreat=1;");
   const RowKey article{0, {Value::Long(100)}};
   other_->BeginTransaction();
-  const std::string message = ErrorOf([&] {
+  const std::string message = testing::DatabaseErrorOf([&] {
     patient.Update("listi01", article, {{"stapro", Value::Text("S")}});
   });
   EXPECT_NE(message.find("locked"), std::string::npos) << message;
@@ -522,27 +513,29 @@ TEST_F(OdbcConnectionTest, ChangeFailsWhileAnotherProgramHoldsTheFile) {
 }
 
 TEST_F(OdbcConnectionTest, ErrorsCarryTheDriversStateAndWhatWasBeingDone) {
-  const std::string query = ErrorOf([&] { odbc_->Query("SELECT * FROM offerte WHERE x = 1"); });
+  const std::string query =
+      testing::DatabaseErrorOf([&] { odbc_->Query("SELECT * FROM offerte WHERE x = 1"); });
   EXPECT_NE(query.find("SELECT * FROM offerte WHERE x = 1"), std::string::npos) << query;
   EXPECT_NE(query.find("[HY000]"), std::string::npos) << query;
   EXPECT_NE(query.find("no such table"), std::string::npos) << query;
   EXPECT_NE(query.find(file_.string()), std::string::npos) << query;
 
-  const std::string duplicate = ErrorOf([&] {
+  const std::string duplicate = testing::DatabaseErrorOf([&] {
     odbc_->Insert("offte", {{"numero", Value::Long(7)}, {"anno", Value::Integer(2026)}});
   });
   EXPECT_NE(duplicate.find("aggiungendo una riga a offte"), std::string::npos) << duplicate;
   EXPECT_NE(duplicate.find("UNIQUE"), std::string::npos) << duplicate;
 
-  const std::string connect = ErrorOf([] { OdbcConnection("DSN=nessuno;PWD=segreta;"); });
+  const std::string connect =
+      testing::DatabaseErrorOf([] { OdbcConnection("DSN=nessuno;PWD=segreta;"); });
   EXPECT_NE(connect.find("[IM002]"), std::string::npos) << connect;
   EXPECT_NE(connect.find("nessuno"), std::string::npos) << connect;
   EXPECT_EQ(connect.find("segreta"), std::string::npos) << connect;
 
   // MDB Tools leaves the state of its diagnostics empty: its words still reach the message, which
   // no NUL cuts short.
-  const std::string empty_state =
-      ErrorOf([] { OdbcConnection("Driver=MDBTools;Dbq=/nessuna/cartella/dati.mdb;"); });
+  const std::string empty_state = testing::DatabaseErrorOf(
+      [] { OdbcConnection("Driver=MDBTools;Dbq=/nessuna/cartella/dati.mdb;"); });
   EXPECT_NE(empty_state.find("[] "), std::string::npos) << empty_state;
   EXPECT_NE(empty_state.find("DBQ"), std::string::npos) << empty_state;
   EXPECT_EQ(empty_state.find('\0'), std::string::npos);
@@ -558,8 +551,8 @@ TEST_F(OdbcConnectionTest, ExecuteRunsEachStatementOfTheText) {
       "INSERT INTO offte (numero, anno, descrizione) VALUES (9, 2026, 'a;b');;");
   EXPECT_EQ(Stored("SELECT count(*) FROM listipro"), Value::Long(5));
   EXPECT_EQ(Stored("SELECT descrizione FROM offte WHERE numero = 9"), Value::Text("a;b"));
-  const std::string message =
-      ErrorOf([&] { odbc_->Execute("INSERT INTO listipro VALUES (3); DELETE FROM manca"); });
+  const std::string message = testing::DatabaseErrorOf(
+      [&] { odbc_->Execute("INSERT INTO listipro VALUES (3); DELETE FROM manca"); });
   EXPECT_NE(message.find("DELETE FROM manca"), std::string::npos) << message;
   EXPECT_EQ(Stored("SELECT count(*) FROM listipro"), Value::Long(6));
 }

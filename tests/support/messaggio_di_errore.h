@@ -9,16 +9,27 @@
 
 namespace zav5::testing {
 
-// The message of the FileError that `action` throws; fails the test when it throws none.
-template <typename Action>
-std::string FileErrorOf(Action action) {
+// The message of the `Error` that `action` throws; fails the test, naming `error_name`, when it
+// throws none.
+template <typename Error, typename Action>
+std::string MessageOf(Action action, const char* error_name) {
   try {
     action();
-  } catch (const FileError& error) {
+  } catch (const Error& error) {
     return error.what();
   }
-  ADD_FAILURE() << "no FileError";
+  ADD_FAILURE() << "no " << error_name;
   return "";
+}
+
+template <typename Action>
+std::string FileErrorOf(Action action) {
+  return MessageOf<FileError>(action, "FileError");
+}
+
+template <typename Action>
+std::string DatabaseErrorOf(Action action) {
+  return MessageOf<DatabaseError>(action, "DatabaseError");
 }
 
 }  // namespace zav5::testing
