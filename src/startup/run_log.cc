@@ -1,5 +1,7 @@
 #include "startup/run_log.h"
 
+#include <algorithm>
+
 #include "errors.h"
 #include "startup/log_format.h"
 
@@ -34,6 +36,13 @@ void RunLog::ScriviRigaDatata(std::string_view text) {
 }
 
 void RunLog::Write(std::string_view line) {
+  // A NUL (a driver's message may hold one) would end the line for whoever reads it as C text.
+  std::string written;
+  if (line.find('\0') != std::string_view::npos) {
+    written.assign(line);
+    std::replace(written.begin(), written.end(), '\0', '?');
+    line = written;
+  }
   try {
     env_.WriteLine(*file_, line);
     reported_failure_.clear();
@@ -63,7 +72,7 @@ void RunLog::ChiudiLog() {
 std::string RigaErrore(std::string_view message) {
   std::string line = "ERRORE : ";
   for (const char c : message) {
-    line += (c == '\r' || c == '\n') ? ' ' : c;
+    line += (c == '\r' || c == '\n') ? ' ' : c == '\0' ? '?' : c;
   }
   return line;
 }

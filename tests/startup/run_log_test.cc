@@ -169,6 +169,14 @@ TEST(RigaErroreTest, KeepsTheMessageOnOneLine) {
   EXPECT_EQ(RigaErrore("il database C:\\x.mdb non esiste"),
             "ERRORE : il database C:\\x.mdb non esiste");
   EXPECT_EQ(RigaErrore("testo 'riga1\r\nriga2\n'"), "ERRORE : testo 'riga1  riga2 '");
+  // A NUL from a driver's message would end the line for a reader of C text.
+  EXPECT_EQ(RigaErrore(std::string("stato [\0\0] testo", 16)), "ERRORE : stato [??] testo");
+}
+
+TEST_F(RunLogTest, ANulInALineIsWrittenAsAQuestionMark) {
+  log_.ApriLog(kPath);
+  log_.ScriviRiga(std::string("a\0b", 3));
+  EXPECT_EQ(Bytes(), "a?b\r\n");
 }
 
 TEST_F(RunLogTest, ClosingALogThatIsNotOpenDoesNothing) {
