@@ -90,6 +90,12 @@ class Connection {
   virtual void Commit() = 0;
   virtual void Rollback() = 0;
   virtual bool InTransaction() const = 0;
+
+  // Whether a row read in an open transaction stays as it was read until this connection changes
+  // it, so that reading it again before a change gives the same values. True where the
+  // transaction keeps other writers out; false, the default, where it does not (Access: its
+  // transactions hold no read locks).
+  virtual bool RowsStayAsRead() const { return false; }
 };
 
 }  // namespace zav5::data

@@ -10,10 +10,20 @@
 #include "data/odbc/odbc_connection.h"
 #include "data/sqlite/sqlite_connection.h"
 #include "errors.h"
+#include "platform/case_fold.h"
 #include "platform/env.h"
 #include "platform/utf8.h"
 
 namespace zav5::data {
+
+std::uint64_t Database::TableChanges(std::string_view table) const {
+  const auto known = table_changes_.find(platform::FoldCase(table));
+  return known == table_changes_.end() ? 0 : known->second;
+}
+
+void Database::NoteChange(std::string_view table) {
+  ++table_changes_[platform::FoldCase(table)];
+}
 
 FileSignature ReadSignature(const std::string& native_path) {
   std::ifstream in(platform::Utf8ToPath(native_path), std::ios::binary);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -30,13 +31,36 @@ class Database {
   const std::string& Name() const { return path_; }
   Connection& connection() { return *connection_; }
 
-  void BeginTrans() { connection_->BeginTransaction(); }
-  void CommitTrans() { connection_->Commit(); }
-  void Rollback() { connection_->Rollback(); }
+  // Each start and end of a transaction gives the next one a number of its own (see
+  // OpenTransaction), also when the engine refuses it.
+  void BeginTrans() {
+    ++transaction_;
+    connection_->BeginTransaction();
+  }
+  void CommitTrans() {
+    ++transaction_;
+    connection_->Commit();
+  }
+  void Rollback() {
+    ++transaction_;
+    connection_->Rollback();
+  }
+
+  // The open transaction, as a number that no other transaction of this database has had; 0 when
+  // none is open.
+  std::uint64_t OpenTransaction() const { return connection_->InTransaction() ? transaction_ : 0; }
+
+  // How many changes the rows of this database (Recordset, TableCursor) have made to `table`,
+  // whatever the letter case of its name: a row read since the last one cannot have been changed
+  // through another of them.
+  std::uint64_t TableChanges(std::string_view table) const;
+  void NoteChange(std::string_view table);
 
  private:
   std::string path_;
   std::unique_ptr<Connection> connection_;
+  std::uint64_t transaction_ = 1;
+  std::map<std::string, std::uint64_t, std::less<>> table_changes_;  // by name in lower case
 };
 
 // How database files are reached.

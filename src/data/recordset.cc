@@ -118,17 +118,42 @@ void RowEditor::SetField(std::string_view name, const Value& value) {
   changed_[index] = true;
 }
 
+void RowEditor::NoteRowsRead() {
+  read_in_ = database_->OpenTransaction();
+  changes_seen_ = database_->TableChanges(table_);
+}
+
+bool RowEditor::BeginChange() {
+  const bool as_read = database_->TableChanges(table_) == changes_seen_;
+  database_->NoteChange(table_);
+  return as_read;
+}
+
+void RowEditor::EndChange(bool rows_as_read) {
+  if (rows_as_read) {
+    changes_seen_ = database_->TableChanges(table_);
+  }
+}
+
+bool RowEditor::RowAsRead() const {
+  return read_in_ != 0 && read_in_ == database_->OpenTransaction() &&
+         changes_seen_ == database_->TableChanges(table_) &&
+         database_->connection().RowsStayAsRead();
+}
+
 void RowEditor::Edit() {
   RequireUpdatable("Edit");
   RequireCurrent("Edit");
   // Read again, so that the fields not written here keep what other programs (or other data
   // sources of this one) have saved since the query ran.
-  std::optional<Row> fresh = database_->connection().Fetch(table_, current_->key);
-  if (!fresh) {
-    throw DatabaseError(fmt::format(
-        "Edit su {}: il record corrente non esiste più (eliminato da un altro utente)", source_));
+  if (!RowAsRead()) {
+    std::optional<Row> fresh = database_->connection().Fetch(table_, current_->key);
+    if (!fresh) {
+      throw DatabaseError(fmt::format(
+          "Edit su {}: il record corrente non esiste più (eliminato da un altro utente)", source_));
+    }
+    *current_ = std::move(*fresh);
   }
-  *current_ = std::move(*fresh);
   buffer_.resize(columns_.size());
   changed_.assign(columns_.size(), false);
   mode_ = Mode::kEdit;
@@ -170,8 +195,10 @@ void RowEditor::SaveEdit() {
   }
   // On failure the edit buffer stays, as the engine leaves it: the caller may retry or cancel.
   // The key follows the row when a key column was changed, so that the row is found again.
+  const bool as_read = BeginChange();
   try {
     current_->key = database_->connection().Update(table_, current_->key, changes);
+    EndChange(as_read);
   } catch (...) {
     for (std::size_t i = 0, c = 0; i < columns_.size(); ++i) {
       if (changed_[i]) {
@@ -197,7 +224,9 @@ void RowEditor::SaveNew() {
     }
   }
   Connection& connection = database_->connection();
+  const bool as_read = BeginChange();
   const RowKey key = connection.Insert(table_, fields);
+  EndChange(as_read);
   // Read back: the row as saved, with the defaults the engine gave the fields not written. With
   // every field written, none Null (a counter numbers itself then), there are none, and the values
   // are already coerced for their columns.
@@ -230,6 +259,7 @@ Recordset::Recordset(std::shared_ptr<Database> database, std::string sql)
   QueryResult result = this->database().connection().Query(source());
   SetShape(std::move(result.table), std::move(result.columns));
   rows_ = std::move(result.rows);
+  NoteRowsRead();
   original_count_ = rows_.size();
   deleted_.assign(rows_.size(), false);
   MoveTo(0);
@@ -268,7 +298,9 @@ void Recordset::MoveNext() {
 void Recordset::Delete() {
   RequireUpdatable("Delete");
   RequireCurrent("Delete");
+  const bool as_read = BeginChange();
   database().connection().Delete(table(), Current()->key);
+  EndChange(as_read);
   deleted_[position_] = true;
   ++deleted_count_;
   SetCurrent(nullptr);  // still positioned here: the next MoveNext goes on from this row

@@ -30,7 +30,10 @@ class RowEditor {
   // throws DatabaseError. The value is converted to the column's type (ConversionError).
   void SetField(std::string_view name, const Value& value);
 
-  // Puts the current row into edit mode; its fields are read again from the database first.
+  // Puts the current row into edit mode; its fields are read again from the database first,
+  // unless they surely hold what is stored: read in the open transaction, on an engine that keeps
+  // other writers out of it, with no change made to the table since by another editor of this
+  // database.
   void Edit();
   // Starts a new row in the edit buffer.
   void AddNew();
@@ -63,6 +66,13 @@ class RowEditor {
   void RequireCurrent(std::string_view operation) const;
   // Called when a row started by AddNew was saved; the current row does not change.
   virtual void OnRowAdded(Row /*row*/) {}
+  // Says that the rows were read from the database just now (see Edit).
+  void NoteRowsRead();
+  // Around a change of this editor's table (Update, Insert, Delete): BeginChange counts it, before
+  // it runs, since one that fails midway may have changed rows; EndChange, once it has run, keeps
+  // the rows as read where they were so before (BeginChange's answer).
+  bool BeginChange();
+  void EndChange(bool rows_as_read);
 
  private:
   enum class Mode { kNone, kEdit, kAdd };
@@ -77,7 +87,15 @@ class RowEditor {
   // For each column, a digest of its name in which the case of ASCII letters does not count: what
   // a name must have to be that column's, checked before the name itself.
   std::vector<std::uint32_t> name_keys_;
+  // Whether the current row is surely as the database holds it: read in the transaction still
+  // open, on an engine that keeps the rows a transaction read (Connection::RowsStayAsRead), and
+  // no other editor has changed the table since.
+  bool RowAsRead() const;
+
   Row* current_ = nullptr;
+  // The transaction the rows were read in (0: none), and the changes of their table then.
+  std::uint64_t read_in_ = 0;
+  std::uint64_t changes_seen_ = 0;
   Mode mode_ = Mode::kNone;
   // The fields written since Edit or AddNew, in column order: buffer_[i] counts where changed_[i]
   // is set; the others are read from the current row (Edit) or are Null (AddNew).

@@ -44,6 +44,7 @@ void TableCursor::Seek(std::string_view comparison, const Value& key) {
   }
   key_.assign(1, key);
   row_ = database().connection().Seek(table(), seek_column_, key_);
+  NoteRowsRead();
   no_match_ = !row_.has_value();
   SetCurrent(row_ ? &*row_ : nullptr);
 }

@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "data/data_fixture.h"
 #include "data/data_source.h"
 #include "errors.h"
+#include "support/connessione_inoltrata.h"
+#include "support/motore_di_prova.h"
 
 namespace zav5::data {
 namespace {
@@ -419,6 +423,90 @@ TEST_F(RecordsetTest, DataSourceNeedsRefreshAndRunsTheNewQueryOnEachRefresh) {
   source.DatabaseName = WindowsPath("manca.mdb");
   EXPECT_THROW(source.Refresh(), DatabaseError);
   EXPECT_THROW(source.Recordset(), DatabaseError);  // the old recordset went first
+}
+
+// Counts the rows read again by Edit, and plays, when asked, an engine whose transactions keep
+// no read locks.
+class ContaRiletture : public testing::ConnessioneInoltrata {
+ public:
+  ContaRiletture(std::unique_ptr<Connection> interna, int& riletture, bool tiene_le_righe)
+      : ConnessioneInoltrata(std::move(interna)),
+        riletture_(riletture),
+        tiene_le_righe_(tiene_le_righe) {}
+
+  std::optional<Row> Fetch(std::string_view table, const RowKey& key) override {
+    ++riletture_;
+    return interna().Fetch(table, key);
+  }
+  bool RowsStayAsRead() const override {
+    return tiene_le_righe_ && ConnessioneInoltrata::RowsStayAsRead();
+  }
+
+ private:
+  int& riletture_;
+  bool tiene_le_righe_;
+};
+
+// Edit reads a row again unless nothing can have changed it since it was read: a lost update
+// otherwise, when another recordset of the program changed it in between.
+TEST_F(RecordsetTest, EditReadsTheRowAgainUnlessTheOpenTransactionKeepsItAsRead) {
+  struct Caso {
+    const char* nome;
+    bool letto_nella_transazione;
+    bool cambiato_da_un_altro_recordset;
+    bool motore_che_tiene_le_righe;
+    int riletture;
+  };
+  const Caso casi[] = {
+      {"read and edited in one transaction", true, false, true, 0},
+      {"read before the transaction began", false, false, true, 3},
+      {"changed by another recordset after the read", true, true, true, 3},
+      {"an engine that keeps no read locks", true, false, false, 3},
+  };
+  int numero = 0;
+  for (const Caso& caso : casi) {
+    SCOPED_TRACE(caso.nome);
+    const std::string path =
+        MakeDatabase("caso" + std::to_string(++numero) + ".mdb", kOffers, kThreeOffers);
+    int riletture = 0;
+    OpzioniMotore opzioni = testing::MotoreDiProva();
+    opzioni.avvolgi = [&](std::unique_ptr<Connection> interna) -> std::unique_ptr<Connection> {
+      return std::make_unique<ContaRiletture>(std::move(interna), riletture,
+                                              caso.motore_che_tiene_le_righe);
+    };
+    DbEngine engine(env_, opzioni);
+    const std::shared_ptr<Database> db = engine.OpenDatabase(path);
+    std::optional<Recordset> righe;
+    if (!caso.letto_nella_transazione) {
+      righe.emplace(db, "SELECT * FROM offte ORDER BY numero");
+    }
+    db->BeginTrans();
+    if (caso.letto_nella_transazione) {
+      righe.emplace(db, "SELECT * FROM offte ORDER BY numero");
+    }
+    if (caso.cambiato_da_un_altro_recordset) {
+      Recordset altro(db, "SELECT * FROM offte WHERE numero = 2");
+      altro.Edit();
+      altro.SetField("descrizione", Value::Text("Tè"));
+      altro.Update();
+      riletture = 0;
+    }
+    for (; !righe->Eof(); righe->MoveNext()) {
+      righe->Edit();
+      righe->SetField("descrizione", Value::Text(righe->Field("descrizione").ToText() + "+"));
+      righe->Update();
+    }
+    db->CommitTrans();
+    EXPECT_EQ(riletture, caso.riletture);
+    std::vector<std::string> salvati;
+    for (Recordset letti(db, "SELECT * FROM offte ORDER BY numero"); !letti.Eof();
+         letti.MoveNext()) {
+      salvati.push_back(letti.Field("descrizione").ToText());
+    }
+    EXPECT_EQ(salvati,
+              (std::vector<std::string>{
+                  "Pasta+", caso.cambiato_da_un_altro_recordset ? "Tè+" : "Caffè+", "Olio+"}));
+  }
 }
 
 }  // namespace

@@ -49,6 +49,7 @@ class ConnessioneInoltrata : public data::Connection {
   void Commit() override { interna_->Commit(); }
   void Rollback() override { interna_->Rollback(); }
   bool InTransaction() const override { return interna_->InTransaction(); }
+  bool RowsStayAsRead() const override { return interna_->RowsStayAsRead(); }
 
  protected:
   data::Connection& interna() { return *interna_; }

@@ -2098,4 +2098,8 @@ bool OdbcConnection::InTransaction() const {
   return session_->InTransaction();
 }
 
+bool OdbcConnection::RowsStayAsRead() const {
+  return session_->sqlite();
+}
+
 }  // namespace zav5::data

@@ -111,6 +111,10 @@ class OdbcConnection : public Connection {
   void Commit() override;
   void Rollback() override;
   bool InTransaction() const override;
+  // True on a SQLite file: the transaction's read lock keeps other programs from committing a
+  // change until it ends (in WAL mode it reads one snapshot, and a write over a changed one
+  // fails). Access holds no read locks.
+  bool RowsStayAsRead() const override;
 
  private:
   std::unique_ptr<odbc::Session> session_;

@@ -69,6 +69,9 @@ class SqliteConnection : public Connection {
   void Commit() override;
   void Rollback() override;
   bool InTransaction() const override;
+  // True: a transaction begins with BEGIN IMMEDIATE, which takes the write lock at once, so no
+  // other program changes a row until it ends.
+  bool RowsStayAsRead() const override { return true; }
 
  private:
   struct Prepared;
