@@ -50,7 +50,9 @@ std::string StringaConnessione(const OpzioniMotore& opzioni, std::string_view na
     path = braced + "}";
   }
   if (opzioni.connessione_odbc.empty()) {
-    return fmt::format("Driver={{{}}};Dbq={};", opzioni.driver_access, path);
+    // "DBQ" in capitals: MDB Tools' driver knows the key only so; ODBC's keys are otherwise read
+    // in any case.
+    return fmt::format("Driver={{{}}};DBQ={};", opzioni.driver_access, path);
   }
   std::string text = opzioni.connessione_odbc;
   for (std::size_t at = text.find("{path}"); at != std::string::npos;
@@ -108,7 +110,8 @@ std::shared_ptr<Database> DbEngine::OpenDatabase(std::string_view path) {
   std::unique_ptr<Connection> connection;
   try {
     if (odbc) {
-      connection = std::make_unique<OdbcConnection>(StringaConnessione(opzioni_, native), attese_);
+      connection = std::make_unique<OdbcConnection>(StringaConnessione(opzioni_, native), attese_,
+                                                    opzioni_.profilo_odbc);
     } else {
       connection = std::make_unique<SqliteConnection>(native, attese_);
     }

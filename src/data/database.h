@@ -11,6 +11,7 @@
 
 #include "data/attesa_blocchi.h"
 #include "data/backend.h"
+#include "data/odbc/driver_profile.h"
 
 namespace zav5::platform {
 class Env;
@@ -57,6 +58,8 @@ struct OpzioniMotore {
   // When set, every connection opened passes through it: it may wrap the connection in one of its
   // own (tests put faults in the way; a site could trace the statements).
   std::function<std::unique_ptr<Connection>(std::unique_ptr<Connection>)> avvolgi;
+  // What ODBC connections take of their driver (tests run a driver as if it were Access's).
+  DriverProfile profilo_odbc = DriverProfile::kAsProbed;
 };
 
 // The ODBC connection string for the database file at `native_path`: `opzioni.connessione_odbc`

@@ -198,8 +198,15 @@ void RowEditor::SaveNew() {
   }
   Connection& connection = database_->connection();
   const RowKey key = connection.Insert(table_, fields);
-  // Read back: the row as saved, with the defaults the engine gave the fields not written.
-  std::optional<Row> saved = connection.Fetch(table_, key);
+  // Read back: the row as saved, with the defaults the engine gave the fields not written. With
+  // every field written, none Null (a counter numbers itself then), there are none, and the values
+  // are already coerced for their columns.
+  std::optional<Row> saved;
+  if (fields.size() != columns_.size() ||
+      std::any_of(fields.begin(), fields.end(),
+                  [](const FieldChange& field) { return field.value.IsNull(); })) {
+    saved = connection.Fetch(table_, key);
+  }
   Row row;
   if (saved) {
     row = std::move(*saved);

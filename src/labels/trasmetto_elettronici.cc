@@ -1,5 +1,6 @@
 #include "labels/trasmetto_elettronici.h"
 
+#include <map>
 #include <optional>
 #include <string_view>
 
@@ -76,14 +77,62 @@ void TestoSePresente(const Recordset& row, std::string_view field, std::string& 
   }
 }
 
-// The factor of the unit of measure for unit prices; 0 for a unit that unitam does not have.
-double FattoreUnita(Finestra& finestra, const std::string& codice_unita) {
-  Recordset& unita = PuntaSorgente(finestra, "unita2",
-                                   "SELECT * FROM unitam WHERE  coduni = '" +
-                                       data::DoubleQuotes(codice_unita) + "' ")
-                         .Recordset();
-  return unita.Eof() ? 0 : data::FieldDouble(unita, "unitam", "fatxmul");
+// A text field as text; nothing when it is Null.
+std::optional<std::string> TestoDelCampo(const Recordset& row, std::string_view field) {
+  if (row.Field(field).IsNull()) {
+    return std::nullopt;
+  }
+  std::string testo;
+  TestoSePresente(row, field, testo);
+  return testo;
 }
+
+// What the promotion type of an offtab row gives the line; nothing for a Null field.
+struct TipoPromozione {
+  std::optional<std::string> descrizione;
+  std::optional<std::string> codelettro;
+};
+
+// The rows of the small tables unitam and offtab that the lines of one offer ask for, each read
+// once: an offer's articles share a handful of units and promotion types. Each code is looked up
+// by the engine the first time, so that it matches as the engine compares (case, blanks).
+class TabellePiccole {
+ public:
+  // The factor of the unit of measure for unit prices; 0 for a unit that unitam does not have.
+  double FattoreUnita(Finestra& finestra, const std::string& codice_unita) {
+    if (const auto nota = fattori_.find(codice_unita); nota != fattori_.end()) {
+      return nota->second;
+    }
+    Recordset& unita = PuntaSorgente(finestra, "unita2",
+                                     "SELECT * FROM unitam WHERE  coduni = '" +
+                                         data::DoubleQuotes(codice_unita) + "' ")
+                           .Recordset();
+    const double fattore = unita.Eof() ? 0 : data::FieldDouble(unita, "unitam", "fatxmul");
+    fattori_.emplace(codice_unita, fattore);
+    return fattore;
+  }
+
+  // The promotion type `codice` of offtab; nothing when offtab does not have it.
+  const std::optional<TipoPromozione>& Tipo(Finestra& finestra, std::int32_t codice) {
+    if (const auto nota = tipi_.find(codice); nota != tipi_.end()) {
+      return nota->second;
+    }
+    Recordset& tipo =
+        PuntaSorgente(finestra, "offtab",
+                      "SELECT * FROM offtab WHERE  codice = " + std::to_string(codice) + " ")
+            .Recordset();
+    std::optional<TipoPromozione> trovato;
+    if (!tipo.Eof()) {
+      trovato =
+          TipoPromozione{TestoDelCampo(tipo, "descrizione"), TestoDelCampo(tipo, "codelettro")};
+    }
+    return tipi_.emplace(codice, std::move(trovato)).first->second;
+  }
+
+ private:
+  std::map<std::string, double> fattori_;
+  std::map<std::int32_t, std::optional<TipoPromozione>> tipi_;
+};
 
 // Stores the supplier code into a codafo field with all its 16 characters, as the suite keeps it.
 // Where the store's column is narrower, only trailing blanks give way; a code that does not fit
@@ -108,8 +157,8 @@ bool InPromozione(const Recordset& articolo) {
 
 // The line of the current offer row, whose article is the current row of `articolo`. Stores the
 // supplier code when the article has none.
-RigaImport RigaDellArticolo(Finestra& finestra, Recordset& offerta, Recordset& articolo,
-                            const std::string& ean, const Posizione& dove) {
+RigaImport RigaDellArticolo(Finestra& finestra, TabellePiccole& tabelle, Recordset& offerta,
+                            Recordset& articolo, const std::string& ean, const Posizione& dove) {
   RigaImport riga;
   riga.ean = ean;
   riga.descrizione =
@@ -137,7 +186,7 @@ RigaImport RigaDellArticolo(Finestra& finestra, Recordset& offerta, Recordset& a
     riga.prezzo_normale = Importo(przpub);
     prezzo_normale = riga.prezzo.ToDouble();
   }
-  const double fattore = FattoreUnita(finestra, codice_unita);
+  const double fattore = tabelle.FattoreUnita(finestra, codice_unita);
   if (riga.quantita != 0) {
     riga.prezzo_unitario = PrezzoUnitario(riga.prezzo.ToDouble(), riga.quantita, fattore);
     riga.prezzo_unitario_normale = PrezzoUnitario(prezzo_normale, riga.quantita, fattore);
@@ -166,14 +215,9 @@ RigaImport RigaDellArticolo(Finestra& finestra, Recordset& offerta, Recordset& a
   if (!articolo.Field("codpro").IsNull()) {
     codice_promozione = data::FieldLong(articolo, "listi01", "codpro");
   }
-  Recordset& tipo =
-      PuntaSorgente(
-          finestra, "offtab",
-          "SELECT * FROM offtab WHERE  codice = " + std::to_string(codice_promozione) + " ")
-          .Recordset();
-  if (!tipo.Eof()) {
-    TestoSePresente(tipo, "descrizione", riga.descrizione_offerta);
-    TestoSePresente(tipo, "codelettro", riga.codice_etichetta);
+  if (const std::optional<TipoPromozione>& tipo = tabelle.Tipo(finestra, codice_promozione)) {
+    riga.descrizione_offerta = tipo->descrizione.value_or(riga.descrizione_offerta);
+    riga.codice_etichetta = tipo->codelettro.value_or(riga.codice_etichetta);
   }
   if (!articolo.Field("przsal").IsNull()) {
     riga.prezzo = PrezzoDueDecimali(data::FieldDouble(articolo, "listi01", "przsal"));
@@ -213,6 +257,7 @@ void Trasmetto_Elettronici(Finestra& finestra, const std::string& PercorsoElettr
   env.CloseAll();
 
   Posizione dove{Numpro, AnnoPro, 0};
+  TabellePiccole tabelle;
   offerta.MoveFirst();
   while (!offerta.Eof()) {
     ++dove.riga;
@@ -226,7 +271,7 @@ void Trasmetto_Elettronici(Finestra& finestra, const std::string& PercorsoElettr
             .Recordset();
     if (!articolo.Eof()) {
       const bool promozione = InPromozione(articolo);
-      const RigaImport riga = RigaDellArticolo(finestra, offerta, articolo, ean, dove);
+      const RigaImport riga = RigaDellArticolo(finestra, tabelle, offerta, articolo, ean, dove);
       file->Scrivi(TipoDi(sistema.tracciato, promozione), TestoRigaImport(riga));
     }
     offerta.MoveNext();

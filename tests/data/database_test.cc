@@ -170,10 +170,10 @@ TEST_F(DatabaseTest, OneTransactionCoversEverySourceOfTheFile) {
 TEST(StringaConnessioneTest, NamesTheAccessDriverOrFillsTheSitesTemplate) {
   OpzioniMotore access;
   EXPECT_EQ(StringaConnessione(access, "C:\\sulvo\\neg01\\dati.mdb"),
-            "Driver={Microsoft Access Driver (*.mdb)};Dbq=C:\\sulvo\\neg01\\dati.mdb;");
+            "Driver={Microsoft Access Driver (*.mdb)};DBQ=C:\\sulvo\\neg01\\dati.mdb;");
   access.driver_access = "Microsoft Access Driver (*.mdb, *.accdb)";
   EXPECT_EQ(StringaConnessione(access, "/srv/dati.mdb"),
-            "Driver={Microsoft Access Driver (*.mdb, *.accdb)};Dbq=/srv/dati.mdb;");
+            "Driver={Microsoft Access Driver (*.mdb, *.accdb)};DBQ=/srv/dati.mdb;");
 
   OpzioniMotore sito;
   sito.connessione_odbc = "Driver=SQLite3;Database={path};Timeout=5000;";

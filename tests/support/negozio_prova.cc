@@ -35,7 +35,11 @@ NegozioProva::NegozioProva(std::string_view rows, data::OpzioniMotore motore)
     : env_(platform::DriveMap{{'C', dir_.path() / "c"}, {'Z', dir_.path() / "z"}}, 'C'),
       engine_(env_,
               [&motore] {
-                motore.connessione_odbc = MotoreDiProva().connessione_odbc;
+                const data::OpzioniMotore prova = MotoreDiProva();
+                if (!prova.connessione_odbc.empty() || motore.connessione_odbc.empty()) {
+                  motore.connessione_odbc = prova.connessione_odbc;
+                  motore.profilo_odbc = prova.profilo_odbc;
+                }
                 return std::move(motore);
               }()),
       sorgenti_(engine_),

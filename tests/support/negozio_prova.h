@@ -26,7 +26,8 @@ class NegozioProva {
   // Creates the store database with `rows` (SQL INSERTs) and the folders c/sulvo/bkp,
   // c/sulvo/neg01, c/sulvo/esl and z.
   explicit NegozioProva(std::string_view rows = {});
-  // The same, with the database engine's options `motore` (the test engine's ODBC setting is kept).
+  // The same, with the database engine's options `motore`. The test engine's ODBC setting, when it
+  // has one, takes the place of `motore`'s.
   NegozioProva(std::string_view rows, data::OpzioniMotore motore);
 
   TestEnv& env() { return env_; }

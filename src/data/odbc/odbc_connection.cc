@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -318,11 +319,13 @@ struct Field {
 // Where the columns of a table stand among a result's columns.
 struct Layout {
   std::vector<ResultColumn> columns;
-  std::vector<std::size_t> key_at;      // result positions of the key's columns, in key order
-  std::vector<std::size_t> full_order;  // the key's first, then the others in the table's order
+  std::optional<std::size_t> row_id_at;  // result position of the table's row id, when selected
+  std::vector<std::size_t> key_at;       // result positions of the key's columns, in key order
+  std::vector<std::size_t> full_order;   // the key's first, then the others in the table's order
 };
 
-RowKey MakeKey(const std::vector<Field>& fields, const Layout& layout) {
+RowKey MakeKey(const std::vector<Field>& fields, const Layout& layout,
+               std::optional<std::int64_t> row_id) {
   RowKey key;
   bool null_part = false;
   for (std::size_t at : layout.key_at) {
@@ -336,6 +339,8 @@ RowKey MakeKey(const std::vector<Field>& fields, const Layout& layout) {
   for (std::size_t at : layout.full_order) {
     key.values.push_back(fields[at].stored);
   }
+  // Row id 0 stands for none; a row that has it is found by its values alone.
+  key.rowid = row_id.value_or(0);
   return key;
 }
 
@@ -347,6 +352,15 @@ std::optional<std::size_t> PositionOf(const std::vector<Column>& columns, std::s
     }
   }
   return std::nullopt;
+}
+
+// Whether `a` and `b` hold the same column names, in any order and letter case.
+bool SameColumns(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+  return a.size() == b.size() && std::all_of(a.begin(), a.end(), [&b](const std::string& column) {
+           return std::any_of(b.begin(), b.end(), [&column](const std::string& other) {
+             return platform::EqualsIgnoringCase(column, other);
+           });
+         });
 }
 
 // The value a change gives the column `name`, if it changes it.
@@ -363,6 +377,9 @@ const Value* ChangeOf(const std::vector<FieldChange>& changes, std::string_view 
 struct Shape {
   std::string name;  // as the catalog spells it
   std::vector<Column> columns;
+  // The driver's row-id pseudo-column (SQLite's _ROWID_) of a table without a key; empty: none.
+  // Selected with the rows, it finds a row at once; the full form still checks its values.
+  std::string row_id;
   std::vector<std::string> key;         // the key's columns, in the key's order; empty: none
   std::vector<std::size_t> key_at;      // positions of the key's columns in `columns`
   std::vector<std::size_t> full_order;  // positions of the full form (see RowKey in the header)
@@ -373,10 +390,20 @@ struct KeyMatch {
   std::vector<std::size_t> columns;
   std::vector<Value> values;
   bool full = false;    // the full form
-  bool unique = false;  // the key form without a Null part: names at most one row
+  bool unique = false;  // names at most one row: the key form without a Null part, or a row id
+  std::optional<std::int64_t> row_id;  // the full form with the row's row id
+};
+
+// What a driver does, as the probe at connect finds it, and as learnt since.
+struct DriverFeatures {
+  bool primary_keys = true;  // SQLPrimaryKeys
+  bool statistics = true;    // SQLStatistics, with the columns of its result
+  bool row_ids = true;       // SQLSpecialColumns(SQL_BEST_ROWID), with the columns of its result
+  bool parameters = true;    // "?" markers, bound with SQLBindParameter
 };
 
 class Run;
+class OwnStatement;
 
 }  // namespace
 
@@ -385,7 +412,8 @@ class Run;
 class Session {
  public:
   // `attese`, when not null, bounds the waits of a processing cycle (see BoundTime).
-  Session(const std::string& connection_string, std::shared_ptr<AttesaBlocchi> attese);
+  Session(const std::string& connection_string, std::shared_ptr<AttesaBlocchi> attese,
+          DriverProfile profile);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -429,6 +457,8 @@ class Session {
   SQLHDBC link() const { return connection_.get(); }
   const std::string& database() const { return database_; }
   bool sqlite() const { return sqlite_; }
+  // Whether the driver takes "?" parameters; throws DatabaseError, naming `doing`, when not.
+  void RequireParameters(std::string_view doing) const;
   // Whether `value` is matched within the precision the driver reads it with, not exactly.
   bool Approximate(const Value& value) const;
 
@@ -439,12 +469,24 @@ class Session {
   // As FindShape; throws DatabaseError when the table does not exist.
   const Shape& RequireShape(std::string_view table);
   std::vector<std::string> PrimaryKeyColumns(const std::string& table);
+  // The primary key's columns by SQLPrimaryKeys, in KEY_SEQ order; nothing when the driver does
+  // not really have the call.
+  std::optional<std::vector<std::string>> DriverPrimaryKey(const std::string& table);
   // The primary key, else the first unique index on columns; empty when there is neither.
   std::vector<std::string> RowKeyColumns(const std::string& table);
   // The indexes of `table` in the order SQLStatistics gives them, each with its columns in order
   // (an empty name for an expression).
   std::vector<std::pair<std::string, std::vector<std::string>>> Indexes(const std::string& table,
                                                                         bool unique_only);
+  // The row-id pseudo-column of `table` that the driver names; empty when it names none.
+  std::string RowIdColumn(const Shape& shape);
+  // What the driver does: its functions, and whether it takes parameters.
+  void Probe(DriverProfile profile);
+  // "SELECT * FROM <table>", with the row id after the table's columns where it has one.
+  std::string SelectFrom(const Shape& shape) const;
+  // Throws DatabaseError when the result of a catalog call lacks the `needed` columns read from it:
+  // the driver does not really give `what`.
+  void RequireCatalogColumns(OwnStatement& result, SQLSMALLINT needed, std::string_view what) const;
   // `name` escaped for a catalog search pattern.
   std::string Pattern(std::string_view name) const;
   // `name` ready to stand in SQL text, in the driver's identifier quotes.
@@ -456,8 +498,9 @@ class Session {
   std::string Condition(const Shape& shape, const KeyMatch& match) const;
   // The row `match` names, for messages: "di offmo con bnumer = 7, bannoc = 2026".
   std::string RowText(const Shape& shape, const KeyMatch& match) const;
-  // Where the columns of `shape` stand among `columns`; no columns when some are missing.
-  Layout TableLayout(const Shape& shape, std::vector<ResultColumn> columns) const;
+  // Where the columns of `shape` stand among `columns`; no columns when some are missing. With
+  // `with_row_id` the last column is the row id (see SelectFrom).
+  Layout TableLayout(const Shape& shape, std::vector<ResultColumn> columns, bool with_row_id) const;
   Row ReadRow(Run& run, const Layout& layout, bool keyed);
   // Executes `run`, a "SELECT *" of the table of `shape`, and reads its first row.
   std::optional<Row> FirstTableRow(Run& run, const Shape& shape);
@@ -496,6 +539,10 @@ class Session {
   std::string identifier_quote_;  // SQL_IDENTIFIER_QUOTE_CHAR; empty when names go unquoted
   bool sqlite_ = false;           // the DBMS is SQLite: see OdbcConnection
   bool access_ = false;           // the DBMS is Access (Jet): @@IDENTITY gives a new counter
+  DriverFeatures driver_;
+  // The Access profile on a driver that has SQLPrimaryKeys: the index that holds the primary key
+  // is named as Access names it, "PrimaryKey" (see Indexes).
+  bool name_primary_key_index_ = false;
   bool in_transaction_ = false;
   std::shared_ptr<AttesaBlocchi> attese_;
   bool query_timeout_refused_ = false;
@@ -528,6 +575,8 @@ class Run {
 
   // Binds `value` to the next parameter.
   void Bind(const Value& value);
+  // Binds a row id to the next parameter.
+  void BindRowId(std::int64_t row_id);
   // Binds what the condition of `match` asks for (see Session::Condition).
   void BindCondition(const KeyMatch& match);
 
@@ -578,6 +627,7 @@ class Run {
   struct Parameter {
     SQLSMALLINT short_number = 0;
     SQLINTEGER whole = 0;
+    SQLBIGINT big = 0;
     double real = 0;
     SQL_TIMESTAMP_STRUCT moment{};
     std::string digits;
@@ -590,6 +640,9 @@ class Run {
   }
   void BindBuffer(SQLSMALLINT c_type, SQLSMALLINT sql_type, SQLULEN size, SQLSMALLINT digits,
                   SQLPOINTER buffer, SQLLEN buffer_length, Parameter& parameter) {
+    if (parameters_.size() == 1) {
+      session_.RequireParameters(doing_);
+    }
     Check(SQLBindParameter(statement_, static_cast<SQLUSMALLINT>(parameters_.size()),
                            SQL_PARAM_INPUT, c_type, sql_type, size, digits, buffer, buffer_length,
                            &parameter.indicator));
@@ -602,6 +655,12 @@ class Run {
   std::deque<Parameter> parameters_;  // in place until the statement has run
   bool no_rows_ = false;
 };
+
+void Run::BindRowId(std::int64_t row_id) {
+  Parameter& p = parameters_.emplace_back();
+  p.big = row_id;
+  BindBuffer(SQL_C_SBIGINT, SQL_BIGINT, 0, 0, &p.big, 0, p);
+}
 
 void Run::Bind(const Value& value) {
   Parameter& p = parameters_.emplace_back();
@@ -650,6 +709,9 @@ void Run::Bind(const Value& value) {
       BindBuffer(SQL_C_SSHORT, SQL_SMALLINT, 0, 0, &p.short_number, 0, p);
       return;
     case ValueKind::kText:
+      if (parameters_.size() == 1) {
+        session_.RequireParameters(doing_);
+      }
       Check(BindText(statement_, static_cast<SQLUSMALLINT>(parameters_.size()), value.AsText(),
                      p.text));
       return;
@@ -657,6 +719,9 @@ void Run::Bind(const Value& value) {
 }
 
 void Run::BindCondition(const KeyMatch& match) {
+  if (match.row_id) {
+    BindRowId(*match.row_id);
+  }
   for (const Value& value : match.values) {
     if (value.IsNull()) {
       continue;  // "IS NULL" takes no parameter
@@ -839,6 +904,13 @@ class OwnStatement {
 
   // The outcome of the catalog call: throws DatabaseError on failure.
   void Check(SQLRETURN rc) { CheckOdbc(rc, SQL_HANDLE_STMT, statement_.get(), database_, doing_); }
+  // Whether the result has the `needed` columns read from it. A driver may answer a catalog call
+  // it does not really have with success and no columns (MDB Tools), and fetching from that
+  // result crashes in its code.
+  bool HasColumns(SQLSMALLINT needed) {
+    SQLSMALLINT count = 0;
+    return SQL_SUCCEEDED(SQLNumResultCols(statement_.get(), &count)) && count >= needed;
+  }
   bool Fetch() {
     return CheckOdbc(SQLFetch(statement_.get()), SQL_HANDLE_STMT, statement_.get(), database_,
                      doing_) != SQL_NO_DATA;
@@ -872,7 +944,8 @@ class OwnStatement {
 
 // --- The connection ------------------------------------------------------------------------------
 
-Session::Session(const std::string& connection_string, std::shared_ptr<AttesaBlocchi> attese)
+Session::Session(const std::string& connection_string, std::shared_ptr<AttesaBlocchi> attese,
+                 DriverProfile profile)
     : database_(DataSourceName(connection_string)), attese_(std::move(attese)) {
   const std::string doing = "aprendo la connessione ODBC";
   environment_ = Allocate(SQL_HANDLE_ENV, SQL_NULL_HANDLE, database_, doing);
@@ -899,6 +972,54 @@ Session::Session(const std::string& connection_string, std::shared_ptr<AttesaBlo
       identifier_quote_ == " ") {
     identifier_quote_.clear();
   }
+  Probe(profile);
+}
+
+void Session::Probe(DriverProfile profile) {
+  SQLHDBC dbc = connection_.get();
+  std::array<SQLUSMALLINT, SQL_API_ODBC3_ALL_FUNCTIONS_SIZE> functions{};
+  bool takes_parameters = true;
+  if (SQL_SUCCEEDED(SQLGetFunctions(dbc, SQL_API_ODBC3_ALL_FUNCTIONS, functions.data()))) {
+    const auto has = [&functions](SQLUSMALLINT function) {
+      return SQL_FUNC_EXISTS(functions.data(), function) == SQL_TRUE;
+    };
+    driver_.primary_keys = has(SQL_API_SQLPRIMARYKEYS);
+    driver_.statistics = has(SQL_API_SQLSTATISTICS);
+    driver_.row_ids = has(SQL_API_SQLSPECIALCOLUMNS);
+    takes_parameters = has(SQL_API_SQLBINDPARAMETER);
+    if (takes_parameters && !has(SQL_API_SQLNUMPARAMS)) {
+      // A driver that does not count the markers may not read them either (MDB Tools takes the
+      // binding and fails at execute): one marker is tried.
+      Handle statement = Allocate(SQL_HANDLE_STMT, dbc, database_, "provando il driver ODBC");
+      SQLINTEGER one = 1;
+      SQLLEN indicator = 0;
+      takes_parameters =
+          SQL_SUCCEEDED(Prepare(statement.get(), "SELECT ?")) &&
+          SQL_SUCCEEDED(SQLBindParameter(statement.get(), 1, SQL_PARAM_INPUT, SQL_C_SLONG,
+                                         SQL_INTEGER, 0, 0, &one, 0, &indicator)) &&
+          SQL_SUCCEEDED(SQLExecute(statement.get()));
+      SQLFreeStmt(statement.get(), SQL_CLOSE);
+    }
+  }
+  driver_.parameters = takes_parameters;
+  if (profile == DriverProfile::kAccess) {
+    name_primary_key_index_ = driver_.primary_keys;
+    driver_.primary_keys = false;
+    driver_.row_ids = false;
+  }
+}
+
+void Session::RequireParameters(std::string_view doing) const {
+  if (!driver_.parameters) {
+    throw DatabaseError(fmt::format(
+        "errore del database {} {}: il driver ODBC non accetta parametri (\"?\") nelle istruzioni",
+        database_, doing));
+  }
+}
+
+std::string Session::SelectFrom(const Shape& shape) const {
+  return shape.row_id.empty() ? "SELECT * FROM " + QuoteName(shape.name)
+                              : "SELECT *, " + shape.row_id + " FROM " + QuoteName(shape.name);
 }
 
 Session::~Session() {
@@ -1013,6 +1134,7 @@ const Shape* Session::FindShape(std::string_view table) {
   {
     OwnStatement tables(*this, fmt::format("cercando la tabella {}", table));
     tables.Check(Tables(tables.get(), Pattern(table), "TABLE"));
+    RequireCatalogColumns(tables, 3, "l'elenco delle tabelle");
     while (tables.Fetch()) {
       std::string name = tables.Text(3);
       if (platform::EqualsIgnoringCase(name, table) && (shape.name.empty() || name == table)) {
@@ -1026,6 +1148,7 @@ const Shape* Session::FindShape(std::string_view table) {
   {
     OwnStatement columns(*this, fmt::format("leggendo le colonne della tabella {}", table));
     columns.Check(Columns(columns.get(), Pattern(shape.name)));
+    RequireCatalogColumns(columns, 9, "le colonne delle tabelle");
     while (columns.Fetch()) {
       if (columns.Text(3) != shape.name) {
         continue;  // another table that the search pattern also matched
@@ -1060,6 +1183,9 @@ const Shape* Session::FindShape(std::string_view table) {
       shape.full_order.push_back(i);
     }
   }
+  if (shape.key.empty()) {
+    shape.row_id = RowIdColumn(shape);
+  }
   return &shapes_.emplace(folded, std::move(shape)).first->second;
 }
 
@@ -1073,8 +1199,15 @@ const Shape& Session::RequireShape(std::string_view table) {
 
 std::vector<std::pair<std::string, std::vector<std::string>>> Session::Indexes(
     const std::string& table, bool unique_only) {
+  if (!driver_.statistics) {
+    return {};
+  }
   OwnStatement rows(*this, fmt::format("leggendo gli indici della tabella {}", table));
   rows.Check(Statistics(rows.get(), table, unique_only ? SQL_INDEX_UNIQUE : SQL_INDEX_ALL));
+  if (!rows.HasColumns(9)) {
+    driver_.statistics = false;  // a stub: the tables are taken to have no indexes
+    return {};
+  }
   struct Part {
     std::string index;
     long long position;
@@ -1107,24 +1240,41 @@ std::vector<std::pair<std::string, std::vector<std::string>>> Session::Indexes(
     }
     index->second[at] = part.column;
   }
+  if (name_primary_key_index_) {
+    // Access's name for the index of the primary key, which the profile cannot ask for otherwise.
+    const std::optional<std::vector<std::string>> key = DriverPrimaryKey(table);
+    for (auto& [name, columns] : indexes) {
+      if (key && !key->empty() && SameColumns(columns, *key)) {
+        name = "PrimaryKey";
+        break;
+      }
+    }
+  }
   return indexes;
 }
 
-std::vector<std::string> Session::PrimaryKeyColumns(const std::string& table) {
+void Session::RequireCatalogColumns(OwnStatement& result, SQLSMALLINT needed,
+                                    std::string_view what) const {
+  if (!result.HasColumns(needed)) {
+    throw DatabaseError(fmt::format(
+        "errore del database {}: il driver ODBC non dà {} (la sua risposta non ha le colonne "
+        "previste)",
+        database_, what));
+  }
+}
+
+std::optional<std::vector<std::string>> Session::DriverPrimaryKey(const std::string& table) {
   OwnStatement rows(*this, fmt::format("leggendo la chiave primaria della tabella {}", table));
   const SQLRETURN rc = PrimaryKeys(rows.get(), table);
-  if (!SQL_SUCCEEDED(rc)) {
-    const std::string state = FirstState(SQL_HANDLE_STMT, rows.get());
-    if (state != "IM001" && state != "HYC00") {
-      rows.Check(rc);
-    }
-    // A driver without SQLPrimaryKeys (Access's): the primary key is the index Access names so.
-    for (auto& [name, columns] : Indexes(table, true)) {
-      if (platform::EqualsIgnoringCase(name, "PrimaryKey")) {
-        return columns;
+  if (!SQL_SUCCEEDED(rc) || !rows.HasColumns(5)) {
+    if (!SQL_SUCCEEDED(rc)) {
+      const std::string state = FirstState(SQL_HANDLE_STMT, rows.get());
+      if (state != "IM001" && state != "HYC00") {
+        rows.Check(rc);
       }
     }
-    return {};
+    driver_.primary_keys = false;
+    return std::nullopt;
   }
   std::vector<std::pair<long long, std::string>> parts;
   while (rows.Fetch()) {
@@ -1138,23 +1288,59 @@ std::vector<std::string> Session::PrimaryKeyColumns(const std::string& table) {
   for (auto& part : parts) {
     columns.push_back(std::move(part.second));
   }
+  return columns;
+}
+
+std::vector<std::string> Session::PrimaryKeyColumns(const std::string& table) {
+  std::optional<std::vector<std::string>> key;
+  if (driver_.primary_keys) {
+    key = DriverPrimaryKey(table);
+  }
+  if (!key) {
+    // A driver without SQLPrimaryKeys (Access's): the primary key is the index Access names so.
+    for (auto& [name, columns] : Indexes(table, true)) {
+      if (platform::EqualsIgnoringCase(name, "PrimaryKey")) {
+        return columns;
+      }
+    }
+    return {};
+  }
+  std::vector<std::string>& columns = *key;
   // The SQLite driver numbers a key's columns in the table's order, not the key's; the unique
   // index that holds the key has them in the key's order.
   if (columns.size() > 1) {
     for (auto& index : Indexes(table, true)) {
-      const std::vector<std::string>& in_index = index.second;
-      if (in_index.size() == columns.size() &&
-          std::all_of(columns.begin(), columns.end(), [&in_index](const std::string& column) {
-            return std::any_of(in_index.begin(), in_index.end(),
-                               [&column](const std::string& other) {
-                                 return platform::EqualsIgnoringCase(column, other);
-                               });
-          })) {
+      if (SameColumns(index.second, columns)) {
         return std::move(index.second);
       }
     }
   }
   return columns;
+}
+
+std::string Session::RowIdColumn(const Shape& shape) {
+  if (!driver_.row_ids) {
+    return {};
+  }
+  OwnStatement rows(*this, fmt::format("leggendo l'identificativo delle righe di {}", shape.name));
+  if (!SQL_SUCCEEDED(BestRowId(rows.get(), shape.name)) || !rows.HasColumns(8)) {
+    driver_.row_ids = false;
+    return {};
+  }
+  // Only a pseudo-column, alone: a real column is among the values the full form matches.
+  std::string name;
+  int found = 0;
+  while (rows.Fetch()) {
+    ++found;
+    name = rows.Text(2);
+    if (rows.Number(8) != SQL_PC_PSEUDO || PositionOf(shape.columns, name)) {
+      return {};
+    }
+  }
+  const bool plain = !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+  });
+  return found == 1 && plain ? name : std::string();
 }
 
 std::vector<std::string> Session::RowKeyColumns(const std::string& table) {
@@ -1190,6 +1376,10 @@ KeyMatch Session::MatchKey(const Shape& shape, const RowKey& key) const {
   if (key.values.size() == shape.columns.size()) {
     match.columns = shape.full_order;
     match.full = true;
+    if (key.rowid != 0 && !shape.row_id.empty()) {
+      match.row_id = key.rowid;
+      match.unique = true;
+    }
     return match;
   }
   throw DatabaseError(fmt::format(
@@ -1199,7 +1389,8 @@ KeyMatch Session::MatchKey(const Shape& shape, const RowKey& key) const {
 }
 
 std::string Session::Condition(const Shape& shape, const KeyMatch& match) const {
-  std::string condition;
+  // The row id first: the engine finds the row by it, then checks the values.
+  std::string condition = match.row_id ? shape.row_id + " = ? AND " : "";
   for (std::size_t i = 0; i < match.columns.size(); ++i) {
     const std::string name = QuoteName(shape.columns[match.columns[i]].name);
     condition += i == 0 ? "" : " AND ";
@@ -1223,8 +1414,16 @@ std::string Session::RowText(const Shape& shape, const KeyMatch& match) const {
   return text;
 }
 
-Layout Session::TableLayout(const Shape& shape, std::vector<ResultColumn> columns) const {
+Layout Session::TableLayout(const Shape& shape, std::vector<ResultColumn> columns,
+                            bool with_row_id) const {
   Layout layout;
+  if (with_row_id) {
+    if (columns.empty()) {
+      return {};
+    }
+    columns.pop_back();
+    layout.row_id_at = columns.size();
+  }
   // Where each of the table's columns stands in the result: a "SELECT *" gives them all.
   std::vector<std::size_t> place(shape.columns.size(), columns.size());
   for (std::size_t i = 0; i < columns.size(); ++i) {
@@ -1256,7 +1455,13 @@ Row Session::ReadRow(Run& run, const Layout& layout, bool keyed) {
   }
   Row row;
   if (keyed) {
-    row.key = MakeKey(fields, layout);
+    std::optional<std::int64_t> row_id;
+    if (layout.row_id_at) {
+      const std::optional<std::string> text =
+          run.CharText(static_cast<SQLUSMALLINT>(*layout.row_id_at + 1));
+      row_id = text ? WholeFromText(*text) : std::nullopt;
+    }
+    row.key = MakeKey(fields, layout, row_id);
   }
   for (Field& field : fields) {
     row.values.push_back(std::move(field.value));
@@ -1266,7 +1471,7 @@ Row Session::ReadRow(Run& run, const Layout& layout, bool keyed) {
 
 std::optional<Row> Session::FirstTableRow(Run& run, const Shape& shape) {
   run.Execute();
-  const Layout layout = TableLayout(shape, run.Columns());
+  const Layout layout = TableLayout(shape, run.Columns(), !shape.row_id.empty());
   if (layout.columns.empty()) {
     throw DatabaseError(
         fmt::format("errore del database {} {}: le colonne lette non sono quelle della tabella {}",
@@ -1281,20 +1486,36 @@ std::optional<Row> Session::FirstTableRow(Run& run, const Shape& shape) {
 QueryResult Session::Query(std::string_view sql) {
   QueryResult result;
   const Shape* shape = nullptr;
+  // A table's rows: the text prepared once for its shape, where the driver takes parameters.
+  SqlShape text{std::string(sql), {}};
+  bool with_row_id = false;
   if (auto select = ParseSelectAllFrom(sql)) {
     shape = FindShape(select->table);
+    if (shape != nullptr && driver_.parameters) {
+      text = ShapeOf(sql);
+    }
+    if (shape != nullptr && !shape->row_id.empty()) {
+      text.text.insert(select->star_offset + 1, ", " + shape->row_id);
+      with_row_id = true;
+    }
   }
-  Run run(*this, std::string(sql), fmt::format("eseguendo la query \"{}\"", sql));
+  Run run(*this, text.text, fmt::format("eseguendo la query \"{}\"", sql));
+  for (const Value& literal : text.literals) {
+    run.Bind(literal);
+  }
   run.Execute();
   std::vector<ResultColumn> columns = run.Columns();
   Layout layout;
   if (shape != nullptr) {
-    layout = TableLayout(*shape, columns);
+    layout = TableLayout(*shape, columns, with_row_id);
   }
   const bool keyed = !layout.columns.empty();
   if (keyed) {
     result.table = shape->name;
   } else {
+    if (with_row_id && !columns.empty()) {
+      columns.pop_back();  // read as a plain column, the row id is not one of the query's
+    }
     layout.columns = std::move(columns);
   }
   for (const ResultColumn& column : layout.columns) {
@@ -1357,7 +1578,7 @@ std::optional<Row> Session::Seek(std::string_view table,
         database_, table, key.size(), key_columns.size()));
   }
   const Shape& shape = RequireShape(table);
-  std::string sql = "SELECT * FROM " + QuoteName(shape.name) + " WHERE ";
+  std::string sql = SelectFrom(shape) + " WHERE ";
   for (std::size_t i = 0; i < key_columns.size(); ++i) {
     sql += (i == 0 ? "" : " AND ") + QuoteName(key_columns[i]) + " = ?";
   }
@@ -1371,7 +1592,7 @@ std::optional<Row> Session::Seek(std::string_view table,
 std::optional<Row> Session::Fetch(std::string_view table, const RowKey& key) {
   const Shape& shape = RequireShape(table);
   const KeyMatch match = MatchKey(shape, key);
-  Run run(*this, "SELECT * FROM " + QuoteName(shape.name) + " WHERE " + Condition(shape, match),
+  Run run(*this, SelectFrom(shape) + " WHERE " + Condition(shape, match),
           "rileggendo la riga " + RowText(shape, match));
   run.BindCondition(match);
   return FirstTableRow(run, shape);
@@ -1568,10 +1789,24 @@ RowKey Session::AddedRowKey(const Shape& shape, const std::vector<FieldChange>& 
   if (!shape.key.empty() && missing.empty()) {
     return key;
   }
+  if (shape.key.empty() && !sqlite_) {
+    // Every column written: the full form is what was written. Found by a search instead, the
+    // row would cost a pass over a table that has no index to find it by.
+    RowKey full;
+    for (std::size_t at : shape.full_order) {
+      const Value* value = ChangeOf(fields, shape.columns[at].name);
+      if (value == nullptr) {
+        break;
+      }
+      full.values.push_back(*value);
+    }
+    if (full.values.size() == shape.columns.size()) {
+      return full;
+    }
+  }
   std::optional<Row> added;
   if (sqlite_) {
-    Run run(*this, "SELECT * FROM " + QuoteName(shape.name) + " WHERE rowid = last_insert_rowid()",
-            doing);
+    Run run(*this, SelectFrom(shape) + " WHERE rowid = last_insert_rowid()", doing);
     added = FirstTableRow(run, shape);
   } else if (access_ && missing.size() == 1) {
     // The one key column not written is the counter, which Access numbers itself.
@@ -1595,7 +1830,7 @@ RowKey Session::AddedRowKey(const Shape& shape, const std::vector<FieldChange>& 
         written.values.push_back(field.value);
       }
     }
-    std::string sql = "SELECT * FROM " + QuoteName(shape.name);
+    std::string sql = SelectFrom(shape);
     if (!written.columns.empty()) {
       sql += " WHERE " + Condition(shape, written);
     }
@@ -1802,8 +2037,8 @@ std::string DataSourceName(std::string_view connection_string) {
 namespace zav5::data {
 
 OdbcConnection::OdbcConnection(const std::string& connection_string,
-                               std::shared_ptr<AttesaBlocchi> attese)
-    : session_(std::make_unique<odbc::Session>(connection_string, std::move(attese))) {}
+                               std::shared_ptr<AttesaBlocchi> attese, DriverProfile profile)
+    : session_(std::make_unique<odbc::Session>(connection_string, std::move(attese), profile)) {}
 
 OdbcConnection::~OdbcConnection() = default;
 

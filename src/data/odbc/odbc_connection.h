@@ -11,6 +11,7 @@
 
 #include "data/attesa_blocchi.h"
 #include "data/backend.h"
+#include "data/odbc/driver_profile.h"
 
 namespace zav5::data {
 
@@ -20,32 +21,50 @@ class Session;  // the handles, the statement cache and the work behind OdbcConn
 
 // One ODBC connection, shared by every data source of one database file.
 //
+// The driver as it is. At connect SQLGetFunctions says which catalog calls it has, and a driver
+// that does not count "?" markers (SQLNumParams) is tried with one: MDB Tools takes a binding and
+// fails at execute. A driver without parameters can read a table's rows; a statement that needs
+// them (Seek, Fetch, a change) fails with a DatabaseError that says so. The result of every
+// catalog call is checked for the columns read from it before a row is fetched: MDB Tools answers
+// SQLStatistics and SQLSpecialColumns with success and no columns, and fetching from that crashes
+// in the driver. Such a call counts as missing from then on (no indexes, no row id); a driver
+// that cannot list tables or columns is an error.
+//
 // Rows. A "SELECT * FROM <one table> ..." (see ParseSelectAllFrom) gives rows that can be changed;
 // every other text is run as given and its rows cannot. A row is found again through its RowKey,
-// whose `values` (the rowid is unused, always 0) take one of two forms:
+// whose `values` take one of two forms:
 //  - key form: the values of the table's key columns, in the key's order. The key is the primary
 //    key (SQLPrimaryKeys; where the driver has no such call, the unique index named PrimaryKey),
 //    else the first unique index (SQLStatistics).
 //  - full form: the values of every column of the table, the key's columns first (in the key's
 //    order) and then the others in the table's order. Used for a table without a key, and for a
-//    row whose key has a Null part (which several rows may share).
+//    row whose key has a Null part (which several rows may share). A table without a key whose
+//    driver names a row-id pseudo-column (SQLSpecialColumns; SQLite's _ROWID_) has it selected
+//    after its columns ("SELECT *, _ROWID_ FROM ..."), and the key's `rowid` holds it: the row is
+//    found by it at once, and its values are still matched. Otherwise `rowid` is 0.
 //  A key holds a value as the driver gave it, so that bound back it compares equal to what is
 //  stored: a currency amount with more than four decimals (written by another program into a
 //  SQLite file) stays its text.
 //
 // Changing a row. Update and Delete find the row by its key: in full form by every original value
-// ("col IS NULL" for Nulls), so that a row another program changed since it was read is not found
-// and is reported as such (DatabaseError: the row is gone or was changed by another program),
-// never overwritten. Rows of a table without a key may be equal in every column. Plain SQL cannot
-// change one of them alone, and refusing would stop the program on lists that hold repeats (the
-// numbers of listipro), so such a change counts the equal rows first, then deletes them all and
-// adds back all but one (with the change, for an Update): indistinguishable rows are
-// interchangeable (only their order in the table changes). That runs in a transaction of its own,
-// or in the caller's: a failure midway then leaves the caller's transaction to be rolled back.
+// ("col IS NULL" for Nulls), and by the row id where there is one, so that a row another program
+// changed since it was read is not found and is reported as such (DatabaseError: the row is gone
+// or was changed by another program), never overwritten. Rows of a table without a key may be
+// equal in every column. Plain SQL cannot change one of them alone (a row id can), and refusing
+// would stop the program on lists that hold repeats (the numbers of listipro), so such a change
+// counts the equal rows first, then deletes them all and adds back all but one (with the change,
+// for an Update): indistinguishable rows are interchangeable (only their order in the table
+// changes). That runs in a transaction of its own, or in the caller's: a failure midway then
+// leaves the caller's transaction to be rolled back.
 //
 // Adding a row. Insert gives the key from the key columns written; without them it reads the row
-// back: by last_insert_rowid() from SQLite, a counter by @@IDENTITY from Access, and elsewhere the
-// first row that holds the values written.
+// back: by last_insert_rowid() from SQLite, a counter by @@IDENTITY from Access. A table without
+// a key whose every column was written has the full form of what was written; elsewhere the row
+// is the first that holds the values written.
+//
+// Queries. A table's "SELECT *" is prepared once for its shape (ShapeOf), its literals bound as
+// parameters, where the driver takes them: the texts that differ only in their literals are one
+// statement for the driver.
 //
 // Values. Integers, texts (in full, of any length, NUL characters included where the driver keeps
 // them), doubles as SQL_C_DOUBLE, currency as text (exact to the fourth decimal), yes/no as -1/0,
@@ -66,8 +85,10 @@ class OdbcConnection : public Connection {
   // query timeout, where the driver has one; the driver's own waits (its lock retries, the
   // commit) are not bounded otherwise, and a stop is not looked for. Throws DatabaseError with
   // the driver's SQLSTATE and message when the connection fails.
+  // `profile` says what the backend takes of the driver.
   explicit OdbcConnection(const std::string& connection_string,
-                          std::shared_ptr<AttesaBlocchi> attese = nullptr);
+                          std::shared_ptr<AttesaBlocchi> attese = nullptr,
+                          DriverProfile profile = DriverProfile::kAsProbed);
   ~OdbcConnection() override;  // an open transaction is rolled back
   OdbcConnection(const OdbcConnection&) = delete;
   OdbcConnection& operator=(const OdbcConnection&) = delete;

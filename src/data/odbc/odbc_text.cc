@@ -27,6 +27,7 @@ constexpr auto kTables = &SQLTablesW;
 constexpr auto kColumns = &SQLColumnsW;
 constexpr auto kPrimaryKeys = &SQLPrimaryKeysW;
 constexpr auto kStatistics = &SQLStatisticsW;
+constexpr auto kSpecialColumns = &SQLSpecialColumnsW;
 #else
 using Char = SQLCHAR;
 constexpr SQLSMALLINT kTextCType = SQL_C_CHAR;
@@ -42,6 +43,7 @@ constexpr auto kTables = &SQLTables;
 constexpr auto kColumns = &SQLColumns;
 constexpr auto kPrimaryKeys = &SQLPrimaryKeys;
 constexpr auto kStatistics = &SQLStatistics;
+constexpr auto kSpecialColumns = &SQLSpecialColumns;
 #endif
 // A vector, not a basic_string: the standard library owes no char_traits for unsigned char.
 using DriverText = std::vector<Char>;
@@ -234,6 +236,12 @@ SQLRETURN Statistics(SQLHSTMT statement, std::string_view table, SQLUSMALLINT un
   DriverText name = ToDriver(table);
   return kStatistics(statement, nullptr, 0, nullptr, 0, name.data(), ShortLength(name), unique,
                      SQL_QUICK);
+}
+
+SQLRETURN BestRowId(SQLHSTMT statement, std::string_view table) {
+  DriverText name = ToDriver(table);
+  return kSpecialColumns(statement, SQL_BEST_ROWID, nullptr, 0, nullptr, 0, name.data(),
+                         ShortLength(name), SQL_SCOPE_TRANSACTION, SQL_NULLABLE);
 }
 
 SQLRETURN GetText(SQLHSTMT statement, SQLUSMALLINT column, std::optional<std::string>& text) {

@@ -75,6 +75,9 @@ SQLRETURN Tables(SQLHSTMT statement, std::string_view table_pattern, std::string
 SQLRETURN Columns(SQLHSTMT statement, std::string_view table_pattern);
 SQLRETURN PrimaryKeys(SQLHSTMT statement, std::string_view table);
 SQLRETURN Statistics(SQLHSTMT statement, std::string_view table, SQLUSMALLINT unique);
+// SQLSpecialColumns(SQL_BEST_ROWID) for `table`: the columns that tell its rows apart within a
+// transaction, pseudo-columns (a row id) included.
+SQLRETURN BestRowId(SQLHSTMT statement, std::string_view table);
 
 // --- Field values ----------------------------------------------------------------------------
 
