@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing and packaging zav5 need (dpkg-dev finds the
-# Debian package's dependencies, systemd checks its unit), only those that are missing.
-# Safe to run again.
+# Debian package's dependencies, systemd checks its unit, mdbtools's mdb-export tells the tests
+# what real Jet files hold), only those that are missing. Safe to run again.
 set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
   libsqlite3-dev libfmt-dev libcli11-dev
-  unixodbc-dev libsqliteodbc odbc-mdbtools unixodbc
+  unixodbc-dev libsqliteodbc odbc-mdbtools unixodbc mdbtools
   libgtest-dev libgmock-dev libbenchmark-dev
   dpkg-dev systemd
 )
