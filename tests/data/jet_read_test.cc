@@ -28,6 +28,7 @@
 #include "data/odbc/installed_drivers.h"
 #include "data/recordset.h"
 #include "platform/host_env.h"
+#include "support/messaggio_di_errore.h"
 
 namespace zav5::data {
 namespace {
@@ -321,6 +322,29 @@ TEST_F(OdbcJetReadTest, AccentsAndDatesAsTheFilesHoldThem) {
   ASSERT_FALSE(dates.Eof());
   EXPECT_EQ(dates.Field("DateTimeCol"), Value::Day(Date{1}));
   EXPECT_EQ(dates.Field("TimeCol"), Value::Day(Date{2}));
+}
+
+// MDB Tools answers SQLStatistics with success and no columns, and takes a parameter's binding
+// only to fail at execute: the program reads all the same, and what needs the missing parts says
+// why it cannot, never crashes in the driver.
+TEST_F(OdbcJetReadTest, WhatTheDriverLacksIsAnErrorThatSaysSoNotACrash) {
+  if (const std::string missing = MissingTool(); !missing.empty()) {
+    GTEST_SKIP() << missing;
+  }
+  std::shared_ptr<Database> database = engine_.OpenDatabase("C:\\nwind.mdb");
+  Connection& connection = database->connection();
+  const std::string index =
+      testing::DatabaseErrorOf([&] { connection.IndexColumns("Customers", "PrimaryKey"); });
+  EXPECT_NE(index.find("non ha l'indice PrimaryKey"), std::string::npos) << index;
+
+  const std::string seek = testing::DatabaseErrorOf(
+      [&] { connection.Seek("Customers", {"CustomerID"}, {Value::Text("BERGS")}); });
+  EXPECT_NE(seek.find("non accetta parametri"), std::string::npos) << seek;
+
+  Recordset customer(database, "SELECT * FROM Customers WHERE CustomerID = 'BERGS'");
+  ASSERT_FALSE(customer.Eof());
+  const std::string edit = testing::DatabaseErrorOf([&] { customer.Edit(); });
+  EXPECT_NE(edit.find("non accetta parametri"), std::string::npos) << edit;
 }
 
 }  // namespace

@@ -308,6 +308,9 @@ bool IsWhole(double v) {
 struct ResultColumn {
   Column column;
   SQLSMALLINT sql_type = 0;
+  // A 4-byte float (Access's Single): read as one. MDB Tools, asked for a double, writes the
+  // float's four bytes into the double's eight.
+  bool single = false;
 };
 
 // A value as read and the form that, bound back, finds the stored one (see RowKey in the header).
@@ -603,10 +606,13 @@ class Run {
     for (SQLUSMALLINT i = 1; i <= count; ++i) {
       ColumnDescription description;
       Check(DescribeColumn(statement_, i, description));
+      const bool single =
+          description.sql_type == SQL_REAL ||
+          (description.sql_type == SQL_FLOAT && description.size > 0 && description.size <= 4);
       columns.push_back(
           {ColumnFromOdbc(description.name, description.type_name, description.sql_type,
                           description.size, description.decimal_digits, session_.sqlite()),
-           description.sql_type});
+           description.sql_type, single});
     }
     return columns;
   }
@@ -768,8 +774,13 @@ Field Run::Read(std::size_t index, const ResultColumn& description) {
         const std::optional<double> real = RealFromText(*text);
         return same(real ? Value::Double(*real) : Value::Text(*text));
       }
-      double real = 0;
       SQLLEN indicator = 0;
+      if (description.single) {
+        float single = 0;
+        Check(SQLGetData(statement_, column, SQL_C_FLOAT, &single, 0, &indicator));
+        return same(indicator == SQL_NULL_DATA ? Value::Null() : Value::Double(single));
+      }
+      double real = 0;
       Check(SQLGetData(statement_, column, SQL_C_DOUBLE, &real, 0, &indicator));
       return same(indicator == SQL_NULL_DATA ? Value::Null() : Value::Double(real));
     }
