@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <limits>
 #include <list>
 #include <map>
@@ -404,6 +405,8 @@ class Session {
   void Commit();
   void Rollback();
   bool InTransaction() const { return in_transaction_; }
+  // Called once for each statement run and each catalog call: OdbcConnection counts them.
+  std::function<void()> on_statement = [] {};
 
   // The query timeout a statement was given: the driver's own until a cycle first sets one.
   struct QueryTimeout {
@@ -533,6 +536,7 @@ class Run {
 
   void Execute() {
     session_.BoundTime(statement_, cached_->timeout);
+    session_.on_statement();
     const SQLRETURN rc = Check(SQLExecute(statement_));
     no_rows_ = rc == SQL_NO_DATA;  // a searched UPDATE or DELETE that changed nothing
   }
@@ -833,6 +837,7 @@ class OwnStatement {
         statement_(Allocate(SQL_HANDLE_STMT, session.link(), database_, doing_)) {
     Session::QueryTimeout timeout;
     session.BoundTime(statement_.get(), timeout);
+    session.on_statement();  // its one catalog call or text
   }
 
   SQLHSTMT get() const { return statement_.get(); }
@@ -1803,7 +1808,9 @@ namespace zav5::data {
 
 OdbcConnection::OdbcConnection(const std::string& connection_string,
                                std::shared_ptr<AttesaBlocchi> attese)
-    : session_(std::make_unique<odbc::Session>(connection_string, std::move(attese))) {}
+    : session_(std::make_unique<odbc::Session>(connection_string, std::move(attese))) {
+  session_->on_statement = [this] { CountStatement(); };
+}
 
 OdbcConnection::~OdbcConnection() = default;
 
