@@ -21,10 +21,10 @@ void EnvBanco::StartScript(std::string_view path) {
   script_avviati_.emplace_back(path);
 }
 
-Banco::Banco(const std::filesystem::path& cartella)
+Banco::Banco(const std::filesystem::path& cartella, data::OpzioniMotore opzioni)
     : posix_(platform::DriveMap{{'C', cartella / "c"}, {'Z', cartella / "z"}}, 'C'),
       env_(posix_),
-      engine_(env_),
+      engine_(env_, std::move(opzioni)),
       sorgenti_(engine_),
       consegne_(env_, labels::CartellaConsegne('C')),
       finestra_{env_, engine_, sorgenti_, contesto_, consegne_, ftp_, vexular_},
@@ -39,6 +39,11 @@ Banco::Banco(const std::filesystem::path& cartella)
 
 void Banco::ApriDatabase() {
   engine_.OpenDatabase(contesto_.PercorsoDati);
+}
+
+std::uint64_t Banco::IstruzioniNegozio() {
+  // The database the engine keeps open (asked for again, it opens nothing).
+  return engine_.OpenDatabase(contesto_.PercorsoDati)->connection().StatementsRun();
 }
 
 cycle::EsitoCiclo Banco::Ciclo() {

@@ -2,6 +2,7 @@
 // it, on the real file system, with the transfer scripts recorded instead of started.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -39,10 +40,11 @@ class EnvBanco : public platform::EnvWrapper {
 };
 
 // The part of the main window that one processing cycle works with, on the store under `cartella`
-// (drive C: is `cartella`/c, drive Z: `cartella`/z), with the day fixed at Oggi().
+// (drive C: is `cartella`/c, drive Z: `cartella`/z), with the day fixed at Oggi(). `opzioni` say
+// how the database is reached: directly, or through ODBC.
 class Banco {
  public:
-  explicit Banco(const std::filesystem::path& cartella);
+  explicit Banco(const std::filesystem::path& cartella, data::OpzioniMotore opzioni = {});
   Banco(const Banco&) = delete;
   Banco& operator=(const Banco&) = delete;
 
@@ -52,6 +54,11 @@ class Banco {
   // Runs one processing cycle: deactivates the expired offer and hands its label files over.
   // Throws Errore when it fails.
   cycle::EsitoCiclo Ciclo();
+
+  // The statements the store database's connection has run since it was opened (see
+  // data::Connection::StatementsRun).
+  // REQUIRES: ApriDatabase() was called
+  std::uint64_t IstruzioniNegozio();
 
   const EnvBanco& env() const { return env_; }
 

@@ -244,7 +244,46 @@ void Riempi(sqlite3* db, const Dimensioni& d) {
   }
 }
 
+// The number `sql` gives.
+std::int64_t Numero(sqlite3* db, const std::string& sql) {
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK ||
+      sqlite3_step(statement) != SQLITE_ROW) {
+    const std::string messaggio = sqlite3_errmsg(db);
+    sqlite3_finalize(statement);
+    throw DatabaseError(fmt::format("negozio sintetico: {}: {}", sql, messaggio));
+  }
+  const std::int64_t numero = sqlite3_column_int64(statement, 0);
+  sqlite3_finalize(statement);
+  return numero;
+}
+
 }  // namespace
+
+std::string Schema(Chiavi chiavi) {
+  std::string schema = schema::k_negozio;
+  if (chiavi == Chiavi::kConChiavi) {
+    return schema;
+  }
+  // Only within the table's own CREATE TABLE.
+  const auto togli = [&schema](std::string_view tabella, std::string_view clausola) {
+    const std::size_t inizio = schema.find(fmt::format("CREATE TABLE {} (", tabella));
+    const std::size_t fine = schema.find(");", inizio);
+    const std::size_t at = schema.find(clausola, inizio);
+    if (inizio == std::string::npos || fine == std::string::npos || at == std::string::npos ||
+        at > fine) {
+      throw Errore(fmt::format("negozio sintetico: nello schema la tabella {} non ha \"{}\"",
+                               tabella, clausola));
+    }
+    schema.erase(at, clausola.size());
+  };
+  togli("codean", " PRIMARY KEY");
+  togli("offmo", ",\n  PRIMARY KEY (bnumer, bannoc, briga)");
+  schema +=
+      "\nCREATE INDEX codean_eanare ON codean (eanare);\n"
+      "CREATE INDEX offmo_offerta ON offmo (bnumer, bannoc);\n";
+  return schema;
+}
 
 std::string Dimensioni::Nome() const {
   return fmt::format("a{}_r{}", articoli, righe);
@@ -259,7 +298,7 @@ fs::path FileDati(const fs::path& cartella) {
   return cartella / "c" / "sulvo" / "neg01" / "dati.mdb";
 }
 
-void CreaNegozio(const fs::path& cartella, const Dimensioni& d) {
+void CreaNegozio(const fs::path& cartella, const Dimensioni& d, Chiavi chiavi) {
   if (d.righe <= 0 || d.righe > d.articoli) {
     throw Errore(fmt::format("negozio sintetico: {} righe per {} articoli", d.righe, d.articoli));
   }
@@ -267,7 +306,7 @@ void CreaNegozio(const fs::path& cartella, const Dimensioni& d) {
     fs::create_directories(cartella / sotto);
   }
   const fs::path dati = FileDati(cartella);
-  data::CreateSqliteDatabase(dati.string(), schema::k_negozio);
+  data::CreateSqliteDatabase(dati.string(), Schema(chiavi));
 
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(dati.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
@@ -275,6 +314,17 @@ void CreaNegozio(const fs::path& cartella, const Dimensioni& d) {
     throw DatabaseError("negozio sintetico: " + dati.string() + " non aperto");
   }
   try {
+    // What tells a key to the backends: a primary key, a unique index.
+    const std::int64_t chiavi_trovate =
+        Numero(db,
+               "SELECT (SELECT count(*) FROM pragma_table_info('codean') WHERE pk > 0)"
+               " + (SELECT count(*) FROM pragma_table_info('offmo') WHERE pk > 0)"
+               " + (SELECT count(*) FROM pragma_index_list('codean') WHERE \"unique\")"
+               " + (SELECT count(*) FROM pragma_index_list('offmo') WHERE \"unique\")");
+    if ((chiavi_trovate == 0) != (chiavi == Chiavi::kSenzaChiavi)) {
+      throw Errore(
+          fmt::format("negozio sintetico: offmo e codean hanno {} chiavi", chiavi_trovate));
+    }
     Esegui(db, "BEGIN");
     Riempi(db, d);
     Esegui(db, "COMMIT");

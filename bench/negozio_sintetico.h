@@ -28,6 +28,16 @@ std::chrono::year_month_day Oggi();
 inline constexpr char kPercorsoDati[] = "C:\\sulvo\\neg01\\dati.mdb";
 std::filesystem::path FileDati(const std::filesystem::path& cartella);
 
+// Whether offmo and codean have their keys. Without them the store is as some sites have it:
+// neither table has a primary key or a unique index, only plain indexes on what the program looks
+// up (codean's eanare and codare, offmo's bnumer and bannoc); the columns are declared as with
+// them.
+enum class Chiavi { kConChiavi, kSenzaChiavi };
+
+// The store database's schema (schema::k_negozio), with or without the keys of offmo and codean.
+// Throws Errore when the schema no longer has the key clauses it takes out.
+std::string Schema(Chiavi chiavi);
+
 // Creates the store under `cartella` (which must not exist): drive C: is `cartella`/c, drive Z:
 // `cartella`/z. The store database holds `d.articoli` articles with two EAN codes each, five units,
 // three promotion types, two active label systems (one per layout: C:\sulvo\ with two files,
@@ -35,10 +45,11 @@ std::filesystem::path FileDati(const std::filesystem::path& cartella);
 // one. Of the expired offer's rows, the even ones name articles whose promotion is this offer
 // (restored), the odd ones articles that a later promotion took over (left alone). Every seventh
 // article has no supplier code; a few rows name their article by a second EAN, a few by an EAN
-// that codean lacks. The copy script and the site's script are in place. Throws Errore on
-// failure.
+// that codean lacks. The copy script and the site's script are in place. The database has the
+// schema Schema(`chiavi`). Throws Errore on failure.
 // REQUIRES: 0 < d.righe <= d.articoli
-void CreaNegozio(const std::filesystem::path& cartella, const Dimensioni& d);
+void CreaNegozio(const std::filesystem::path& cartella, const Dimensioni& d,
+                 Chiavi chiavi = Chiavi::kConChiavi);
 
 // Copies the store at `modello` to `copia` (which is emptied first), and flushes the copied
 // database to the disk, so that a commit in the copy pays for its own changes only.

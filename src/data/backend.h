@@ -96,6 +96,22 @@ class Connection {
   // transaction keeps other writers out; false, the default, where it does not (Access: its
   // transactions hold no read locks).
   virtual bool RowsStayAsRead() const { return false; }
+
+  // How many SQL statements this connection has asked its engine to run since it was opened:
+  // executions, not preparations, failed ones included, and those a call runs by itself (the
+  // reads of a table's columns and keys, a transaction's BEGIN and COMMIT where the engine takes
+  // them as statements, the catalog calls of ODBC). A statement counts once however many rows it
+  // gives. An Execute text counts as the engine runs it: once on SQLite, once per statement
+  // through ODBC. A connection that hands its calls to another counts only what it runs itself.
+  // Not virtual: a measure for the benchmark and the tests, which costs the engines nothing.
+  std::uint64_t StatementsRun() const { return statements_run_; }
+
+ protected:
+  // The backends call it once for each statement they run (see StatementsRun).
+  void CountStatement() { ++statements_run_; }
+
+ private:
+  std::uint64_t statements_run_ = 0;
 };
 
 }  // namespace zav5::data

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <limits>
 #include <list>
 #include <map>
@@ -435,6 +436,8 @@ class Session {
   void Commit();
   void Rollback();
   bool InTransaction() const { return in_transaction_; }
+  // Called once for each statement run and each catalog call: OdbcConnection counts them.
+  std::function<void()> on_statement = [] {};
 
   // The query timeout a statement was given: the driver's own until a cycle first sets one.
   struct QueryTimeout {
@@ -585,6 +588,7 @@ class Run {
 
   void Execute() {
     session_.BoundTime(statement_, cached_->timeout);
+    session_.on_statement();
     const SQLRETURN rc = Check(SQLExecute(statement_));
     no_rows_ = rc == SQL_NO_DATA;  // a searched UPDATE or DELETE that changed nothing
   }
@@ -909,6 +913,7 @@ class OwnStatement {
         statement_(Allocate(SQL_HANDLE_STMT, session.link(), database_, doing_)) {
     Session::QueryTimeout timeout;
     session.BoundTime(statement_.get(), timeout);
+    session.on_statement();  // its one catalog call or text
   }
 
   SQLHSTMT get() const { return statement_.get(); }
@@ -2049,7 +2054,9 @@ namespace zav5::data {
 
 OdbcConnection::OdbcConnection(const std::string& connection_string,
                                std::shared_ptr<AttesaBlocchi> attese, DriverProfile profile)
-    : session_(std::make_unique<odbc::Session>(connection_string, std::move(attese), profile)) {}
+    : session_(std::make_unique<odbc::Session>(connection_string, std::move(attese), profile)) {
+  session_->on_statement = [this] { CountStatement(); };
+}
 
 OdbcConnection::~OdbcConnection() = default;
 

@@ -463,6 +463,10 @@ class SqliteConnection::Use {
     if (connection_.Interrupted()) {
       connection_.FailInterrupted(doing_());
     }
+    if (!stepped_) {  // one run, however many rows it steps through
+      stepped_ = true;
+      connection_.CountStatement();
+    }
     const int rc = sqlite3_step(get());
     if (rc == SQLITE_ROW) {
       return true;
@@ -504,6 +508,7 @@ class SqliteConnection::Use {
   SqliteConnection& connection_;
   Doing doing_;
   Prepared& prepared_;
+  bool stepped_ = false;
 };
 
 // --- The connection ------------------------------------------------------------------------------
@@ -536,6 +541,7 @@ SqliteConnection::SqliteConnection(const std::string& native_path,
   // SQLite reads the file only when first asked for something: ask now, so that a file that is
   // not a database is refused here and not at the first query.
   char* error = nullptr;
+  CountStatement();
   const int read =
       sqlite3_exec(db_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &error);
   if (read != SQLITE_OK) {
@@ -751,6 +757,7 @@ void SqliteConnection::Execute(std::string_view sql) {
     FailInterrupted(doing);
   }
   char* error = nullptr;
+  CountStatement();
   if (sqlite3_exec(db_, std::string(sql).c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
     sqlite3_free(error);  // sqlite3_errmsg says the same
     Fail(doing);
