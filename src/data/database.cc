@@ -120,7 +120,7 @@ std::shared_ptr<Database> DbEngine::OpenDatabase(std::string_view path) {
   std::unique_ptr<Connection> connection;
   try {
     if (odbc) {
-      connection = std::make_unique<OdbcConnection>(StringaConnessione(opzioni_, native), attese_,
+      connection = OpenOdbcConnection(StringaConnessione(opzioni_, native), attese_,
                                                     opzioni_.profilo_odbc);
     } else {
       connection = std::make_unique<SqliteConnection>(native, attese_);

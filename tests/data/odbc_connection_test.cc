@@ -14,6 +14,7 @@
 #include "data/database.h"
 #include "data/odbc/installed_drivers.h"
 #include "data/odbc/odbc_text.h"
+#include "data/odbc/odbc_values.h"
 #include "data/recordset.h"
 #include "data/sqlite/sqlite_connection.h"
 #include "data/table_cursor.h"
@@ -67,7 +68,7 @@ class OdbcConnectionTest : public ::testing::Test {
  protected:
   void SetUp() override {
     testing::CreateSqliteFile(file_, schema::k_negozio, kStoreRows);
-    odbc_ = std::make_unique<OdbcConnection>(ConnectionString(file_));
+    odbc_ = OpenOdbcConnection(ConnectionString(file_));
     other_ = std::make_unique<SqliteConnection>(file_.string());
   }
 
@@ -80,7 +81,7 @@ class OdbcConnectionTest : public ::testing::Test {
 
   testing::TempDir dir_;
   std::filesystem::path file_ = dir_.path() / "dati.mdb";
-  std::unique_ptr<OdbcConnection> odbc_;
+  std::unique_ptr<Connection> odbc_;
   std::unique_ptr<SqliteConnection> other_;
 };
 
@@ -172,8 +173,8 @@ TEST_F(OdbcConnectionTest, UpdateWritesOnlyTheChangedFields) {
   const QueryResult read = odbc_->Query("SELECT * FROM listi01 WHERE codart = 100");
   ASSERT_EQ(read.rows.size(), 1u);
   // Another program changes another field after the row was read.
-  OdbcConnection another(ConnectionString(file_));
-  another.Update("listi01", read.rows[0].key, {{"desart", Value::Text("Penne")}});
+  const std::unique_ptr<Connection> another = OpenOdbcConnection(ConnectionString(file_));
+  another->Update("listi01", read.rows[0].key, {{"desart", Value::Text("Penne")}});
 
   const RowKey key =
       odbc_->Update("listi01", read.rows[0].key,
@@ -313,8 +314,8 @@ TEST_F(OdbcConnectionTest, RowChangedByAnotherProgramIsAConflictNotOverwritten) 
 
 // The store's programs work through recordsets: emptying a list that holds repeats, row by row.
 TEST_F(OdbcConnectionTest, RecordsetsWorkThroughTheConnection) {
-  auto database = std::make_shared<Database>(
-      "C:\\dati.mdb", std::make_unique<OdbcConnection>(ConnectionString(file_)));
+  auto database =
+      std::make_shared<Database>("C:\\dati.mdb", OpenOdbcConnection(ConnectionString(file_)));
   Recordset list(database, "SELECT * FROM listipro");
   while (!list.Eof()) {
     list.Delete();
@@ -458,13 +459,13 @@ TEST_F(OdbcConnectionTest, CompanyDatabaseQueryNamesItsTableInUtf8) {
   const std::filesystem::path company = dir_.path() / "sulvo.mdb";
   testing::CreateSqliteFile(company, schema::k_azienda,
                             "INSERT INTO società VALUES (1, 'Market Srl', 'C:\\sulvo\\neg01');");
-  OdbcConnection connection(ConnectionString(company));
-  const QueryResult result = connection.Query("select * from società where codute = 1 ");
+  const std::unique_ptr<Connection> connection = OpenOdbcConnection(ConnectionString(company));
+  const QueryResult result = connection->Query("select * from società where codute = 1 ");
   EXPECT_EQ(result.table, "società");
   ASSERT_EQ(result.rows.size(), 1u);
   EXPECT_EQ(result.rows[0].values[2], Value::Text("C:\\sulvo\\neg01"));
-  connection.Update("società", result.rows[0].key, {{"ragsoc", Value::Text("Città Srl")}});
-  EXPECT_EQ(Scalar(connection, "SELECT ragsoc FROM SOCIETà"), Value::Text("Città Srl"));
+  connection->Update("società", result.rows[0].key, {{"ragsoc", Value::Text("Città Srl")}});
+  EXPECT_EQ(Scalar(*connection, "SELECT ragsoc FROM SOCIETà"), Value::Text("Città Srl"));
 }
 
 // --- Transactions, errors, statements ------------------------------------------------------------
@@ -497,18 +498,19 @@ TEST_F(OdbcConnectionTest, TransactionIsSeenByOthersOnlyOnceCommitted) {
 // Another program holding the write lock: the change waits for the driver's lock timeout, fails,
 // and succeeds once the lock is gone.
 TEST_F(OdbcConnectionTest, ChangeFailsWhileAnotherProgramHoldsTheFile) {
-  OdbcConnection patient("Driver=SQLite3;Database=" + file_.string() + ";Timeout=100;NoCreat=1;");
+  const std::unique_ptr<Connection> patient =
+      OpenOdbcConnection("Driver=SQLite3;Database=" + file_.string() + ";Timeout=100;NoCreat=1;");
   const RowKey article{0, {Value::Long(100)}};
   other_->BeginTransaction();
   const std::string message = testing::DatabaseErrorOf([&] {
-    patient.Update("listi01", article, {{"stapro", Value::Text("S")}});
+    patient->Update("listi01", article, {{"stapro", Value::Text("S")}});
   });
   EXPECT_NE(message.find("locked"), std::string::npos) << message;
   EXPECT_NE(message.find("aggiornando la riga di listi01 con codart = 100"), std::string::npos)
       << message;
-  EXPECT_FALSE(patient.InTransaction());
+  EXPECT_FALSE(patient->InTransaction());
   other_->Rollback();
-  patient.Update("listi01", article, {{"stapro", Value::Text("S")}});
+  patient->Update("listi01", article, {{"stapro", Value::Text("S")}});
   EXPECT_EQ(Stored("SELECT stapro FROM listi01"), Value::Text("S"));
 }
 
@@ -527,7 +529,7 @@ TEST_F(OdbcConnectionTest, ErrorsCarryTheDriversStateAndWhatWasBeingDone) {
   EXPECT_NE(duplicate.find("UNIQUE"), std::string::npos) << duplicate;
 
   const std::string connect =
-      testing::DatabaseErrorOf([] { OdbcConnection("DSN=nessuno;PWD=segreta;"); });
+      testing::DatabaseErrorOf([] { OpenOdbcConnection("DSN=nessuno;PWD=segreta;"); });
   EXPECT_NE(connect.find("[IM002]"), std::string::npos) << connect;
   EXPECT_NE(connect.find("nessuno"), std::string::npos) << connect;
   EXPECT_EQ(connect.find("segreta"), std::string::npos) << connect;
@@ -535,13 +537,13 @@ TEST_F(OdbcConnectionTest, ErrorsCarryTheDriversStateAndWhatWasBeingDone) {
   // MDB Tools leaves the state of its diagnostics empty: its words still reach the message, which
   // no NUL cuts short.
   const std::string empty_state = testing::DatabaseErrorOf(
-      [] { OdbcConnection("Driver=MDBTools;Dbq=/nessuna/cartella/dati.mdb;"); });
+      [] { OpenOdbcConnection("Driver=MDBTools;Dbq=/nessuna/cartella/dati.mdb;"); });
   EXPECT_NE(empty_state.find("[] "), std::string::npos) << empty_state;
   EXPECT_NE(empty_state.find("DBQ"), std::string::npos) << empty_state;
   EXPECT_EQ(empty_state.find('\0'), std::string::npos);
 
   EXPECT_THROW(odbc_->Execute("DROP TABLE manca"), DatabaseError);
-  EXPECT_THROW(OdbcConnection(ConnectionString(dir_.path() / "manca.mdb")), DatabaseError);
+  EXPECT_THROW(OpenOdbcConnection(ConnectionString(dir_.path() / "manca.mdb")), DatabaseError);
   EXPECT_FALSE(std::filesystem::exists(dir_.path() / "manca.mdb"));
 }
 

@@ -111,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(Odbc, StatementCountTest,
                          ::testing::Values(Backend{
                              "ODBC",
                              [](const std::filesystem::path& file) -> std::unique_ptr<Connection> {
-                               return std::make_unique<OdbcConnection>(
+                               return OpenOdbcConnection(
                                    "Driver=SQLite3;Database=" + file.string() +
                                    ";Timeout=5000;NoCreat=1;");
                              },

@@ -2,12 +2,9 @@
 // driver on Windows, any ODBC driver elsewhere (the tests use Debian's SQLite driver).
 #pragma once
 
-#include <cstddef>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "data/attesa_blocchi.h"
 #include "data/backend.h"
@@ -15,11 +12,7 @@
 
 namespace zav5::data {
 
-namespace odbc {
-class Session;  // the handles, the statement cache and the work behind OdbcConnection
-}
-
-// One ODBC connection, shared by every data source of one database file.
+// An ODBC connection, shared by every data source of one database file.
 //
 // The driver as it is. At connect SQLGetFunctions says which catalog calls it has, and a driver
 // that does not count "?" markers (SQLNumParams) is tried with one: MDB Tools takes a binding and
@@ -77,75 +70,19 @@ class Session;  // the handles, the statement cache and the work behind OdbcConn
 // with a time) is matched to a key within that precision. It keeps a text's NUL characters when
 // one is stored, but gives the text back cut at the first NUL: thirty NULs come back as an empty
 // text.
-class OdbcConnection : public Connection {
- public:
-  // Connects with SQLDriverConnect, never showing a dialog. `connection_string` goes to the driver
-  // as it is, so a lock wait (SQLite driver: "Timeout=5000") belongs there. During a processing
-  // cycle of `attese` (when given) each statement gets the time left of the cycle's bound as its
-  // query timeout, where the driver has one; the driver's own waits (its lock retries, the
-  // commit) are not bounded otherwise, and a stop is not looked for. Throws DatabaseError with
-  // the driver's SQLSTATE and message when the connection fails.
-  // `profile` says what the backend takes of the driver.
-  explicit OdbcConnection(const std::string& connection_string,
-                          std::shared_ptr<AttesaBlocchi> attese = nullptr,
-                          DriverProfile profile = DriverProfile::kAsProbed);
-  ~OdbcConnection() override;  // an open transaction is rolled back
-  OdbcConnection(const OdbcConnection&) = delete;
-  OdbcConnection& operator=(const OdbcConnection&) = delete;
-
-  QueryResult Query(std::string_view sql) override;
-  // Runs the text with SQLExecDirect, one statement at a time (a driver may take only one per
-  // call): it is split at the semicolons outside quotes, comments and parentheses, so a trigger
-  // body cannot be given this way.
-  void Execute(std::string_view sql) override;
-  std::vector<Column> TableColumns(std::string_view table) override;
-  std::vector<std::string> IndexColumns(std::string_view table, std::string_view index) override;
-  std::optional<Row> Seek(std::string_view table, const std::vector<std::string>& key_columns,
-                          const std::vector<Value>& key) override;
-  std::optional<Row> Fetch(std::string_view table, const RowKey& key) override;
-  RowKey Update(std::string_view table, const RowKey& key,
-                const std::vector<FieldChange>& changes) override;
-  RowKey Insert(std::string_view table, const std::vector<FieldChange>& fields) override;
-  void Delete(std::string_view table, const RowKey& key) override;
-  void BeginTransaction() override;
-  void Commit() override;
-  void Rollback() override;
-  bool InTransaction() const override;
-  // True on a SQLite file: the transaction's read lock keeps other programs from committing a
-  // change until it ends (in WAL mode it reads one snapshot, and a write over a changed one
-  // fails). Access holds no read locks.
-  bool RowsStayAsRead() const override;
-
- private:
-  std::unique_ptr<odbc::Session> session_;
-};
+//
+// Connects with SQLDriverConnect, never showing a dialog. `connection_string` goes to the driver
+// as it is, so a lock wait (SQLite driver: "Timeout=5000") belongs there. During a processing
+// cycle of `attese` (when given) each statement gets the time left of the cycle's bound as its
+// query timeout, where the driver has one; the driver's own waits (its lock retries, the
+// commit) are not bounded otherwise, and a stop is not looked for. Throws DatabaseError with
+// the driver's SQLSTATE and message when the connection fails.
+// `profile` says what the backend takes of the driver.
+std::unique_ptr<Connection> OpenOdbcConnection(const std::string& connection_string,
+                                               std::shared_ptr<AttesaBlocchi> attese = nullptr,
+                                               DriverProfile profile = DriverProfile::kAsProbed);
 
 namespace odbc {
-
-// The kind of a column a driver describes. `type_name` is the driver's name for its type; when
-// ColumnFromDeclaration knows it (the SQLite driver gives the declaration itself: "TEXT(30)",
-// "CURRENCY"; the Access driver its own names: "VARCHAR", "CURRENCY", "BIT") it decides, with the
-// driver's `size` for a text declared without one. Otherwise the ODBC `sql_type` decides, unless
-// `declared_only` (the SQLite driver guesses SQL types that the declaration does not say).
-Column ColumnFromOdbc(std::string name, std::string_view type_name, int sql_type, std::size_t size,
-                      int decimal_digits, bool declared_only);
-
-// A currency amount from its decimal text ("-12.3456", "7", "1.23456"): exact to the fourth
-// decimal, further decimals rounded half to even. Nothing for a text of another form (an
-// exponent, a letter) or out of range.
-std::optional<Currency> CurrencyFromText(std::string_view text);
-// The amount as decimal text with four decimals ("-0.0001").
-std::string CurrencyText(Currency amount);
-
-// A calendar moment as ODBC's SQL_TIMESTAMP_STRUCT holds it, without fractions of a second.
-struct Timestamp {
-  int year = 1899, month = 12, day = 30, hour = 0, minute = 0, second = 0;
-  friend bool operator==(const Timestamp&, const Timestamp&) = default;
-};
-// An OLE day number as a timestamp, rounded to the second. Before day 0 the time of day counts
-// forward from midnight of the (negative) whole day: -1.25 is 29 December 1899, 6:00.
-Timestamp TimestampFromDay(Date day);
-Date DayFromTimestamp(const Timestamp& moment);
 
 // The name of the data source for messages: the file (Dbq, Database) or the DSN of a connection
 // string, never its password; "ODBC" when it names none.
