@@ -5,6 +5,7 @@
 #include <cctype>
 #include <utility>
 
+#include "data/ascii_text.h"
 #include "errors.h"
 #include "platform/case_fold.h"
 
@@ -150,10 +151,6 @@ bool IsAscii(std::string_view text) {
     }
   }
   return true;
-}
-
-char AsciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // Equal but for the case of ASCII letters.

@@ -120,8 +120,8 @@ std::shared_ptr<Database> DbEngine::OpenDatabase(std::string_view path) {
   std::unique_ptr<Connection> connection;
   try {
     if (odbc) {
-      connection = OpenOdbcConnection(StringaConnessione(opzioni_, native), attese_,
-                                                    opzioni_.profilo_odbc);
+      connection =
+          OpenOdbcConnection(StringaConnessione(opzioni_, native), attese_, opzioni_.profilo_odbc);
     } else {
       connection = std::make_unique<SqliteConnection>(native, attese_);
     }

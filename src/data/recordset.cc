@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "data/ascii_text.h"
 #include "data/column.h"
 #include "errors.h"
 
@@ -16,10 +17,6 @@ RowEditor::RowEditor(std::shared_ptr<Database> database, std::string source)
     : database_(std::move(database)), source_(std::move(source)) {}
 
 namespace {
-
-char AsciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 // A digest of a name, the same for the spellings of an ASCII name that differ in letter case: its
 // size and its first, middle and last bytes (ASCII letters in lower case).

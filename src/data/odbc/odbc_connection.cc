@@ -7,6 +7,7 @@
 #include <chrono>
 #include <utility>
 
+#include "data/ascii_text.h"
 #include "data/odbc/odbc_error.h"
 #include "data/odbc/odbc_session.h"
 #include "data/odbc/odbc_statements.h"

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <limits>
 
+#include "data/ascii_text.h"
+#include "data/decimal.h"
 #include "data/stored_values.h"
 
 namespace zav5::data::odbc {
@@ -17,20 +19,6 @@ namespace {
 constexpr std::size_t kLongestShownText = 40;
 
 }  // namespace
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && IsBlank(text.back())) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
 
 // A whole number that is the whole text ("-12"); nothing otherwise.
 std::optional<std::int64_t> WholeFromText(std::string_view text) {
@@ -78,63 +66,17 @@ Value IntegerColumnValue(std::string_view text, bool may_be_short) {
   return Value::Text(std::string(text));
 }
 
-// A currency amount from text, and whether the text said no more than the amount holds.
 std::optional<std::pair<Currency, bool>> ParseCurrency(std::string_view text) {
-  text = Trim(text);
-  bool negative = false;
-  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-    negative = text.front() == '-';
-    text.remove_prefix(1);
-  }
-  constexpr std::int64_t kMost = std::numeric_limits<std::int64_t>::max();
-  std::int64_t units = 0;  // ten-thousandths
-  std::size_t at = 0;
-  bool any_digit = false;
-  for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
-    const int digit = text[at] - '0';
-    if (units > (kMost / Currency::kScala - digit) / 10) {
-      return std::nullopt;
-    }
-    units = units * 10 + digit;
-    any_digit = true;
-  }
-  units *= Currency::kScala;
-  bool exact = true;
-  if (at < text.size() && text[at] == '.') {
-    ++at;
-    std::int64_t place = Currency::kScala / 10;
-    int first_dropped = -1;
-    bool more_dropped = false;
-    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
-      const int digit = text[at] - '0';
-      any_digit = true;
-      if (place > 0) {
-        if (units > kMost - digit * place) {
-          return std::nullopt;
-        }
-        units += digit * place;
-        place /= 10;
-      } else if (first_dropped < 0) {
-        first_dropped = digit;
-      } else if (digit != 0) {
-        more_dropped = true;
-      }
-    }
-    if (first_dropped >= 0) {
-      exact = first_dropped == 0 && !more_dropped;
-      const bool up = first_dropped > 5 || (first_dropped == 5 && (more_dropped || units % 2 != 0));
-      if (up) {
-        if (units == kMost) {
-          return std::nullopt;
-        }
-        ++units;
-      }
-    }
-  }
-  if (!any_digit || at != text.size()) {
+  // The decimal text a driver gives: a point, no exponent.
+  const std::optional<Decimal> number = ParseDecimal(text, {.comma = false, .exponent = false});
+  if (!number) {
     return std::nullopt;
   }
-  return std::make_pair(Currency{negative ? -units : units}, exact);
+  const std::optional<std::int64_t> units = DecimalToScaled(*number, 4);
+  if (!units) {
+    return std::nullopt;
+  }
+  return std::make_pair(Currency{*units}, ScalesExactly(*number, 4));
 }
 
 bool IsNumericSqlType(SQLSMALLINT type) {

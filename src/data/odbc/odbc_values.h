@@ -15,8 +15,6 @@
 
 namespace zav5::data::odbc {
 
-bool IsBlank(char c);
-std::string_view Trim(std::string_view text);
 // A whole number that is the whole text ("-12"); nothing otherwise.
 std::optional<std::int64_t> WholeFromText(std::string_view text);
 // A decimal number that is the whole text ("2.5", "1e+20"), read the same whatever the locale.

@@ -12,6 +12,7 @@
 #include <list>
 #include <unordered_map>
 
+#include "data/ascii_text.h"
 #include "data/column.h"
 #include "data/select_all.h"
 #include "data/stored_values.h"
@@ -23,10 +24,6 @@ static_assert(SQLITE_VERSION_NUMBER >= 3035000, "SQLite 3.35 or later is needed 
 namespace zav5::data {
 
 namespace {
-
-char AsciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 // Appends a name from the schema, ready to stand in SQL text.
 void AppendName(std::string& sql, std::string_view name) {
