@@ -20,7 +20,6 @@ namespace zav5::labels {
 
 namespace {
 
-using data::DataSource;
 using data::Recordset;
 using data::Value;
 
