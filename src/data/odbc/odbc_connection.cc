@@ -245,7 +245,7 @@ Session::Cached& Session::Prepared(const std::string& sql, std::string_view doin
   }
   Handle statement = Allocate(SQL_HANDLE_STMT, connection_.get(), database_, doing);
   CheckOdbc(Prepare(statement.get(), sql), SQL_HANDLE_STMT, statement.get(), database_, doing);
-  statements_.push_front({sql, std::move(statement), false, {}});
+  statements_.push_front({sql, std::move(statement), false, {}, {}, false, {}});
   if (statements_.size() > kCacheCapacity) {
     // The least recently used statement that no run is using.
     for (auto it = statements_.end(); it != std::next(statements_.begin());) {
@@ -324,6 +324,7 @@ Layout Session::TableLayout(const Shape& shape, std::vector<ResultColumn> column
     layout.full_order.push_back(place[at]);
   }
   layout.columns = std::move(columns);
+  layout.of_table = true;
   return layout;
 }
 
@@ -351,8 +352,12 @@ Row Session::ReadRow(Run& run, const Layout& layout, bool keyed) {
 
 std::optional<Row> Session::FirstTableRow(Run& run, const Shape& shape) {
   run.Execute();
-  const Layout layout = TableLayout(shape, run.Columns(), !shape.row_id.empty());
-  if (layout.columns.empty()) {
+  const std::vector<ResultColumn>& columns = run.Columns();
+  std::optional<Layout>& layout = run.CachedLayout();
+  if (!layout) {
+    layout = TableLayout(shape, columns, !shape.row_id.empty());
+  }
+  if (!layout->of_table) {
     throw DatabaseError(
         fmt::format("errore del database {} {}: le colonne lette non sono quelle della tabella {}",
                     database_, run.doing(), shape.name));
@@ -360,7 +365,7 @@ std::optional<Row> Session::FirstTableRow(Run& run, const Shape& shape) {
   if (!run.Fetch()) {
     return std::nullopt;
   }
-  return ReadRow(run, layout, true);
+  return ReadRow(run, *layout, true);
 }
 
 QueryResult Session::Query(std::string_view sql) {
@@ -384,28 +389,29 @@ QueryResult Session::Query(std::string_view sql) {
     run.Bind(literal);
   }
   run.Execute();
-  std::vector<ResultColumn> columns = run.Columns();
-  Layout layout;
-  if (shape != nullptr) {
-    layout = TableLayout(*shape, columns, with_row_id);
+  const std::vector<ResultColumn>& columns = run.Columns();
+  std::optional<Layout>& layout = run.CachedLayout();
+  if (!layout) {
+    layout = shape != nullptr ? TableLayout(*shape, columns, with_row_id) : Layout{};
+    if (!layout->of_table) {
+      layout->columns = columns;
+      if (with_row_id && !layout->columns.empty()) {
+        layout->columns.pop_back();  // read as a plain column, the row id is not one of the query's
+      }
+    }
   }
-  const bool keyed = !layout.columns.empty();
+  const bool keyed = layout->of_table;
   if (keyed) {
     result.table = shape->name;
-  } else {
-    if (with_row_id && !columns.empty()) {
-      columns.pop_back();  // read as a plain column, the row id is not one of the query's
-    }
-    layout.columns = std::move(columns);
   }
-  for (const ResultColumn& column : layout.columns) {
+  for (const ResultColumn& column : layout->columns) {
     result.columns.push_back(column.column);
   }
-  if (layout.columns.empty()) {
+  if (layout->columns.empty()) {
     return result;  // a text that returns no rows
   }
   while (run.Fetch()) {
-    result.rows.push_back(ReadRow(run, layout, keyed));
+    result.rows.push_back(ReadRow(run, *layout, keyed));
   }
   return result;
 }

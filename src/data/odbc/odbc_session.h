@@ -46,6 +46,7 @@ struct Layout {
   std::optional<std::size_t> row_id_at;  // result position of the table's row id, when selected
   std::vector<std::size_t> key_at;       // result positions of the key's columns, in key order
   std::vector<std::size_t> full_order;   // the key's first, then the others in the table's order
+  bool of_table = false;                 // the columns of the table, whose rows can be changed
 };
 
 // The shape of a table as the catalog gives it.
@@ -134,6 +135,11 @@ class Session final : public Connection {
     Handle statement;
     bool busy = false;  // in use by a Run: not to be dropped from the cache
     QueryTimeout timeout;
+    // The result's columns as the driver described them, and where a table's columns stand among
+    // them: the same for every run of the text, described again only when their number changes.
+    std::vector<ResultColumn> columns;
+    bool described = false;
+    std::optional<Layout> layout;
   };
   // The prepared statement for `sql`, from the cache or prepared now.
   Cached& Prepared(const std::string& sql, std::string_view doing);

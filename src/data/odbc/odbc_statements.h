@@ -61,9 +61,14 @@ class Run {
     return rows;
   }
 
-  std::vector<ResultColumn> Columns() {
+  // The result's columns, described by the driver at the text's first run (and when their number
+  // changes: another program changed the table).
+  const std::vector<ResultColumn>& Columns() {
     SQLSMALLINT count = 0;
     Check(SQLNumResultCols(statement_, &count));
+    if (cached_->described && cached_->columns.size() == static_cast<std::size_t>(count)) {
+      return cached_->columns;
+    }
     std::vector<ResultColumn> columns;
     for (SQLUSMALLINT i = 1; i <= count; ++i) {
       ColumnDescription description;
@@ -76,8 +81,15 @@ class Run {
                           description.size, description.decimal_digits, session_.sqlite()),
            description.sql_type, single});
     }
-    return columns;
+    cached_->columns = std::move(columns);
+    cached_->described = true;
+    cached_->layout.reset();
+    return cached_->columns;
   }
+
+  // Where a table's columns stand among the result's, kept with the text: empty until the first
+  // run works it out, and again when Columns describes the result anew.
+  std::optional<Layout>& CachedLayout() { return cached_->layout; }
 
   // Moves to the next row: false at the end.
   bool Fetch() { return Check(SQLFetch(statement_)) != SQL_NO_DATA; }
