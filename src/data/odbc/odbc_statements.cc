@@ -16,13 +16,13 @@ constexpr double kSqliteDoubleTolerance = 1e-14;
 }  // namespace
 
 void Run::BindRowId(std::int64_t row_id) {
-  Parameter& p = parameters_.emplace_back();
+  Parameter& p = NextParameter();
   p.big = row_id;
   BindBuffer(SQL_C_SBIGINT, SQL_BIGINT, 0, 0, &p.big, 0, p);
 }
 
 void Run::Bind(const Value& value) {
-  Parameter& p = parameters_.emplace_back();
+  Parameter& p = NextParameter();
   switch (value.Kind()) {
     case ValueKind::kNull:
       p.indicator = SQL_NULL_DATA;
@@ -68,9 +68,6 @@ void Run::Bind(const Value& value) {
       BindBuffer(SQL_C_SSHORT, SQL_SMALLINT, 0, 0, &p.short_number, 0, p);
       return;
     case ValueKind::kText:
-      if (parameters_.size() == 1) {
-        session_.RequireParameters(doing_);
-      }
       Check(BindText(statement_, static_cast<SQLUSMALLINT>(parameters_.size()), value.AsText(),
                      p.text));
       return;

@@ -120,12 +120,17 @@ class Run {
   }
   void BindBuffer(SQLSMALLINT c_type, SQLSMALLINT sql_type, SQLULEN size, SQLSMALLINT digits,
                   SQLPOINTER buffer, SQLLEN buffer_length, Parameter& parameter) {
-    if (parameters_.size() == 1) {
-      session_.RequireParameters(doing_);
-    }
     Check(SQLBindParameter(statement_, static_cast<SQLUSMALLINT>(parameters_.size()),
                            SQL_PARAM_INPUT, c_type, sql_type, size, digits, buffer, buffer_length,
                            &parameter.indicator));
+  }
+
+  // The buffer of the next parameter. The first one asks whether the driver takes any.
+  Parameter& NextParameter() {
+    if (parameters_.empty()) {
+      session_.RequireParameters(doing_);
+    }
+    return parameters_.emplace_back();
   }
 
   Session& session_;
