@@ -3,10 +3,15 @@
 #include <fmt/core.h>
 
 #include <cctype>
+#include <chrono>
+#include <thread>
 
 namespace zav5::app {
 
 namespace {
+
+constexpr int kTentativiBlocco = 20;
+constexpr std::chrono::milliseconds kPausaBlocco{50};
 
 char Maiuscola(char unita) {
   return static_cast<char>(std::toupper(static_cast<unsigned char>(unita)));
@@ -14,20 +19,20 @@ char Maiuscola(char unita) {
 
 }  // namespace
 
-std::string PercorsoBloccoNegozio(char unita) {
-  return fmt::format("{}:\\dorn\\zav5.lck", Maiuscola(unita));
-}
-
 std::unique_ptr<platform::FileLock> BloccaNegozio(platform::Env& env) {
   const char unita = env.CurrentDrive();
   const std::string azienda = fmt::format("{}:\\dorn\\sulvo.mdb", Maiuscola(unita));
   if (!platform::FileExists(env, azienda)) {
     return nullptr;
   }
-  const std::string percorso = PercorsoBloccoNegozio(unita);
-  std::unique_ptr<platform::FileLock> blocco = env.LockFile(percorso);
-  if (blocco) {
-    return blocco;
+  const std::string percorso = startup::PercorsoBloccoNegozio(unita);
+  // A check of the store (zav5 status) holds the lock for an instant when it asks whether a zav5
+  // runs: a lock refused is asked again for a second before this copy gives up.
+  for (int tentativo = 0; tentativo < kTentativiBlocco; ++tentativo) {
+    if (std::unique_ptr<platform::FileLock> blocco = env.LockFile(percorso)) {
+      return blocco;
+    }
+    std::this_thread::sleep_for(kPausaBlocco);
   }
   // The holder wrote its process number into the file; it may be gone by now, or unreadable.
   std::string processo;

@@ -7,6 +7,7 @@
 
 #include "errors.h"
 #include "platform/env.h"
+#include "startup/blocco_negozio.h"
 
 namespace zav5::app {
 
@@ -18,10 +19,6 @@ class GiaInEsecuzione : public Errore {
  public:
   using Errore::Errore;
 };
-
-// The lock file of the store whose company database is on drive `unita`: "X:\dorn\zav5.lck",
-// beside the company database.
-std::string PercorsoBloccoNegozio(char unita);
 
 // Takes the lock of the store on env's current drive before the program touches anything. The
 // operating system releases it when the process ends in any way, so a crash never leaves a stale

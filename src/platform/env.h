@@ -129,6 +129,12 @@ class Env {
   // FileError when the file cannot be created or locked for another reason.
   virtual std::unique_ptr<FileLock> LockFile(std::string_view path) = 0;
 
+  // Whether another process holds the lock file at `path`; false when there is no such file.
+  // Takes nothing for longer than the asking and creates nothing, so that whoever only checks
+  // never stands in the way of a holder for more than an instant. Throws FileError when the file
+  // is there but cannot be asked.
+  virtual bool LockHeld(std::string_view path) = 0;
+
   // The path at which the machine's own file functions (and the database engine) reach the
   // Windows path `path`. Elements that exist are matched without regard to letter case.
   // Throws FileError when the path names a drive this machine does not map.

@@ -38,6 +38,7 @@ class EnvWrapper : public Env {
   std::unique_ptr<FileLock> LockFile(std::string_view path) override {
     return target_.LockFile(path);
   }
+  bool LockHeld(std::string_view path) override { return target_.LockHeld(path); }
   std::string NativePath(std::string_view path) override { return target_.NativePath(path); }
   char CurrentDrive() const override { return target_.CurrentDrive(); }
   void StartScript(std::string_view path) override { target_.StartScript(path); }

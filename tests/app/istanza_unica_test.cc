@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/fake/mem_env.h"
 
@@ -18,7 +20,7 @@ TEST(IstanzaUnicaTest, TheStoresLockIsTakenOnceAndOnlyWhereThereIsAStore) {
   {
     const std::unique_ptr<platform::FileLock> primo = BloccaNegozio(env);
     ASSERT_NE(primo, nullptr);
-    EXPECT_EQ(PercorsoBloccoNegozio('d'), "D:\\dorn\\zav5.lck");
+    EXPECT_EQ(startup::PercorsoBloccoNegozio('d'), "D:\\dorn\\zav5.lck");
     try {
       BloccaNegozio(env);
       ADD_FAILURE() << "a second lock was given";
@@ -40,6 +42,23 @@ TEST(IstanzaUnicaTest, TheStoresLockIsTakenOnceAndOnlyWhereThereIsAStore) {
   } catch (const GiaInEsecuzione& error) {
     EXPECT_NE(std::string(error.what()).find("(processo 4242)"), std::string::npos) << error.what();
   }
+}
+
+// A check of the store (zav5 status) holds the lock for an instant: a start that meets it then
+// asks again rather than refusing to run.
+TEST(IstanzaUnicaTest, ALockHeldForAnInstantIsAskedForAgain) {
+  class Busy : public platform::MemEnv {
+   public:
+    using MemEnv::MemEnv;
+    std::unique_ptr<platform::FileLock> LockFile(std::string_view path) override {
+      return ++asked <= 3 ? nullptr : MemEnv::LockFile(path);
+    }
+    int asked = 0;
+  };
+  Busy env('c');
+  env.PutFile("C:\\dorn\\sulvo.mdb", "");
+  EXPECT_NE(BloccaNegozio(env), nullptr);
+  EXPECT_EQ(env.asked, 4);
 }
 
 }  // namespace

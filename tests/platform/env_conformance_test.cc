@@ -476,8 +476,12 @@ TEST_P(EnvConformanceTest, CreatesFoldersWithTheirParentsButNotOverAFile) {
 
 TEST_P(EnvConformanceTest, ALockFileHasOneHolderAtATime) {
   machine_->MakeFolder("C:\\Sulvo\\Cartella");
+  EXPECT_FALSE(env_.LockHeld("C:\\Sulvo\\zav5.lck"));
+  EXPECT_FALSE(machine_->Bytes("C:\\Sulvo\\zav5.lck").has_value()) << "asking made the file";
   std::unique_ptr<FileLock> first = env_.LockFile("C:\\Sulvo\\zav5.lck");
   ASSERT_NE(first, nullptr);
+  EXPECT_TRUE(env_.LockHeld("C:\\SULVO\\ZAV5.LCK"));
+  EXPECT_FALSE(env_.LockHeld("C:\\Sulvo\\altro.lck"));
   EXPECT_TRUE(machine_->Bytes("C:\\Sulvo\\zav5.lck").has_value()) << "no lock file";
   EXPECT_EQ(env_.LockFile("C:\\SULVO\\ZAV5.LCK"), nullptr);
   EXPECT_EQ(env_.LockFile("C:\\Sulvo\\zav5.lck"), nullptr);
@@ -485,6 +489,7 @@ TEST_P(EnvConformanceTest, ALockFileHasOneHolderAtATime) {
   EXPECT_NE(other, nullptr) << "another lock file is another lock";
 
   first.reset();
+  EXPECT_FALSE(env_.LockHeld("C:\\Sulvo\\zav5.lck")) << "the file stays, the lock went";
   EXPECT_NE(env_.LockFile("c:\\sulvo\\zav5.lck"), nullptr);
 
   for (const char* path : {"C:\\Manca\\zav5.lck", "C:\\Sulvo\\Cartella"}) {

@@ -340,6 +340,7 @@ TEST_F(PosixEnvTest, ALockHeldByAnotherProcessIsFreeOnceThatProcessIsKilled) {
   ASSERT_EQ(outcome, 'y') << "the child could not take the lock";
 
   EXPECT_EQ(env_.LockFile("C:\\SULVO\\ZAV5.LCK"), nullptr);
+  EXPECT_TRUE(env_.LockHeld("C:\\sulvo\\zav5.lck"));
   EXPECT_EQ(env_.ReadFile("C:\\sulvo\\zav5.lck"), std::to_string(child.pid()) + "\n");
 
   child.Kill();

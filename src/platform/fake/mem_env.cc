@@ -321,6 +321,10 @@ std::unique_ptr<FileLock> MemEnv::LockFile(std::string_view path) {
   return std::make_unique<MemFileLock>(*this, key);
 }
 
+bool MemEnv::LockHeld(std::string_view path) {
+  return locks_.contains(Key(Parse(path)));
+}
+
 void MemEnv::HoldLock(std::string_view path) {
   locks_.insert(Key(Parse(path)));
 }

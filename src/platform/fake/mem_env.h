@@ -78,6 +78,7 @@ class MemEnv : public Env {
   RenameOutcome RenameFile(std::string_view from, std::string_view to, bool replace) override;
   std::optional<std::string> ReadFile(std::string_view path) override;
   std::unique_ptr<FileLock> LockFile(std::string_view path) override;
+  bool LockHeld(std::string_view path) override;
   // The path normalised (C:\sulvo\bkp\x.txt), each existing element spelt as it was created.
   std::string NativePath(std::string_view path) override;
   char CurrentDrive() const override { return current_drive_; }

@@ -446,6 +446,22 @@ std::unique_ptr<FileLock> PosixEnv::LockFile(std::string_view path) {
   return std::make_unique<PosixFileLock>(descriptor);
 }
 
+bool PosixEnv::LockHeld(std::string_view path) {
+  const std::string host = NativePath(path);
+  const int descriptor = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) {
+    if (errno == ENOENT) {
+      return false;
+    }
+    throw FileError(fmt::format("impossibile aprire il file di blocco {} ({}): {}", path, host,
+                                ErrorText(errno)));
+  }
+  // A shared lock, let go at once: refused while a holder has its exclusive one.
+  const bool held = ::flock(descriptor, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(descriptor);
+  return held;
+}
+
 LocalTime PosixEnv::Now() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};

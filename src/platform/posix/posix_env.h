@@ -67,6 +67,7 @@ class PosixEnv : public Env {
   // An flock() on a descriptor of its own that is closed on exec; the lock file then holds the
   // process number, for the message of a second instance.
   std::unique_ptr<FileLock> LockFile(std::string_view path) override;
+  bool LockHeld(std::string_view path) override;
   std::string NativePath(std::string_view path) override;
   char CurrentDrive() const override { return current_drive_; }
   // There is no command interpreter here: the script is handed, as the Windows path the program

@@ -486,6 +486,26 @@ std::unique_ptr<FileLock> WindowsEnv::LockFile(std::string_view path) {
   return std::make_unique<WindowsFileLock>(file);
 }
 
+bool WindowsEnv::LockHeld(std::string_view path) {
+  const std::string native = NativePath(path);
+  // Reading, shared with readers only: refused while a holder has the file open for writing.
+  HANDLE file = ::CreateFileW(Utf8ToWide(native).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
+      return true;
+    }
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+      return false;
+    }
+    throw FileError(fmt::format("impossibile aprire il file di blocco {} ({}): {}", path, native,
+                                WindowsErrorText(error)));
+  }
+  ::CloseHandle(file);
+  return false;
+}
+
 LocalTime WindowsEnv::Now() {
   SYSTEMTIME local{};
   ::GetLocalTime(&local);

@@ -65,6 +65,7 @@ class WindowsEnv : public Env {
   // the process that holds it. Windows closes the handle, and so releases the lock, with the
   // process; the handle is not inheritable.
   std::unique_ptr<FileLock> LockFile(std::string_view path) override;
+  bool LockHeld(std::string_view path) override;
   // The path with its drive resolved through the drive map, "\" between elements, and each element
   // that exists spelt as on the disk.
   std::string NativePath(std::string_view path) override;
