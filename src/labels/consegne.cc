@@ -264,6 +264,21 @@ std::vector<Consegna> Consegne::InAttesa(std::string_view negozio) {
   return in_attesa;
 }
 
+std::vector<Consegne::Aperta> Consegne::Aperte(std::string_view negozio) {
+  std::vector<Aperta> aperte;
+  for (Consegna& c : Leggi(nullptr)) {
+    if (c.stato != StatoConsegna::kConfermata || !StessoNegozio(c.negozio, negozio)) {
+      continue;
+    }
+    if (!c.Consegnata()) {
+      aperte.push_back({std::move(c), false});
+    } else if (!FileRimasti(c).empty()) {
+      aperte.push_back({std::move(c), true});
+    }
+  }
+  return aperte;
+}
+
 void Consegne::SegnalaInAttesa(std::string_view negozio, startup::RunLog& log) {
   for (const Consegna& c : InAttesa(negozio)) {
     // Reported: its catching up gets its line, as after a failure met in this run.

@@ -137,6 +137,19 @@ class Consegne {
   // The confirmed deliveries of `negozio` not yet handed over, oldest first.
   std::vector<Consegna> InAttesa(std::string_view negozio);
 
+  // A confirmed delivery that is not done: not handed over yet, or handed over with its files
+  // still in the label folder (`nella_cartella`: the script has not taken them).
+  struct Aperta {
+    Consegna consegna;
+    bool nella_cartella = false;
+  };
+  // The confirmed deliveries of `negozio` that are not done, oldest first. Changes nothing, also
+  // on the disk: for whoever checks on the store while the program runs.
+  std::vector<Aperta> Aperte(std::string_view negozio);
+
+  // The Windows path in the outbox of the file of `tipo` that `consegna` prepared.
+  std::string PercorsoDati(const Consegna& consegna, TipoImport tipo) const;
+
   // One "ERRORE" line in `log` for each delivery of `negozio` that waits: for the run log's
   // start-up, so that waiting files are reported at every start until they go out or an operator
   // removes them.
@@ -152,7 +165,6 @@ class Consegne {
   };
 
   std::string Percorso(std::uint64_t numero, std::string_view estensione) const;
-  std::string PercorsoDati(const Consegna& consegna, TipoImport tipo) const;
   std::uint64_t NuovoNumero();
   // Every record of the outbox, oldest first; those that cannot be read are reported once to
   // `log` (when given) and left out.

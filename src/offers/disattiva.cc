@@ -116,7 +116,7 @@ std::int32_t CodiceArticolo(labels::Finestra& finestra, Recordset& riga, const s
 }  // namespace
 
 void Disattiva(labels::Finestra& finestra, std::int32_t Numpro, std::int32_t AnnoPro,
-               std::int32_t DataX, std::int32_t DataY) {
+               std::int32_t DataX, std::int32_t DataY, const RowWatcher& watcher) {
   data::TableCursor listino(finestra.engine.OpenDatabase(finestra.contesto.PercorsoDati),
                             "listi01");
 
@@ -154,6 +154,10 @@ void Disattiva(labels::Finestra& finestra, std::int32_t Numpro, std::int32_t Ann
       listino.Index("primary");
       listino.Seek("=", Value::Long(codice));
       const bool Ripristinato = !listino.NoMatch() && PeriodoCoperto(listino, DataX, DataY);
+      if (watcher) {
+        watcher({numero_riga, EanRiga, codice, !listino.NoMatch(), Ripristinato,
+                 listino.NoMatch() ? nullptr : &listino});
+      }
       if (Ripristinato) {
         RipristinaArticolo(listino, listipro);
         RipristinaEan(finestra, codice);

@@ -2,8 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <string_view>
 
+#include "data/recordset.h"
 #include "labels/finestra.h"
 
 namespace zav5::offers {
@@ -12,6 +15,21 @@ namespace zav5::offers {
 // code 0, the content of a fixed-length text that nothing was ever stored into.
 inline constexpr char kCaratteriNulli[30] = {};
 inline constexpr std::string_view kDescrizioneVuota(kCaratteriNulli, 30);
+
+// What Disattiva does with one row of the offer, told before the row's article is touched: for
+// whoever watches the work (a preview), never needed by it.
+struct RowOutcome {
+  int row = 0;               // the row's place in the offer, from 1
+  std::string ean;           // the row's eanrig fitted to 13 characters
+  std::int32_t article = 0;  // the article the row names
+  bool in_price_list = false;
+  // The article's promotion covers the offer's whole period: it is restored.
+  bool restored = false;
+  // The article's row of listi01 as it stands before the restore; empty when not in the price
+  // list.
+  const data::RowEditor* price_list_row = nullptr;
+};
+using RowWatcher = std::function<void(const RowOutcome&)>;
 
 // Takes the offer `Numpro`/`AnnoPro`, which ran from day `DataX` to day `DataY` (OLE day
 // numbers), off the store's articles, then writes the import files of every active label system.
@@ -26,7 +44,8 @@ inline constexpr std::string_view kDescrizioneVuota(kCaratteriNulli, 30);
 // Throws (DatabaseError, ConversionError, FileError) at the first failure, before the import files
 // when the failure is in the articles. Nothing is undone here: the caller runs the call in a
 // transaction.
+// `watcher`, when given, is told of each row.
 void Disattiva(labels::Finestra& finestra, std::int32_t Numpro, std::int32_t AnnoPro,
-               std::int32_t DataX, std::int32_t DataY);
+               std::int32_t DataX, std::int32_t DataY, const RowWatcher& watcher = {});
 
 }  // namespace zav5::offers
