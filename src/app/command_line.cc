@@ -38,6 +38,31 @@ std::optional<std::chrono::year_month_day> IsoDate(const std::string& text) {
   return date;
 }
 
+// "101/2026": an offer's number and year.
+std::optional<std::pair<std::int32_t, std::int32_t>> NumeroAnno(const std::string& text) {
+  std::int32_t numero = 0;
+  std::int32_t anno = 0;
+  char barra = 0;
+  std::istringstream in(text);
+  in >> numero >> barra >> anno;
+  if (!in || barra != '/' || !in.eof() || numero <= 0 || anno <= 0 ||
+      text.find_first_not_of("0123456789/") != std::string::npos) {
+    return std::nullopt;
+  }
+  return std::pair{numero, anno};
+}
+
+// The options every check takes: the day, the language and the length of the lists.
+void OpzioniControllo(CLI::App& comando, std::string& today, std::string& lingua,
+                      std::size_t& limite) {
+  comando.fallthrough();
+  comando.add_option("--today", today, "The day taken for today, YYYY-MM-DD");
+  comando.add_option("--lang", lingua, "Language of the output: it (default) or en")
+      ->check(CLI::IsMember({"it", "en"}));
+  comando.add_option("--limit", limite, "Rows shown per list, the rest counted (0: all)")
+      ->capture_default_str();
+}
+
 // "zav5 1.0.0 (Windows, 32 bit)": which build this is matters on Windows, where the Access driver
 // is found by programs of its own bitness only.
 std::string Versione() {
@@ -86,6 +111,43 @@ Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
   run_batch->add_option("SCRIPT", opzioni.script, "The script, e.g. C:\\sulvo\\frontalini.bat")
       ->required();
 
+  std::string lingua = "it";
+  std::size_t limite = opzioni.uscita.limit;
+  CLI::App* status = app.add_subcommand(
+      "status",
+      "Is it working? The store found, whether zav5 runs on it, the expired offers waiting, the "
+      "offers and label systems failing, the label deliveries waiting and the last cycle. Exit "
+      "code 0 all well, 1 something waits too long, 2 an error, 3 unknown. Changes nothing.\n"
+      "Example: zav5 --drive C=/srv/store/c --drive Z=/srv/store/z status --json");
+  OpzioniControllo(*status, today, lingua, limite);
+  status->add_flag("--json", opzioni.uscita.json, "The same data as one JSON object");
+  int minuti = static_cast<int>(opzioni.attesa_massima.count());
+  status
+      ->add_option("--max-wait", minuti,
+                   "Minutes an expired offer or a label delivery may wait before it counts as "
+                   "late")
+      ->check(CLI::Range(1, 10080))
+      ->capture_default_str();
+  std::string offerta;
+  std::string cartella;
+  CLI::App* preview = app.add_subcommand(
+      "preview",
+      "What the next cycles (every expired offer, in their order) or one offer would do: each "
+      "row's article restored or left alone, and every active label system's import lines. Runs "
+      "the real deactivation in a transaction that is always rolled back: changes nothing.\n"
+      "Example: zav5 preview --today 2026-12-10 --offer 101/2026 --out /tmp/anteprima");
+  OpzioniControllo(*preview, today, lingua, limite);
+  preview->add_option("--offer", offerta, "This offer alone, NUMBER/YEAR, e.g. 101/2026");
+  preview->add_option("--out", cartella,
+                      "Also write the import files, as they would be, into this folder");
+  CLI::App* audit = app.add_subcommand(
+      "audit",
+      "Price check: articles still on a promotion whose last day has passed or whose offer is "
+      "deactivated, and rows of active offers whose article is not in the price list. Exit code "
+      "0 nothing found, 1 something found, 2 the check could not be made. Changes nothing.\n"
+      "Example: zav5 audit --lang en --limit 0");
+  OpzioniControllo(*audit, today, lingua, limite);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -121,6 +183,27 @@ Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
   if (run_batch->parsed()) {
     opzioni.comando = Opzioni::Comando::kEseguiScript;
     return {opzioni, 0, {}};
+  }
+  opzioni.uscita.language =
+      lingua == "en" ? checks::Language::kEnglish : checks::Language::kItalian;
+  opzioni.uscita.limit = limite;
+  opzioni.attesa_massima = std::chrono::minutes{minuti};
+  if (status->parsed()) {
+    opzioni.comando = Opzioni::Comando::kStato;
+  } else if (preview->parsed()) {
+    opzioni.comando = Opzioni::Comando::kAnteprima;
+    if (!offerta.empty()) {
+      opzioni.offerta = NumeroAnno(offerta);
+      if (!opzioni.offerta) {
+        return {std::nullopt, 2,
+                fmt::format("--offer {}: expected NUMBER/YEAR, e.g. 101/2026\n", offerta)};
+      }
+    }
+    if (!cartella.empty()) {
+      opzioni.cartella_anteprima = cartella;
+    }
+  } else if (audit->parsed()) {
+    opzioni.comando = Opzioni::Comando::kVerificaPrezzi;
   }
   if (!opzioni.motore.connessione_odbc.empty() &&
       opzioni.motore.connessione_odbc.find("{path}") == std::string::npos) {

@@ -2,18 +2,21 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "checks/commands.h"
 #include "data/database.h"
 
 namespace zav5::app {
 
 struct Opzioni {
-  enum class Comando { kEsegui, kDemo, kEseguiScript };
+  enum class Comando { kEsegui, kDemo, kEseguiScript, kStato, kAnteprima, kVerificaPrezzi };
   Comando comando = Comando::kEsegui;
 
   // zav5 [--drive X=DIR]... [--current-drive X] [--once] [--today YYYY-MM-DD]
@@ -30,6 +33,12 @@ struct Opzioni {
   // zav5 [--drive X=DIR]... [--current-drive X] run-batch SCRIPT: runs a batch script (a Windows
   // path) on this machine, which has no command interpreter of its own.
   std::string script;
+
+  // zav5 status | preview | audit: the operator's checks, which change nothing.
+  checks::OutputOptions uscita;
+  std::chrono::minutes attesa_massima{15};                       // status --max-wait
+  std::optional<std::pair<std::int32_t, std::int32_t>> offerta;  // preview --offer N/YYYY
+  std::optional<std::filesystem::path> cartella_anteprima;       // preview --out DIR
 };
 
 // The outcome of reading the command line: options, or the exit code and the text to print

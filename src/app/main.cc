@@ -10,6 +10,7 @@
 #include "app/demo_store.h"
 #include "app/istanza_unica.h"
 #include "app/program_path.h"
+#include "checks/commands.h"
 #include "errors.h"
 #include "platform/batch/batch_runner.h"
 #include "platform/host_env.h"
@@ -18,6 +19,7 @@
 
 #ifdef _WIN32
 #include "app/windows_arguments.h"
+#include "app/windows_console.h"
 #include "window/win32/finestra_win32.h"
 #else
 #include "platform/posix/posix_stop_signal.h"
@@ -57,6 +59,42 @@ int EseguiScript(const Opzioni& opzioni) {
   HostEnv env(Unita(opzioni), zav5::app::UnitaCorrente(opzioni));
   zav5::platform::BatchRunner runner(env, std::cout, std::cerr);
   return runner.Run(opzioni.script) ? 0 : 1;
+}
+
+// zav5 status | preview | audit. They read the store and change nothing; a store that cannot be
+// found from here is their answer, not a failure of theirs.
+int Controlla(const Opzioni& opzioni) {
+#ifdef _WIN32
+  zav5::app::UsaConsoleDelChiamante();
+#endif
+  const bool stato = opzioni.comando == Opzioni::Comando::kStato;
+  char unita_corrente = 'C';
+  try {
+    unita_corrente = zav5::app::UnitaCorrente(opzioni);
+  } catch (const zav5::FileError& error) {
+    std::cout << "ERRORE : " << error.what() << "\n";
+    return stato ? 3 : 2;
+  }
+  HostEnv env(Unita(opzioni), unita_corrente);
+#ifdef _WIN32
+  env.SetMessageBoxWindows(false);
+#endif
+  switch (opzioni.comando) {
+    case Opzioni::Comando::kStato: {
+      zav5::checks::StatusOptions stato_opzioni{opzioni.oggi, opzioni.attesa_massima, {}};
+      for (const auto& [lettera, cartella] : Unita(opzioni)) {
+        stato_opzioni.drives[lettera] = cartella.string();
+      }
+      return zav5::checks::StatusCommand(env, opzioni.motore, stato_opzioni, opzioni.uscita,
+                                         std::cout);
+    }
+    case Opzioni::Comando::kAnteprima:
+      return zav5::checks::PreviewCommand(env, opzioni.motore, {opzioni.oggi, opzioni.offerta},
+                                          opzioni.cartella_anteprima, opzioni.uscita, std::cout);
+    default:
+      return zav5::checks::AuditCommand(env, opzioni.motore, {opzioni.oggi}, opzioni.uscita,
+                                        std::cout);
+  }
 }
 
 int Esegui(const Opzioni& opzioni, [[maybe_unused]] const char* argv0) {
@@ -131,6 +169,11 @@ int Main(int argc, const char* const* argv) {
     }
     if (lettura.opzioni->comando == Opzioni::Comando::kEseguiScript) {
       return EseguiScript(*lettura.opzioni);
+    }
+    if (lettura.opzioni->comando == Opzioni::Comando::kStato ||
+        lettura.opzioni->comando == Opzioni::Comando::kAnteprima ||
+        lettura.opzioni->comando == Opzioni::Comando::kVerificaPrezzi) {
+      return Controlla(*lettura.opzioni);
     }
     return Esegui(*lettura.opzioni, argv[0]);
   } catch (const zav5::Errore& error) {

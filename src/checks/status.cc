@@ -1,0 +1,262 @@
+#include "checks/status.h"
+
+#include <algorithm>
+#include <charconv>
+#include <exception>
+
+#include <fmt/core.h>
+
+#include "checks/read_only_env.h"
+#include "checks/run_log_digest.h"
+#include "checks/store_lookup.h"
+#include "checks/store_text.h"
+#include "cycle/elabora_offerte_scadute.h"
+#include "data/data_source.h"
+#include "data/field_reading.h"
+#include "errors.h"
+#include "labels/consegne.h"
+#include "platform/case_fold.h"
+#include "platform/codepage.h"
+#include "startup/blocco_negozio.h"
+#include "startup/log_format.h"
+
+namespace zav5::checks {
+
+namespace {
+
+// How far back the newest run log is looked for: a program keeps writing into the log of the
+// day it started.
+constexpr int kLogDays = 62;
+
+std::string TextOf(const data::Value& value) {
+  return value.IsNull() ? std::string() : value.ToText();
+}
+
+void ReadExpiredOffers(data::DbEngine& engine, StoreStatus& status) {
+  data::DataSource offers(engine, "var2", "var2");
+  data::DataSource rows(engine, "data3", "data3");
+  offers.DatabaseName = status.store_database;
+  rows.DatabaseName = status.store_database;
+  offers.RecordSource = cycle::TestoOfferteScadute(status.today);
+  offers.Refresh();
+  data::Recordset& offer = offers.Recordset();
+  for (; !offer.Eof(); offer.MoveNext()) {
+    StoreStatus::ExpiredOffer expired;
+    expired.offer = TextOf(offer.Field("numero")) + "/" + TextOf(offer.Field("anno"));
+    expired.description = TextOf(offer.Field("descrizione"));
+    expired.last_day = data::FieldLong(offer, "offte", "data2");
+    rows.RecordSource = fmt::format("SELECT * FROM offmo WHERE bnumer = {} and bannoc = {}",
+                                    TextOf(offer.Field("numero")), TextOf(offer.Field("anno")));
+    rows.Refresh();
+    for (data::Recordset& row = rows.Recordset(); !row.Eof(); row.MoveNext()) {
+      ++expired.rows;
+    }
+    status.expired.push_back(std::move(expired));
+  }
+  offers.Close();
+  rows.Close();
+}
+
+// Whether the offer "N/YYYY" is still active; nothing when it cannot be told.
+std::optional<bool> StillActive(data::DbEngine& engine, const std::string& store,
+                                const std::string& offer) {
+  const std::size_t slash = offer.find('/');
+  std::int32_t number = 0;
+  std::int32_t year = 0;
+  if (slash == std::string::npos ||
+      std::from_chars(offer.data(), offer.data() + slash, number).ec != std::errc{} ||
+      std::from_chars(offer.data() + slash + 1, offer.data() + offer.size(), year).ec !=
+          std::errc{}) {
+    return std::nullopt;
+  }
+  try {
+    data::DataSource source(engine, "verifica", "verifica");
+    source.DatabaseName = store;
+    source.RecordSource =
+        fmt::format("SELECT * FROM offte WHERE numero = {} AND anno = {}", number, year);
+    source.Refresh();
+    const data::Recordset& row = source.Recordset();
+    const bool active = !row.Eof() && !row.Field("stato").IsNull() &&
+                        platform::EqualsIgnoringCase(row.Field("stato").ToText(), "A");
+    source.Close();
+    return active;
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+void ReadRunLog(platform::Env& env, StoreStatus& status, RunLogDigest& digest) {
+  const auto today = std::chrono::floor<std::chrono::days>(status.checked_at);
+  status.run_log = startup::LogPath(status.checked_at);
+  for (int back = 0; back < kLogDays; ++back) {
+    const std::string path = startup::LogPath(platform::LocalTime{today - std::chrono::days{back}});
+    if (const std::optional<std::string> bytes = env.ReadFile(path)) {
+      status.run_log = path;
+      status.run_log_found = true;
+      digest = DigestRunLog(platform::Windows1252ToUtf8(*bytes));
+      return;
+    }
+  }
+}
+
+void ReadDeliveries(platform::Env& env, StoreStatus& status, const RunLogDigest& digest) {
+  labels::Consegne outbox(env, labels::CartellaConsegne(env.CurrentDrive()));
+  for (const labels::Consegne::Aperta& open : outbox.Aperte(status.store_database)) {
+    StoreStatus::Delivery delivery;
+    delivery.system = labels::NomeSistema(open.consegna.sistema);
+    delivery.offer = open.consegna.Offerta();
+    delivery.since = open.consegna.preparata;
+    delivery.in_folder = open.nella_cartella;
+    if (const RunLogDigest::LabelLine* line = digest.LastAbout(delivery.offer, delivery.system)) {
+      delivery.reason = LabelReason(line->text, delivery.system);
+      delivery.at = line->at;
+    }
+    status.deliveries.push_back(std::move(delivery));
+  }
+  status.deliveries_known = true;
+}
+
+}  // namespace
+
+StoreStatus CollectStatus(platform::Env& env, const data::OpzioniMotore& motore,
+                          const StatusOptions& options) {
+  ReadOnlyEnv quiet(env);
+  data::DbEngine engine(quiet, motore);
+  StoreStatus status;
+  status.checked_at = quiet.Now();
+  status.today =
+      options.today ? data::DayNumber(*options.today) : cycle::GiornoScansione(quiet, std::nullopt);
+  status.drives = options.drives;
+  status.lock_file = startup::PercorsoBloccoNegozio(quiet.CurrentDrive());
+
+  const StoreLookup lookup = LookUpStore(quiet, engine);
+  status.company_database = lookup.company_database;
+  status.company_found = lookup.company_found;
+  status.store_problem = lookup.problem;
+  status.store_locked = lookup.locked;
+  if (lookup.StoreFound()) {
+    status.store_database = lookup.context.PercorsoDati;
+  }
+  if (status.company_found) {
+    try {
+      status.running = quiet.LockHeld(status.lock_file);
+    } catch (const Errore&) {
+      status.running.reset();
+    }
+  }
+
+  RunLogDigest digest;
+  try {
+    ReadRunLog(quiet, status, digest);
+  } catch (const Errore&) {
+    // Told as a run log not found.
+  }
+  status.last_cycle = digest.last_cycle;
+  if (!lookup.StoreFound()) {
+    return status;
+  }
+
+  try {
+    ReadExpiredOffers(engine, status);
+    status.offers_known = true;
+  } catch (const std::exception& error) {
+    status.offers_problem = error.what();
+  }
+  for (const RunLogDigest::OfferFailure& failure : digest.offer_failures) {
+    if (StillActive(engine, status.store_database, failure.offer) != false) {
+      status.failing.push_back({failure.offer, failure.at, failure.reason});
+    }
+  }
+  try {
+    ReadDeliveries(quiet, status, digest);
+  } catch (const std::exception& error) {
+    status.deliveries_problem = error.what();
+  }
+  engine.CloseAll();
+  return status;
+}
+
+Judgement Judge(const StoreStatus& status, std::chrono::minutes max_wait, Language language) {
+  Judgement judgement;
+  const auto add = [&](Verdict level, Words words, auto&&... args) {
+    judgement.findings.push_back({level, fmt::format(fmt::runtime(Say(language, words)),
+                                                     std::forward<decltype(args)>(args)...)});
+  };
+  if (!status.company_found) {
+    add(Verdict::kCritical,
+        {"database aziendale {} non trovato: zav5 non trova il negozio",
+         "company database {} not found: zav5 cannot find the store"},
+        status.company_database);
+  } else if (status.store_database.empty()) {
+    add(status.store_locked ? Verdict::kUnknown : Verdict::kCritical,
+        {"database del negozio non trovato o illeggibile: {}",
+         "store database not found or unreadable: {}"},
+        status.store_problem);
+  } else if (!status.store_problem.empty()) {
+    add(status.store_locked ? Verdict::kUnknown : Verdict::kCritical,
+        {"l'avvio si fermerebbe qui: {}", "start-up would stop here: {}"}, status.store_problem);
+  }
+  if (!status.store_database.empty() && !status.offers_known) {
+    add(Verdict::kUnknown,
+        {"le offerte scadute non si leggono ora: {}", "the expired offers cannot be read now: {}"},
+        status.offers_problem);
+  }
+  for (const StoreStatus::FailingOffer& failing : status.failing) {
+    add(Verdict::kCritical,
+        {"l'offerta {} non si disattiva: {}", "offer {} fails to deactivate: {}"}, failing.offer,
+        failing.reason);
+  }
+  if (!status.store_database.empty() && !status.deliveries_known) {
+    add(Verdict::kUnknown,
+        {"le consegne delle etichette non si leggono ora: {}",
+         "the label deliveries cannot be read now: {}"},
+        status.deliveries_problem);
+  }
+  const auto since = [&](platform::LocalTime t) { return FormatMoment(t); };
+  for (const StoreStatus::Delivery& delivery : status.deliveries) {
+    if (!delivery.reason.empty()) {
+      add(Verdict::kCritical,
+          {"il sistema di etichette {} non riceve le etichette dell'offerta {} dal {}: {}",
+           "label system {} has not received the labels of offer {} since {}: {}"},
+          delivery.system, delivery.offer, since(delivery.since), delivery.reason);
+    } else if (status.checked_at - delivery.since > max_wait) {
+      add(Verdict::kWarning,
+          {"le etichette dell'offerta {} per il sistema {} aspettano dal {}",
+           "the labels of offer {} for label system {} wait since {}"},
+          delivery.offer, delivery.system, since(delivery.since));
+    }
+  }
+  for (const StoreStatus::ExpiredOffer& offer : status.expired) {
+    // An offer expires at the midnight after its last day.
+    const platform::LocalTime expired_at{std::chrono::local_days{
+        data::DayFromNumber(std::max(offer.last_day, status.today - 1) + 1)}};
+    if (status.checked_at - expired_at > max_wait) {
+      add(Verdict::kWarning,
+          {"l'offerta {} è scaduta il {} ed è ancora attiva",
+           "offer {} expired on {} and is still active"},
+          offer.offer, FormatDay(offer.last_day));
+    }
+  }
+  if (status.running == true && status.last_cycle) {
+    const std::optional<platform::LocalTime> last = ParseMoment(*status.last_cycle);
+    if (last && status.checked_at - *last > max_wait) {
+      add(Verdict::kWarning,
+          {"zav5 è in esecuzione ma non inizia un ciclo dal {}",
+           "zav5 runs but has not begun a cycle since {}"},
+          *status.last_cycle);
+    }
+  }
+  // Unknown ranks between critical and warning: an error seen is more than one guessed at.
+  const auto rank = [](Verdict v) {
+    return v == Verdict::kCritical ? 3 : v == Verdict::kUnknown ? 2 : static_cast<int>(v);
+  };
+  std::stable_sort(
+      judgement.findings.begin(), judgement.findings.end(),
+      [&rank](const Finding& a, const Finding& b) { return rank(a.level) > rank(b.level); });
+  if (!judgement.findings.empty()) {
+    judgement.code = judgement.findings.front().level;
+  }
+  return judgement;
+}
+
+}  // namespace zav5::checks
