@@ -153,7 +153,11 @@ Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
   } catch (const CLI::ParseError& error) {
     std::ostringstream out;
     std::ostringstream err;
-    const int code = app.exit(error, out, err);
+    int code = app.exit(error, out, err);
+    // A monitoring agent reads a status it could not ask for as unknown.
+    if (code != 0 && status->parsed()) {
+      code = static_cast<int>(checks::Verdict::kUnknown);
+    }
     return {std::nullopt, code, out.str() + err.str()};
   }
 

@@ -25,10 +25,6 @@ namespace {
 
 using OfferKey = std::pair<std::int32_t, std::int32_t>;
 
-std::string TextOf(const data::Value& value) {
-  return value.IsNull() ? std::string() : value.ToText();
-}
-
 std::optional<std::int32_t> WholeNumber(const data::Value& value) {
   if (value.IsNull()) {
     return std::nullopt;
@@ -38,14 +34,6 @@ std::optional<std::int32_t> WholeNumber(const data::Value& value) {
   } catch (const Errore&) {
     return std::nullopt;
   }
-}
-
-std::string Days(const data::RowEditor& row) {
-  const auto day = [&row](std::string_view field) {
-    const std::optional<std::int32_t> number = WholeNumber(row.Field(field));
-    return number ? FormatDay(*number) : std::string();
-  };
-  return day("data1") + "-" + day("data2");
 }
 
 // Every offer's state, by number and year.
@@ -59,25 +47,29 @@ std::map<OfferKey, std::string> OfferStates(data::DbEngine& engine, const std::s
     const auto number = WholeNumber(offer.Field("numero"));
     const auto year = WholeNumber(offer.Field("anno"));
     if (number && year) {
-      states[{*number, *year}] = platform::UpperCase(TextOf(offer.Field("stato")));
+      states[{*number, *year}] = platform::UpperCase(Shown(offer.Field("stato")));
     }
   }
   offers.Close();
   return states;
 }
 
-AuditFinding ArticleFinding(AuditFinding::Kind kind, const data::RowEditor& article) {
+AuditFinding ArticleFinding(AuditFinding::Kind kind, const data::RowEditor& article,
+                            const std::map<OfferKey, std::string>& states) {
   AuditFinding finding;
   finding.kind = kind;
   finding.article = WholeNumber(article.Field("codart")).value_or(0);
-  finding.description = TextOf(article.Field("desart"));
-  finding.regular_price = TextOf(article.Field("przpub"));
-  finding.promotional_price = TextOf(article.Field("przsal"));
-  finding.promotion = Days(article);
+  finding.description = Shown(article.Field("desart"));
+  finding.regular_price = FormatPrice(article.Field("przpub"));
+  finding.promotional_price = FormatPrice(article.Field("przsal"));
+  finding.promotion = FormatPromotion(article);
   const auto number = WholeNumber(article.Field("NR_offerta"));
   const auto year = WholeNumber(article.Field("AA_offerta"));
   if (number && year && *number != 0) {
     finding.offer = fmt::format("{}/{}", *number, *year);
+    if (const auto state = states.find({*number, *year}); state != states.end()) {
+      finding.offer_state = state->second;
+    }
   }
   return finding;
 }
@@ -93,14 +85,14 @@ void StillOnPromotion(data::DbEngine& engine, const std::string& store, std::int
   for (data::Recordset& article = articles.Recordset(); !article.Eof(); article.MoveNext()) {
     const std::optional<std::int32_t> last_day = WholeNumber(article.Field("data2"));
     if (last_day && *last_day != 0 && *last_day < today) {
-      findings.push_back(ArticleFinding(AuditFinding::Kind::kPromotionEnded, article));
+      findings.push_back(ArticleFinding(AuditFinding::Kind::kPromotionEnded, article, states));
     }
     const auto number = WholeNumber(article.Field("NR_offerta"));
     const auto year = WholeNumber(article.Field("AA_offerta"));
     if (number && year) {
       const auto state = states.find({*number, *year});
       if (state != states.end() && state->second == "D") {
-        findings.push_back(ArticleFinding(AuditFinding::Kind::kOfferDeactivated, article));
+        findings.push_back(ArticleFinding(AuditFinding::Kind::kOfferDeactivated, article, states));
       }
     }
   }
@@ -143,6 +135,7 @@ void MissingArticles(StoreSession& session, const std::map<OfferKey, std::string
     finding.article = article.value_or(0);
     finding.ean = ean;
     finding.offer = fmt::format("{}/{}", *number, *year);
+    finding.offer_state = state->second;
     findings.push_back(std::move(finding));
   }
   rows.Close();

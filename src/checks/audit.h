@@ -32,6 +32,7 @@ struct AuditFinding {
   std::string promotional_price;  // przsal
   std::string promotion;          // the promotion's days, "dd/mm/yyyy-dd/mm/yyyy"
   std::string offer;              // "101/2026"; empty when the article names none
+  std::string offer_state;        // the offer's stato in offte; empty when offte lacks it
 };
 
 struct AuditResult {

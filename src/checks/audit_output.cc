@@ -55,14 +55,31 @@ void WriteKind(const AuditResult& audit, Kind kind, Language language, std::size
        {std::string(Say(language, {"prezzo promozionale", "promotional price"})),
         TextTable::Align::kRight},
        {std::string(Say(language, {"promozione", "promotion"}))},
-       {offer}});
+       {offer},
+       {std::string(Say(language, {"stato offerta", "offer state"}))}});
+  std::size_t active = 0;
   for (const AuditFinding& f : audit.findings) {
     if (f.kind == kind) {
       table.AddRow({std::to_string(f.article), f.description, f.regular_price, f.promotional_price,
-                    f.promotion, f.offer});
+                    f.promotion, f.offer, f.offer_state});
+      active += f.offer_state == "A" ? 1 : 0;
     }
   }
   table.Write(out, limit, language);
+  if (kind == Kind::kPromotionEnded && active > 0) {
+    out << "  "
+        << fmt::format(
+               fmt::runtime(
+                   Say(language,
+                       {"{} di questi sono di offerte ancora attive: zav5 li ripristina quando "
+                        "disattiva l'offerta, se la promozione dell'articolo copre il periodo "
+                        "dell'offerta (zav5 preview mostra quali)",
+                        "{} of these belong to offers still active: zav5 restores them when it "
+                        "deactivates the offer, where the article's promotion covers the offer's "
+                        "period (zav5 preview shows which)"})),
+               active)
+        << '\n';
+  }
 }
 
 }  // namespace

@@ -21,21 +21,6 @@ namespace {
 
 using OfferKey = std::pair<std::int32_t, std::int32_t>;
 
-std::string TextOf(const data::Value& value) {
-  return value.IsNull() ? std::string() : value.ToText();
-}
-
-std::string DayOf(const data::Value& value) {
-  if (value.IsNull()) {
-    return {};
-  }
-  try {
-    return FormatDay(static_cast<std::int32_t>(value.ToDouble()));
-  } catch (const Errore&) {
-    return value.ToText();
-  }
-}
-
 PreviewedRow Watched(const offers::RowOutcome& outcome) {
   PreviewedRow row;
   row.row = outcome.row;
@@ -45,10 +30,10 @@ PreviewedRow Watched(const offers::RowOutcome& outcome) {
                 : outcome.in_price_list ? PreviewedRow::Outcome::kNotCovered
                                         : PreviewedRow::Outcome::kNotInPriceList;
   if (const data::RowEditor* article = outcome.price_list_row) {
-    row.description = TextOf(article->Field("desart"));
-    row.regular_price = TextOf(article->Field("przpub"));
-    row.promotional_price = TextOf(article->Field("przsal"));
-    row.promotion = DayOf(article->Field("data1")) + "-" + DayOf(article->Field("data2"));
+    row.description = Shown(article->Field("desart"));
+    row.regular_price = FormatPrice(article->Field("przpub"));
+    row.promotional_price = FormatPrice(article->Field("przsal"));
+    row.promotion = FormatPromotion(*article);
   }
   return row;
 }
@@ -98,12 +83,12 @@ void Deactivate(labels::Finestra& finestra, const OfferKey& key, PreviewedOffer&
   if (offer.Eof()) {
     throw Errore(fmt::format("offerta {} non trovata in offte", previewed.offer));
   }
-  previewed.description = TextOf(offer.Field("descrizione"));
-  previewed.first_day = DayOf(offer.Field("data1"));
-  previewed.last_day = DayOf(offer.Field("data2"));
-  previewed.state = TextOf(offer.Field("stato"));
+  previewed.description = Shown(offer.Field("descrizione"));
+  previewed.state = Shown(offer.Field("stato"));
   const std::int32_t data1 = data::FieldLong(offer, "offte", "data1");
   const std::int32_t data2 = data::FieldLong(offer, "offte", "data2");
+  previewed.first_day = data1;
+  previewed.last_day = data2;
   offers::Disattiva(
       finestra, key.first, key.second, data1, data2,
       [&previewed](const offers::RowOutcome& row) { previewed.rows.push_back(Watched(row)); });
@@ -136,12 +121,10 @@ PreviewResult RunPreview(platform::Env& env, const data::OpzioniMotore& motore,
   try {
     database = session.engine().OpenDatabase(store);
     database->BeginTrans();
-    const std::vector<OfferKey> keys =
-        options.offer
-            ? std::vector<OfferKey>{*options.offer}
-            : ExpiredOffers(finestra, options.today
-                                          ? data::DayNumber(*options.today)
-                                          : cycle::GiornoScansione(session.env(), std::nullopt));
+    result.today = options.today ? data::DayNumber(*options.today)
+                                 : cycle::GiornoScansione(session.env(), std::nullopt);
+    const std::vector<OfferKey> keys = options.offer ? std::vector<OfferKey>{*options.offer}
+                                                     : ExpiredOffers(finestra, result.today);
     for (const OfferKey& key : keys) {
       PreviewedOffer& previewed = result.offers.emplace_back();
       try {

@@ -52,8 +52,8 @@ struct PreviewedOffer {
   std::int32_t number = 0;
   std::int32_t year = 0;
   std::string description;
-  std::string first_day;  // "dd/mm/yyyy"
-  std::string last_day;
+  std::int32_t first_day = 0;  // OLE day numbers
+  std::int32_t last_day = 0;
   std::string state;
   std::vector<PreviewedRow> rows;
   std::vector<PreviewedFile> files;
@@ -61,6 +61,7 @@ struct PreviewedOffer {
 
 struct PreviewResult {
   bool store_found = false;
+  std::int32_t today = 0;  // the day the scan took for today
   // Why there is no preview, or where it stopped: the error the cycle would meet.
   std::string error;
   std::vector<PreviewedOffer> offers;

@@ -6,8 +6,10 @@
 
 #include <fmt/core.h>
 
+#include "checks/store_text.h"
 #include "checks/text_table.h"
 #include "errors.h"
+#include "platform/case_fold.h"
 #include "platform/codepage.h"
 
 namespace zav5::checks {
@@ -109,8 +111,22 @@ void WritePreview(const PreviewResult& preview, Language language, std::size_t l
     out << '\n'
         << fmt::format(fmt::runtime(Say(language, {"Offerta {} \"{}\", dal {} al {}, stato {}",
                                                    "Offer {} \"{}\", from {} to {}, state {}"})),
-                       offer.offer, offer.description, offer.first_day, offer.last_day, offer.state)
+                       offer.offer, offer.description, FormatDay(offer.first_day),
+                       FormatDay(offer.last_day), offer.state)
         << '\n';
+    if (platform::EqualsIgnoringCase(offer.state, "D")) {
+      out << "  "
+          << Say(language, {"già disattivata: il ciclo non la prende più",
+                            "already deactivated: the cycle no longer takes it"})
+          << '\n';
+    } else if (offer.last_day >= preview.today) {
+      out << "  "
+          << fmt::format(
+                 fmt::runtime(Say(language, {"non ancora scaduta: il ciclo la prende dal {}",
+                                             "not expired yet: the cycle takes it from {}"})),
+                 FormatDay(offer.last_day + 1))
+          << '\n';
+    }
     WriteRows(offer, language, limit, out);
     for (const PreviewedFile& file : offer.files) {
       WriteFile(file, language, limit, out);

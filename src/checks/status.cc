@@ -28,10 +28,6 @@ namespace {
 // day it started.
 constexpr int kLogDays = 62;
 
-std::string TextOf(const data::Value& value) {
-  return value.IsNull() ? std::string() : value.ToText();
-}
-
 void ReadExpiredOffers(data::DbEngine& engine, StoreStatus& status) {
   data::DataSource offers(engine, "var2", "var2");
   data::DataSource rows(engine, "data3", "data3");
@@ -42,11 +38,11 @@ void ReadExpiredOffers(data::DbEngine& engine, StoreStatus& status) {
   data::Recordset& offer = offers.Recordset();
   for (; !offer.Eof(); offer.MoveNext()) {
     StoreStatus::ExpiredOffer expired;
-    expired.offer = TextOf(offer.Field("numero")) + "/" + TextOf(offer.Field("anno"));
-    expired.description = TextOf(offer.Field("descrizione"));
+    expired.offer = Shown(offer.Field("numero")) + "/" + Shown(offer.Field("anno"));
+    expired.description = Shown(offer.Field("descrizione"));
     expired.last_day = data::FieldLong(offer, "offte", "data2");
     rows.RecordSource = fmt::format("SELECT * FROM offmo WHERE bnumer = {} and bannoc = {}",
-                                    TextOf(offer.Field("numero")), TextOf(offer.Field("anno")));
+                                    Shown(offer.Field("numero")), Shown(offer.Field("anno")));
     rows.Refresh();
     for (data::Recordset& row = rows.Recordset(); !row.Eof(); row.MoveNext()) {
       ++expired.rows;

@@ -161,6 +161,12 @@ void WriteDeliveries(const StoreStatus& status, Language language, std::size_t l
   table.Write(out, limit, language);
 }
 
+// A run log's "dd/mm/yyyy-hh:mm:ss" in ISO 8601; as it stands when it is not one.
+std::string IsoStamp(const std::string& stamp) {
+  const std::optional<platform::LocalTime> moment = ParseMoment(stamp);
+  return moment ? IsoMoment(*moment) : stamp;
+}
+
 }  // namespace
 
 void WriteStatus(const StoreStatus& status, const Judgement& judgement, Language language,
@@ -181,9 +187,6 @@ void WriteStatus(const StoreStatus& status, const Judgement& judgement, Language
 
 void WriteStatusJson(const StoreStatus& status, const Judgement& judgement, std::ostream& out) {
   const auto text = [](std::string_view t) { return JsonString(t); };
-  const auto optional_text = [](const std::optional<std::string>& t) {
-    return t ? JsonString(*t) : std::string("null");
-  };
   out << "{\"code\":" << static_cast<int>(judgement.code)
       << ",\"state\":" << text(VerdictName(judgement.code))
       << ",\"checked_at\":" << text(IsoMoment(status.checked_at))
@@ -206,7 +209,8 @@ void WriteStatusJson(const StoreStatus& status, const Judgement& judgement, std:
   }
   out << "},\"lock_file\":" << text(status.lock_file)
       << ",\"running\":" << (status.running ? (*status.running ? "true" : "false") : "null")
-      << ",\"last_cycle\":" << optional_text(status.last_cycle) << "},\"expired_offers\":";
+      << ",\"last_cycle\":" << (status.last_cycle ? text(IsoStamp(*status.last_cycle)) : "null")
+      << "},\"expired_offers\":";
   if (!status.offers_known) {
     out << "null";
   } else {
@@ -222,8 +226,9 @@ void WriteStatusJson(const StoreStatus& status, const Judgement& judgement, std:
   out << ",\"failing_offers\":[";
   for (std::size_t i = 0; i < status.failing.size(); ++i) {
     const StoreStatus::FailingOffer& failing = status.failing[i];
-    out << (i ? "," : "") << "{\"offer\":" << text(failing.offer) << ",\"at\":" << text(failing.at)
-        << ",\"reason\":" << text(failing.reason) << "}";
+    out << (i ? "," : "") << "{\"offer\":" << text(failing.offer)
+        << ",\"at\":" << text(IsoStamp(failing.at)) << ",\"reason\":" << text(failing.reason)
+        << "}";
   }
   out << "],\"waiting_deliveries\":";
   if (!status.deliveries_known) {

@@ -5,7 +5,7 @@
 
 #include <fmt/core.h>
 
-#include "data/value.h"
+#include "errors.h"
 #include "startup/log_format.h"
 
 namespace zav5::checks {
@@ -21,7 +21,40 @@ std::optional<int> Number(std::string_view text) {
   return value;
 }
 
+std::string Day(const data::Value& value) {
+  if (value.IsNull()) {
+    return {};
+  }
+  try {
+    return FormatDay(value.ToLong());
+  } catch (const Errore&) {
+    return {};
+  }
+}
+
 }  // namespace
+
+std::string Shown(const data::Value& value) {
+  return value.IsNull() ? std::string() : value.ToText();
+}
+
+std::string FormatPrice(const data::Value& value) {
+  std::string text = Shown(value);
+  if (value.Kind() != data::ValueKind::kCurrency && value.Kind() != data::ValueKind::kDouble) {
+    return text;
+  }
+  const std::size_t comma = text.find(',');
+  if (comma == std::string::npos) {
+    text += ",00";
+  } else if (text.size() - comma == 2) {
+    text += '0';
+  }
+  return text;
+}
+
+std::string FormatPromotion(const data::RowEditor& article) {
+  return Day(article.Field("data1")) + "-" + Day(article.Field("data2"));
+}
 
 std::string FormatDay(std::int32_t day) {
   const std::chrono::year_month_day date = data::DayFromNumber(day);

@@ -65,6 +65,48 @@ check_once "$work/store"
 "$zav5" demo "$work/odbc" > /dev/null
 check_once "$work/odbc" --odbc "Driver=SQLite3;Database={path};Timeout=5000;NoCreat=1;"
 
+# The operator's checks on a fresh demo store: they change no file, the preview's import files are
+# the ones the next cycle hands over, and the exit codes say what waits.
+"$zav5" demo "$work/checks" > /dev/null
+store_sums() { (cd "$work/checks" && find . -type f -print0 | sort -z | xargs -0 md5sum); }
+check() {
+  local expected_rc="$1"; shift
+  local before rc=0
+  before=$(store_sums)
+  "$zav5" --drive "C=$work/checks/c" --drive "Z=$work/checks/z" "$@" > "$work/check.out" 2>&1 || rc=$?
+  [ "$rc" -eq "$expected_rc" ] || { echo "zav5 $* exited with $rc, expected $expected_rc:"; cat "$work/check.out"; exit 1; }
+  [ "$(store_sums)" == "$before" ] || { echo "zav5 $* changed the store"; exit 1; }
+}
+check 1 status
+grep -q '^zav5 status .*: WARNING' "$work/check.out" || { echo "status:"; cat "$work/check.out"; exit 1; }
+grep -q '^Offerte scadute ancora attive: 2$' "$work/check.out" || { echo "status:"; cat "$work/check.out"; exit 1; }
+check 1 status --json --lang en
+grep -q '^{"code":1,"state":"WARNING",' "$work/check.out" || { echo "status --json:"; cat "$work/check.out"; exit 1; }
+check 1 audit
+grep -q '^Totale: 20 da controllare\.$' "$work/check.out" || { echo "audit:"; cat "$work/check.out"; exit 1; }
+check 0 preview --out "$work/preview"
+grep -q '^Offerta 101/2026 "VOLANTINO DI NOVEMBRE"' "$work/check.out" || { echo "preview:"; cat "$work/check.out"; exit 1; }
+"$zav5" --drive "C=$work/checks/c" --drive "Z=$work/checks/z" --once > /dev/null 2>&1
+await_files "$work/checks/z" 'Import_VPA_*.txt' 1 20
+await_files "$work/checks/z" 'ESL*.txt' 1 20
+for kind in Import_VPA_ ESL; do
+  cmp "$work"/preview/101-2026/"$kind"*.txt "$work"/checks/z/"$kind"*.txt || {
+    echo "the preview's $kind file differs from the one the cycle handed over"; exit 1; }
+done
+# Through ODBC the same, on what the cycle left: the other expired offer.
+odbc=(--odbc "Driver=SQLite3;Database={path};Timeout=5000;NoCreat=1;")
+check 1 "${odbc[@]}" status
+grep -q '^Offerte scadute ancora attive: 1$' "$work/check.out" || { echo "status through ODBC:"; cat "$work/check.out"; exit 1; }
+check 0 "${odbc[@]}" preview
+grep -q '^Offerta 102/2026 ' "$work/check.out" || { echo "preview through ODBC:"; cat "$work/check.out"; exit 1; }
+check 1 "${odbc[@]}" audit
+check 2 --current-drive Z status
+grep -q 'CRITICAL: database aziendale Z:\\dorn\\sulvo.mdb non trovato' "$work/check.out" || {
+  echo "status without a company database:"; cat "$work/check.out"; exit 1; }
+check 2 --current-drive Z preview
+check 2 --current-drive Z audit
+check 3 status --max-wait 0
+
 # A missing company database: one line on standard error; the cycle has no store database, so the
 # single run ends with exit code 1.
 rc=0
@@ -97,6 +139,9 @@ rc=0
 grep -q 'zav5 .* in esecuzione sul negozio di C:\\dorn\\sulvo.mdb (processo [0-9]*)' "$work/second.err" || {
   echo "unexpected message of the second program:"; cat "$work/second.err"; exit 1; }
 [ "$(wc -l < "$(log_of)")" -eq "$lines_before" ] || { echo "the second program wrote to the run log"; exit 1; }
+# The status sees it running, without standing in its way.
+"$zav5" --drive "C=$work/run/c" --drive "Z=$work/run/z" status > "$work/running.out" || true
+grep -q '^  zav5 in esecuzione    sì' "$work/running.out" || { echo "status of a running zav5:"; cat "$work/running.out"; exit 1; }
 kill -INT "$pid"
 rc=0
 wait "$pid" || rc=$?
@@ -119,6 +164,11 @@ broken || rc=$?
 broken_log | grep -q "^ERRORE : etichette dell'offerta 101/[0-9]* non consegnate al sistema ESL (cartella C:\\\\sulvo\\\\esl\\\\)" || {
   echo "the ERRORE line does not name the label system:"; broken_log; exit 1; }
 await_files "$work/broken/z" 'Import_VPA_*.txt' 1 20
+rc=0
+"$zav5" --drive "C=$work/broken/c" --drive "Z=$work/broken/z" status --lang en > "$work/broken.status" || rc=$?
+[ "$rc" -eq 2 ] || { echo "status of a broken label system exited with $rc, expected 2:"; cat "$work/broken.status"; exit 1; }
+grep -q '^  CRITICAL: label system ESL (cartella C:\\sulvo\\esl\\) has not received the labels of offer 101/' "$work/broken.status" || {
+  echo "status of a broken label system:"; cat "$work/broken.status"; exit 1; }
 mkdir "$work/broken/c/sulvo/esl"
 broken || true
 await_files "$work/broken/z" 'ESL*.txt' 1 20

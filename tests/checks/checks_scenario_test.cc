@@ -236,6 +236,46 @@ TEST(ChecksTest, WaitingHandOverIsLateOnlyAfterTheLongestWait) {
                                     "\"in_folder\":true,\"reason\":null}"));
 }
 
+// An article whose promotion was entered narrower than its offer stays on it when the offer is
+// deactivated: the case the price check is for, beside a promotion that ended without an offer
+// and an offer row whose article is missing.
+TEST(ChecksTest, AuditListsEachKindSortedWithATotal) {
+  const std::int32_t today = ExampleDayNumber();
+  CheckedStore store(
+      Stores() + cycle::Offerta(201, today + 1, today + 10) +
+      "INSERT INTO offmo (bnumer, bannoc, briga, eanrig, articoli, sconto, stato, bflag2) "
+      "VALUES (201, 2026, 1, '9999999999998', 2999, 10, 'A', NULL);" +
+      cycle::ArticoloInOfferta(3001, 301, today - 10, today - 3) +
+      cycle::ArticoloInOfferta(3000, 301, today - 10, today - 3));
+  ASSERT_EQ(store.Cycle(), cycle::EsitoCiclo::kOffertaDisattivata);
+  const std::map<std::string, std::string> before = store.Files();
+  const CheckedStore::Outcome audit = store.Audit({Language::kEnglish, 0, false});
+  EXPECT_EQ(store.Files(), before);
+  EXPECT_EQ(audit.code, 1) << audit.out;
+  EXPECT_EQ(audit.out,
+            "Price check: a report only, nothing was changed.\n"
+            "\n"
+            "Articles still on a promotion whose last day has passed: 2\n"
+            "  article  description    regular price  promotional price  promotion              "
+            "offer     offer state\n"
+            "     3000  ARTICOLO 3000           1,99               1,50  27/11/2026-04/12/2026  "
+            "301/2026\n"
+            "     3001  ARTICOLO 3001           1,99               1,50  27/11/2026-04/12/2026  "
+            "301/2026\n"
+            "\n"
+            "Articles still on a promotion whose offer is already deactivated: 1\n"
+            "  article  description    regular price  promotional price  promotion              "
+            "offer     offer state\n"
+            "     1012  ARTICOLO 1012           1,99               1,50  17/11/2026-16/12/2026  "
+            "101/2026  D\n"
+            "\n"
+            "Rows of active offers whose article is not in the price list: 1\n"
+            "  article  EAN            offer\n"
+            "     2999  9999999999998  201/2026\n"
+            "\n"
+            "Total: 4 to check.\n");
+}
+
 #ifndef _WIN32
 TEST(ChecksTest, LockedDatabase) {
   if (testing::ProvaSuOdbc()) {
