@@ -152,8 +152,7 @@ AuditResult RunAudit(platform::Env& env, const data::OpzioniMotore& motore,
     result.error = session.lookup().problem;
     return result;
   }
-  const std::int32_t today = options.today ? data::DayNumber(*options.today)
-                                           : cycle::GiornoScansione(session.env(), std::nullopt);
+  const std::int32_t today = session.ScanDay(options.today);
   try {
     const std::map<OfferKey, std::string> states = OfferStates(session.engine(), session.store());
     StillOnPromotion(session.engine(), session.store(), today, states, result.findings);

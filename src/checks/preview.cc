@@ -117,12 +117,11 @@ PreviewResult RunPreview(platform::Env& env, const data::OpzioniMotore& motore,
   const std::string& store = session.store();
   labels::Finestra& finestra = session.finestra();
   const platform::LocalTime now = session.env().Now();
+  result.today = session.ScanDay(options.today);
   std::shared_ptr<data::Database> database;
   try {
     database = session.engine().OpenDatabase(store);
     database->BeginTrans();
-    result.today = options.today ? data::DayNumber(*options.today)
-                                 : cycle::GiornoScansione(session.env(), std::nullopt);
     const std::vector<OfferKey> keys = options.offer ? std::vector<OfferKey>{*options.offer}
                                                      : ExpiredOffers(finestra, result.today);
     for (const OfferKey& key : keys) {

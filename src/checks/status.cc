@@ -120,8 +120,7 @@ StoreStatus CollectStatus(platform::Env& env, const data::OpzioniMotore& motore,
   data::DbEngine engine(quiet, motore);
   StoreStatus status;
   status.checked_at = quiet.Now();
-  status.today =
-      options.today ? data::DayNumber(*options.today) : cycle::GiornoScansione(quiet, std::nullopt);
+  status.today = cycle::GiornoScansione(quiet, options.today);
   status.drives = options.drives;
   status.lock_file = startup::PercorsoBloccoNegozio(quiet.CurrentDrive());
 
@@ -158,8 +157,15 @@ StoreStatus CollectStatus(platform::Env& env, const data::OpzioniMotore& motore,
   } catch (const std::exception& error) {
     status.offers_problem = error.what();
   }
+  // An offer failed while the cycle still finds it: expired and active. One deactivated since,
+  // or closed or extended by the operator, fails no more.
   for (const RunLogDigest::OfferFailure& failure : digest.offer_failures) {
-    if (StillActive(engine, status.store_database, failure.offer) != false) {
+    const bool waiting =
+        status.offers_known
+            ? std::any_of(status.expired.begin(), status.expired.end(),
+                          [&failure](const auto& offer) { return offer.offer == failure.offer; })
+            : StillActive(engine, status.store_database, failure.offer) != false;
+    if (waiting) {
       status.failing.push_back({failure.offer, failure.at, failure.reason});
     }
   }
@@ -224,8 +230,8 @@ Judgement Judge(const StoreStatus& status, std::chrono::minutes max_wait, Langua
   }
   for (const StoreStatus::ExpiredOffer& offer : status.expired) {
     // An offer expires at the midnight after its last day.
-    const platform::LocalTime expired_at{std::chrono::local_days{
-        data::DayFromNumber(std::max(offer.last_day, status.today - 1) + 1)}};
+    const platform::LocalTime expired_at{
+        std::chrono::local_days{data::DayFromNumber(offer.last_day + 1)}};
     if (status.checked_at - expired_at > max_wait) {
       add(Verdict::kWarning,
           {"l'offerta {} è scaduta il {} ed è ancora attiva",

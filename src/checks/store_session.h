@@ -3,10 +3,14 @@
 // with, whose label files go to an outbox in memory.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "checks/read_only_env.h"
 #include "checks/store_lookup.h"
+#include "cycle/elabora_offerte_scadute.h"
 #include "data/database.h"
 #include "data/sorgenti_dati.h"
 #include "labels/consegne.h"
@@ -31,6 +35,11 @@ class StoreSession {
   labels::Finestra& finestra() { return finestra_; }
   platform::MemEnv& memory() { return memory_; }
   labels::Consegne& outbox() { return outbox_; }
+
+  // The day the cycle's scan takes for today: `today` when given, else the clock's.
+  std::int32_t ScanDay(const std::optional<std::chrono::year_month_day>& today) {
+    return cycle::GiornoScansione(env_, today);
+  }
 
   // Closes every data source and connection: what a connection left unfinished is undone.
   void CloseAll() noexcept;

@@ -68,6 +68,19 @@ log_lines() {
   sed -e 's/\r$//' -e 's|^[0-9][0-9]/[0-9][0-9]/[0-9]\{4\}-[0-9][0-9]:[0-9][0-9]:[0-9][0-9]||' "${logs[0]}"
 }
 
+# --- The checks, before the first cycle: the status says the expired offers wait (exit code 1),
+# the preview writes the import files the cycle will hand over, and neither changes the store.
+sums() { (cd "$c" && find dorn sulvo demo -type f -print0 | sort -z | xargs -0 md5sum); }
+before=$(sums)
+status=0
+(cd "$c" && "$wine" zav5.exe status > "$work/status.out" 2>&1) || status=$?
+[ "$status" -eq 1 ] || { cat "$work/status.out"; fail "status exited with $status, expected 1"; }
+grep -q '^Offerte scadute ancora attive: 2' "$work/status.out" || { cat "$work/status.out"; fail "status did not list the expired offers"; }
+status=0
+(cd "$c" && "$wine" zav5.exe preview --out 'C:\anteprima' > "$work/preview.out" 2>&1) || status=$?
+[ "$status" -eq 0 ] || { cat "$work/preview.out"; fail "preview exited with $status"; }
+[ "$(sums)" == "$before" ] || fail "the checks changed the store"
+
 # --- One cycle at once.
 status=0
 (cd "$c" && "$wine" zav5.exe --once > "$work/once.out" 2> "$work/once.err") || status=$?
@@ -105,6 +118,10 @@ await_no_files "$c/sulvo" 'Import_*.txt' 60
 await_no_files "$c/sulvo/esl" 'ESL*.txt' 60
 for file in "$work"/written/*.txt; do
   cmp -s "$file" "$c/demo/z/${file##*/}" || fail "${file##*/} on Z: is not the file the program wrote"
+done
+for kind in Import_VPA_ ESL; do
+  cmp -s "$c"/anteprima/101-*/"$kind"*.txt "$work"/written/"$kind"*.txt ||
+    fail "the preview's $kind file is not the one the cycle wrote"
 done
 for file in "$c"/demo/z/Import_VPA_*.txt "$c"/demo/z/ESL*.txt; do
   [ -s "$file" ] || fail "$file is empty"
