@@ -161,6 +161,8 @@ Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
     return {std::nullopt, code, out.str() + err.str()};
   }
 
+  // A wrong value ends the run with 2; the status, whose codes a monitoring agent reads, with 3.
+  const int errata = status->parsed() ? static_cast<int>(checks::Verdict::kUnknown) : 2;
   if (demo->parsed()) {
     opzioni.comando = Opzioni::Comando::kDemo;
     opzioni.cartella_demo = demo_dir;
@@ -171,7 +173,7 @@ Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
     const auto letter =
         equals == std::string::npos ? std::nullopt : DriveLetter(mapping.substr(0, equals));
     if (!letter || equals + 1 == mapping.size()) {
-      return {std::nullopt, 2,
+      return {std::nullopt, errata,
               fmt::format("--drive {}: expected a drive letter and a folder, e.g. C=/srv/store\n",
                           mapping)};
     }
@@ -180,7 +182,7 @@ Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
   if (app.count("--current-drive") > 0) {
     opzioni.unita_corrente = DriveLetter(current);
     if (!opzioni.unita_corrente) {
-      return {std::nullopt, 2,
+      return {std::nullopt, errata,
               fmt::format("--current-drive {}: expected one drive letter\n", current)};
     }
   }
@@ -199,7 +201,7 @@ Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
     if (!offerta.empty()) {
       opzioni.offerta = NumeroAnno(offerta);
       if (!opzioni.offerta) {
-        return {std::nullopt, 2,
+        return {std::nullopt, errata,
                 fmt::format("--offer {}: expected NUMBER/YEAR, e.g. 101/2026\n", offerta)};
       }
     }
@@ -211,14 +213,15 @@ Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
   }
   if (!opzioni.motore.connessione_odbc.empty() &&
       opzioni.motore.connessione_odbc.find("{path}") == std::string::npos) {
-    return {std::nullopt, 2,
+    return {std::nullopt, errata,
             fmt::format("--odbc {}: the connection string must name the database as {{path}}\n",
                         opzioni.motore.connessione_odbc)};
   }
   if (!today.empty()) {
     opzioni.oggi = IsoDate(today);
     if (!opzioni.oggi) {
-      return {std::nullopt, 2, fmt::format("--today {}: expected a date as YYYY-MM-DD\n", today)};
+      return {std::nullopt, errata,
+              fmt::format("--today {}: expected a date as YYYY-MM-DD\n", today)};
     }
   }
   return {opzioni, 0, {}};
