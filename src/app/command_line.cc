@@ -121,6 +121,8 @@ Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
       "Example: zav5 --drive C=/srv/store/c --drive Z=/srv/store/z status --json");
   OpzioniControllo(*status, today, lingua, limite);
   status->add_flag("--json", opzioni.uscita.json, "The same data as one JSON object");
+  status->add_flag("--allow-stopped", opzioni.fermo_ammesso,
+                   "zav5 runs from a scheduled task with --once: its not running is no warning");
   int minuti = static_cast<int>(opzioni.attesa_massima.count());
   status
       ->add_option("--max-wait", minuti,

@@ -37,6 +37,7 @@ struct Opzioni {
   // zav5 status | preview | audit: the operator's checks, which change nothing.
   checks::OutputOptions uscita;
   std::chrono::minutes attesa_massima{15};                       // status --max-wait
+  bool fermo_ammesso = false;                                    // status --allow-stopped
   std::optional<std::pair<std::int32_t, std::int32_t>> offerta;  // preview --offer N/YYYY
   std::optional<std::filesystem::path> cartella_anteprima;       // preview --out DIR
 };

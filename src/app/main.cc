@@ -1,6 +1,7 @@
 // zav5: the store's unattended job that takes expired promotional offers off the shelves.
 
 #include <chrono>
+#include <exception>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -79,21 +80,31 @@ int Controlla(const Opzioni& opzioni) {
 #ifdef _WIN32
   env.SetMessageBoxWindows(false);
 #endif
-  switch (opzioni.comando) {
-    case Opzioni::Comando::kStato: {
-      zav5::checks::StatusOptions stato_opzioni{opzioni.oggi, opzioni.attesa_massima, {}};
-      for (const auto& [lettera, cartella] : Unita(opzioni)) {
-        stato_opzioni.drives[lettera] = cartella.string();
+  try {
+    switch (opzioni.comando) {
+      case Opzioni::Comando::kStato: {
+        zav5::checks::StatusOptions stato_opzioni;
+        stato_opzioni.today = opzioni.oggi;
+        stato_opzioni.max_wait = opzioni.attesa_massima;
+        stato_opzioni.allow_stopped = opzioni.fermo_ammesso;
+        for (const auto& [lettera, cartella] : Unita(opzioni)) {
+          const std::u8string utf8 = cartella.u8string();
+          stato_opzioni.drives[lettera] = std::string(utf8.begin(), utf8.end());
+        }
+        return zav5::checks::StatusCommand(env, opzioni.motore, stato_opzioni, opzioni.uscita,
+                                           std::cout);
       }
-      return zav5::checks::StatusCommand(env, opzioni.motore, stato_opzioni, opzioni.uscita,
-                                         std::cout);
+      case Opzioni::Comando::kAnteprima:
+        return zav5::checks::PreviewCommand(env, opzioni.motore, {opzioni.oggi, opzioni.offerta},
+                                            opzioni.cartella_anteprima, opzioni.uscita, std::cout);
+      default:
+        return zav5::checks::AuditCommand(env, opzioni.motore, {opzioni.oggi}, opzioni.uscita,
+                                          std::cout);
     }
-    case Opzioni::Comando::kAnteprima:
-      return zav5::checks::PreviewCommand(env, opzioni.motore, {opzioni.oggi, opzioni.offerta},
-                                          opzioni.cartella_anteprima, opzioni.uscita, std::cout);
-    default:
-      return zav5::checks::AuditCommand(env, opzioni.motore, {opzioni.oggi}, opzioni.uscita,
-                                        std::cout);
+  } catch (const std::exception& error) {
+    // Whatever went wrong, the check did not give its answer.
+    std::cout << "ERRORE : " << error.what() << "\n";
+    return stato ? 3 : 2;
   }
 }
 

@@ -5,10 +5,18 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace zav5::app {
 
 namespace {
+
+// The console's code page before this program changed it: the operator's prompt gets it back.
+UINT code_page_before = 0;
+
+void RestoreCodePage() {
+  ::SetConsoleOutputCP(code_page_before);
+}
 
 bool Redirected(DWORD which) {
   const HANDLE handle = ::GetStdHandle(which);
@@ -23,7 +31,10 @@ void UsaConsoleDelChiamante() {
   if ((out && err) || !::AttachConsole(ATTACH_PARENT_PROCESS)) {
     return;
   }
-  ::SetConsoleOutputCP(CP_UTF8);
+  code_page_before = ::GetConsoleOutputCP();
+  if (code_page_before != 0 && ::SetConsoleOutputCP(CP_UTF8)) {
+    std::atexit(RestoreCodePage);
+  }
   if (!out) {
     std::freopen("CONOUT$", "w", stdout);
   }

@@ -7,8 +7,9 @@
 
 namespace zav5::app {
 
-// Writes standard output and standard error to the console of the parent process (in UTF-8),
-// each unless it is redirected already. Without a parent console nothing changes.
+// Writes standard output and standard error to the console of the parent process (in UTF-8,
+// whose code page is given back at exit), each unless it is redirected already. Without a parent
+// console nothing changes.
 void UsaConsoleDelChiamante();
 
 }  // namespace zav5::app

@@ -1,5 +1,7 @@
 #include "checks/commands.h"
 
+#include <algorithm>
+
 #include <fmt/core.h>
 
 #include "checks/audit_output.h"
@@ -12,7 +14,7 @@ namespace zav5::checks {
 int StatusCommand(platform::Env& env, const data::OpzioniMotore& motore,
                   const StatusOptions& options, const OutputOptions& output, std::ostream& out) {
   const StoreStatus status = CollectStatus(env, motore, options);
-  const Judgement judgement = Judge(status, options.max_wait, output.language);
+  const Judgement judgement = Judge(status, options, output.language);
   if (output.json) {
     WriteStatusJson(status, judgement, out);
   } else {
@@ -43,14 +45,16 @@ int PreviewCommand(platform::Env& env, const data::OpzioniMotore& motore,
       return 2;
     }
   }
-  return preview.error.empty() ? 0 : 2;
+  const bool failed = std::any_of(preview.offers.begin(), preview.offers.end(),
+                                  [](const PreviewedOffer& offer) { return !offer.error.empty(); });
+  return preview.store_found && preview.error.empty() && !failed ? 0 : 2;
 }
 
 int AuditCommand(platform::Env& env, const data::OpzioniMotore& motore, const AuditOptions& options,
                  const OutputOptions& output, std::ostream& out) {
   const AuditResult audit = RunAudit(env, motore, options);
   WriteAudit(audit, output.language, output.limit, out);
-  if (!audit.error.empty()) {
+  if (!audit.store_found || !audit.error.empty()) {
     return 2;
   }
   return audit.findings.empty() ? 0 : 1;

@@ -2,11 +2,14 @@
 
 #include <fmt/core.h>
 
+#include "platform/codepage.h"
+
 namespace zav5::checks {
 
 std::string JsonString(std::string_view text) {
   std::string json = "\"";
-  for (const char c : text) {
+  // JSON is UTF-8: a byte of a text that is not well-formed UTF-8 is taken as Windows-1252.
+  for (const char c : platform::Utf8OrWindows1252ToUtf8(text)) {
     switch (c) {
       case '"':
         json += "\\\"";

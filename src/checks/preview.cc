@@ -1,6 +1,8 @@
 #include "checks/preview.h"
 
 #include <exception>
+#include <map>
+#include <memory>
 
 #include <fmt/core.h>
 
@@ -50,7 +52,13 @@ std::vector<OfferKey> ExpiredOffers(labels::Finestra& finestra, std::int32_t tod
   return keys;
 }
 
-// The label files the deactivation made for the offer, from the outbox in memory.
+void EmptyOutbox(platform::MemEnv& memory, const labels::Consegne& outbox) {
+  memory.MakeFolder(outbox.Cartella());
+  memory.DeleteFiles(outbox.Cartella() + "*.*");
+}
+
+// The label files the deactivation made for the offer, from the outbox in memory, which is
+// emptied for the next offer.
 std::vector<PreviewedFile> FilesMade(platform::MemEnv& memory, labels::Consegne& outbox,
                                      const std::string& store, const OfferKey& key,
                                      platform::LocalTime now) {
@@ -67,11 +75,13 @@ std::vector<PreviewedFile> FilesMade(platform::MemEnv& memory, labels::Consegne&
                        memory.FileBytes(outbox.PercorsoDati(delivery, file.tipo)).value_or("")});
     }
   }
+  EmptyOutbox(memory, outbox);
   return files;
 }
 
-// Deactivates the offer as the cycle does, inside the open transaction.
-void Deactivate(labels::Finestra& finestra, const OfferKey& key, PreviewedOffer& previewed) {
+// Deactivates the offer as the cycle does, inside the open transaction. False when offte does
+// not have it.
+bool Deactivate(labels::Finestra& finestra, const OfferKey& key, PreviewedOffer& previewed) {
   previewed.number = key.first;
   previewed.year = key.second;
   previewed.offer = fmt::format("{}/{}", key.first, key.second);
@@ -81,7 +91,7 @@ void Deactivate(labels::Finestra& finestra, const OfferKey& key, PreviewedOffer&
           fmt::format("SELECT * FROM offte WHERE numero = {} AND anno = {}", key.first, key.second))
           .Recordset();
   if (offer.Eof()) {
-    throw Errore(fmt::format("offerta {} non trovata in offte", previewed.offer));
+    return false;
   }
   previewed.description = Shown(offer.Field("descrizione"));
   previewed.state = Shown(offer.Field("stato"));
@@ -101,6 +111,7 @@ void Deactivate(labels::Finestra& finestra, const OfferKey& key, PreviewedOffer&
   again.Edit();
   again.SetField("stato", data::Value::Text("D"));
   again.Update();
+  return true;
 }
 
 }  // namespace
@@ -118,33 +129,59 @@ PreviewResult RunPreview(platform::Env& env, const data::OpzioniMotore& motore,
   labels::Finestra& finestra = session.finestra();
   const platform::LocalTime now = session.env().Now();
   result.today = session.ScanDay(options.today);
-  std::shared_ptr<data::Database> database;
+  // The scan takes no lock, as the cycle's: nothing expired, nothing locked.
+  std::vector<OfferKey> keys;
   try {
-    database = session.engine().OpenDatabase(store);
-    database->BeginTrans();
-    const std::vector<OfferKey> keys = options.offer ? std::vector<OfferKey>{*options.offer}
-                                                     : ExpiredOffers(finestra, result.today);
-    for (const OfferKey& key : keys) {
-      PreviewedOffer& previewed = result.offers.emplace_back();
-      try {
-        Deactivate(finestra, key, previewed);
-      } catch (const std::exception& error) {
-        throw Errore(fmt::format("offerta {} non disattivata, modifiche annullate: {}",
-                                 previewed.offer, error.what()));
-      }
-      previewed.files = FilesMade(session.memory(), session.outbox(), store, key, now);
-    }
+    keys = options.offer ? std::vector<OfferKey>{*options.offer}
+                         : ExpiredOffers(finestra, result.today);
   } catch (const std::exception& error) {
     result.error = error.what();
+    return result;
   }
-  // Always undone. A connection that cannot roll back is closed, which undoes it as well.
-  if (database) {
+
+  // The offers in one transaction, each on the store as the ones before it leave it, as the
+  // cycles take them. An offer that fails is passed over, as the cycles pass it over until the
+  // others have had their turn: the others are then previewed again without it.
+  std::map<OfferKey, PreviewedOffer> failed;
+  for (bool again = true; again;) {
+    again = false;
+    result.offers.clear();
+    EmptyOutbox(session.memory(), session.outbox());
+    std::shared_ptr<data::Database> database;
     try {
-      if (database->connection().InTransaction()) {
+      database = session.engine().OpenDatabase(store);
+      database->BeginTrans();
+      for (const OfferKey& key : keys) {
+        if (const auto known = failed.find(key); known != failed.end()) {
+          result.offers.push_back(known->second);
+          continue;
+        }
+        PreviewedOffer previewed;
+        try {
+          if (!Deactivate(finestra, key, previewed)) {
+            result.error = fmt::format("offerta {} non trovata in offte", previewed.offer);
+            continue;
+          }
+          previewed.files = FilesMade(session.memory(), session.outbox(), store, key, now);
+          result.offers.push_back(std::move(previewed));
+        } catch (const std::exception& error) {
+          previewed.error = fmt::format("offerta {} non disattivata, modifiche annullate: {}",
+                                        previewed.offer, error.what());
+          failed.emplace(key, std::move(previewed));
+          again = true;
+          break;
+        }
+      }
+    } catch (const std::exception& error) {
+      result.error = error.what();
+    }
+    // Always undone. A connection that cannot roll back is closed, which undoes it as well.
+    try {
+      if (database && database->connection().InTransaction()) {
         database->Rollback();
       }
     } catch (const std::exception&) {
-      // Closed below.
+      session.CloseAll();
     }
   }
   session.CloseAll();

@@ -55,14 +55,17 @@ struct PreviewedOffer {
   std::int32_t first_day = 0;  // OLE day numbers
   std::int32_t last_day = 0;
   std::string state;
-  std::vector<PreviewedRow> rows;
+  std::vector<PreviewedRow> rows;  // up to the failure, when it failed
   std::vector<PreviewedFile> files;
+  // Why its deactivation would fail, as the cycle's "ERRORE" line says it; empty when it would
+  // not. The cycles pass it over: the offers after it are shown as they would go without it.
+  std::string error;
 };
 
 struct PreviewResult {
   bool store_found = false;
   std::int32_t today = 0;  // the day the scan took for today
-  // Why there is no preview, or where it stopped: the error the cycle would meet.
+  // Why there is no preview, or why it stopped.
   std::string error;
   std::vector<PreviewedOffer> offers;
 };

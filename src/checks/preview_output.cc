@@ -128,6 +128,9 @@ void WritePreview(const PreviewResult& preview, Language language, std::size_t l
           << '\n';
     }
     WriteRows(offer, language, limit, out);
+    if (!offer.error.empty()) {
+      out << "  ERRORE : " << offer.error << '\n';
+    }
     for (const PreviewedFile& file : offer.files) {
       WriteFile(file, language, limit, out);
     }

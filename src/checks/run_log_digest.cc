@@ -15,6 +15,7 @@ constexpr std::string_view kCycleStart = "- Inizio elaborazione";
 constexpr std::string_view kDelivered = "- Etichette dell'offerta ";
 constexpr std::string_view kToSystem = " al sistema ";
 constexpr std::string_view kAdvice = ". Finché non arrivano";
+constexpr std::string_view kAdviceAtStart = "; finché non arrivano";
 // "dd/mm/yyyy-hh:mm:ss"
 constexpr std::size_t kStampLength = 19;
 
@@ -108,7 +109,9 @@ std::string LabelReason(std::string_view text, std::string_view system) {
       reason.remove_prefix(2);
     }
   }
-  return std::string(reason.substr(0, reason.find(kAdvice)));
+  // The advice follows the reason after ". Finché" (a failure met) or "; finché" (at start-up).
+  std::size_t end = std::min(reason.find(kAdvice), reason.find(kAdviceAtStart));
+  return std::string(reason.substr(0, end));
 }
 
 }  // namespace zav5::checks

@@ -24,10 +24,6 @@ namespace zav5::checks {
 
 namespace {
 
-// How far back the newest run log is looked for: a program keeps writing into the log of the
-// day it started.
-constexpr int kLogDays = 62;
-
 void ReadExpiredOffers(data::DbEngine& engine, StoreStatus& status) {
   data::DataSource offers(engine, "var2", "var2");
   data::DataSource rows(engine, "data3", "data3");
@@ -53,51 +49,45 @@ void ReadExpiredOffers(data::DbEngine& engine, StoreStatus& status) {
   rows.Close();
 }
 
-// Whether the offer "N/YYYY" is still active; nothing when it cannot be told.
-std::optional<bool> StillActive(data::DbEngine& engine, const std::string& store,
-                                const std::string& offer) {
-  const std::size_t slash = offer.find('/');
-  std::int32_t number = 0;
-  std::int32_t year = 0;
-  if (slash == std::string::npos ||
-      std::from_chars(offer.data(), offer.data() + slash, number).ec != std::errc{} ||
-      std::from_chars(offer.data() + slash + 1, offer.data() + offer.size(), year).ec !=
-          std::errc{}) {
+// The day of a run log's name, "logzav3_DDMMYYYY.txt"; nothing for another name.
+std::optional<std::chrono::year_month_day> LogDay(std::string_view name) {
+  constexpr std::string_view kPrefix = "logzav3_";
+  if (name.size() != kPrefix.size() + 12 ||
+      !platform::EqualsIgnoringCase(name.substr(0, 8), kPrefix) ||
+      !platform::EqualsIgnoringCase(name.substr(16), ".txt")) {
     return std::nullopt;
   }
-  try {
-    data::DataSource source(engine, "verifica", "verifica");
-    source.DatabaseName = store;
-    source.RecordSource =
-        fmt::format("SELECT * FROM offte WHERE numero = {} AND anno = {}", number, year);
-    source.Refresh();
-    const data::Recordset& row = source.Recordset();
-    const bool active = !row.Eof() && !row.Field("stato").IsNull() &&
-                        platform::EqualsIgnoringCase(row.Field("stato").ToText(), "A");
-    source.Close();
-    return active;
-  } catch (const std::exception&) {
+  const std::optional<platform::LocalTime> moment = ParseMoment(
+      fmt::format("{}/{}/{}-00:00:00", name.substr(8, 2), name.substr(10, 2), name.substr(12, 4)));
+  if (!moment) {
     return std::nullopt;
   }
+  return std::chrono::year_month_day{std::chrono::floor<std::chrono::days>(*moment)};
 }
 
+// The newest run log: the program writes into the log of the day it started, however long ago.
 void ReadRunLog(platform::Env& env, StoreStatus& status, RunLogDigest& digest) {
-  const auto today = std::chrono::floor<std::chrono::days>(status.checked_at);
-  status.run_log = startup::LogPath(status.checked_at);
-  for (int back = 0; back < kLogDays; ++back) {
-    const std::string path = startup::LogPath(platform::LocalTime{today - std::chrono::days{back}});
-    if (const std::optional<std::string> bytes = env.ReadFile(path)) {
-      status.run_log = path;
-      status.run_log_found = true;
-      digest = DigestRunLog(platform::Windows1252ToUtf8(*bytes));
-      return;
+  const std::string today = startup::LogPath(status.checked_at);
+  const std::string folder = today.substr(0, today.rfind('\\') + 1);
+  status.run_log = today;
+  std::optional<std::chrono::year_month_day> newest;
+  for (const std::string& name : env.FindFiles(folder + "logzav3_*.txt")) {
+    const auto day = LogDay(name);
+    if (day && (!newest || *day > *newest)) {
+      newest = day;
+      status.run_log = folder + name;
     }
+  }
+  if (const std::optional<std::string> bytes = env.ReadFile(status.run_log)) {
+    status.run_log_found = true;
+    digest = DigestRunLog(platform::Windows1252ToUtf8(*bytes));
   }
 }
 
 void ReadDeliveries(platform::Env& env, StoreStatus& status, const RunLogDigest& digest) {
   labels::Consegne outbox(env, labels::CartellaConsegne(env.CurrentDrive()));
-  for (const labels::Consegne::Aperta& open : outbox.Aperte(status.store_database)) {
+  for (const labels::Consegne::Aperta& open :
+       outbox.Aperte(status.store_database, &status.unreadable_records)) {
     StoreStatus::Delivery delivery;
     delivery.system = labels::NomeSistema(open.consegna.sistema);
     delivery.offer = open.consegna.Offerta();
@@ -158,14 +148,12 @@ StoreStatus CollectStatus(platform::Env& env, const data::OpzioniMotore& motore,
     status.offers_problem = error.what();
   }
   // An offer failed while the cycle still finds it: expired and active. One deactivated since,
-  // or closed or extended by the operator, fails no more.
+  // or closed or extended by the operator, fails no more; while the offers cannot be read, every
+  // failure counts.
   for (const RunLogDigest::OfferFailure& failure : digest.offer_failures) {
-    const bool waiting =
-        status.offers_known
-            ? std::any_of(status.expired.begin(), status.expired.end(),
-                          [&failure](const auto& offer) { return offer.offer == failure.offer; })
-            : StillActive(engine, status.store_database, failure.offer) != false;
-    if (waiting) {
+    if (!status.offers_known ||
+        std::any_of(status.expired.begin(), status.expired.end(),
+                    [&failure](const auto& offer) { return offer.offer == failure.offer; })) {
       status.failing.push_back({failure.offer, failure.at, failure.reason});
     }
   }
@@ -178,7 +166,8 @@ StoreStatus CollectStatus(platform::Env& env, const data::OpzioniMotore& motore,
   return status;
 }
 
-Judgement Judge(const StoreStatus& status, std::chrono::minutes max_wait, Language language) {
+Judgement Judge(const StoreStatus& status, const StatusOptions& options, Language language) {
+  const std::chrono::minutes max_wait = options.max_wait;
   Judgement judgement;
   const auto add = [&](Verdict level, Words words, auto&&... args) {
     judgement.findings.push_back({level, fmt::format(fmt::runtime(Say(language, words)),
@@ -215,6 +204,12 @@ Judgement Judge(const StoreStatus& status, std::chrono::minutes max_wait, Langua
         status.deliveries_problem);
   }
   const auto since = [&](platform::LocalTime t) { return FormatMoment(t); };
+  for (const std::string& record : status.unreadable_records) {
+    add(Verdict::kCritical,
+        {"un registro di consegna delle etichette non si legge, le sue etichette non partono: {}",
+         "a label delivery record cannot be read, its labels do not go out: {}"},
+        record);
+  }
   for (const StoreStatus::Delivery& delivery : status.deliveries) {
     if (!delivery.reason.empty()) {
       add(Verdict::kCritical,
@@ -238,6 +233,18 @@ Judgement Judge(const StoreStatus& status, std::chrono::minutes max_wait, Langua
            "offer {} expired on {} and is still active"},
           offer.offer, FormatDay(offer.last_day));
     }
+  }
+  if (status.company_found && !status.running) {
+    add(Verdict::kUnknown,
+        {"non si sa se zav5 è in esecuzione: il file {} non si legge",
+         "whether zav5 runs cannot be told: the file {} cannot be read"},
+        status.lock_file);
+  } else if (status.company_found && !*status.running && !options.allow_stopped) {
+    add(Verdict::kWarning,
+        {"zav5 non è in esecuzione sul negozio (se parte da un'operazione pianificata con --once, "
+         "--allow-stopped)",
+         "zav5 is not running on the store (if a scheduled task runs it with --once, "
+         "--allow-stopped)"});
   }
   if (status.running == true && status.last_cycle) {
     const std::optional<platform::LocalTime> last = ParseMoment(*status.last_cycle);

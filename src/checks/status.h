@@ -24,6 +24,8 @@ struct StatusOptions {
   std::chrono::minutes max_wait{15};
   // The drive map in use, for the report: letter -> folder.
   std::map<char, std::string> drives;
+  // zav5 runs from a scheduled task (--once), not all the time: its not running is no warning.
+  bool allow_stopped = false;
 };
 
 struct StoreStatus {
@@ -69,6 +71,8 @@ struct StoreStatus {
   bool deliveries_known = false;
   std::string deliveries_problem;
   std::vector<Delivery> deliveries;
+  // Records of the outbox that cannot be read, "path: reason": their labels never go out.
+  std::vector<std::string> unreadable_records;
 
   std::optional<std::string> last_cycle;  // "dd/mm/yyyy-hh:mm:ss"
 };
@@ -92,6 +96,6 @@ struct Judgement {
   std::vector<Finding> findings;
 };
 
-Judgement Judge(const StoreStatus& status, std::chrono::minutes max_wait, Language language);
+Judgement Judge(const StoreStatus& status, const StatusOptions& options, Language language);
 
 }  // namespace zav5::checks

@@ -37,7 +37,8 @@ StoreLookup LookUpStore(platform::Env& env, data::DbEngine& engine) {
     lookup.problem = quiet.message_boxes().back();
   }
   if (lookup.outcome == startup::EsitoAvvio::kInterrotto) {
-    const std::string text = platform::Windows1252ToUtf8(memory.FileBytes(log_path).value_or(""));
+    const std::string text =
+        platform::Windows1252ToUtf8(memory.FileBytes(lookup.context.PercorsoLog).value_or(""));
     const std::size_t error = text.rfind("ERRORE");
     if (error != std::string::npos) {
       lookup.problem = text.substr(error, text.find('\r', error) - error);

@@ -124,7 +124,7 @@ std::uint64_t Consegne::NuovoNumero() {
   return ++*ultimo_numero_;
 }
 
-std::vector<Consegna> Consegne::Leggi(startup::RunLog* log) {
+std::vector<Consegna> Consegne::Leggi(startup::RunLog* log, std::vector<std::string>* illeggibili) {
   std::vector<Consegna> consegne;
   for (const std::string& nome :
        env_.FindFiles(cartella_ + "*." + std::string(kEstensioneRegistro))) {
@@ -135,6 +135,9 @@ std::vector<Consegna> Consegne::Leggi(startup::RunLog* log) {
         consegne.push_back(LeggiConsegna(*testo));
       }
     } catch (const Errore& errore) {
+      if (illeggibili != nullptr) {
+        illeggibili->push_back(fmt::format("{}: {}", percorso, errore.what()));
+      }
       if (log != nullptr && illeggibili_.insert(nome).second) {
         log->ScriviRiga(startup::RigaErrore(fmt::format(
             "il registro di consegna {} non si legge ({}): le sue etichette non partono finché "
@@ -264,9 +267,10 @@ std::vector<Consegna> Consegne::InAttesa(std::string_view negozio) {
   return in_attesa;
 }
 
-std::vector<Consegne::Aperta> Consegne::Aperte(std::string_view negozio) {
+std::vector<Consegne::Aperta> Consegne::Aperte(std::string_view negozio,
+                                               std::vector<std::string>* illeggibili) {
   std::vector<Aperta> aperte;
-  for (Consegna& c : Leggi(nullptr)) {
+  for (Consegna& c : Leggi(nullptr, illeggibili)) {
     if (c.stato != StatoConsegna::kConfermata || !StessoNegozio(c.negozio, negozio)) {
       continue;
     }

@@ -143,9 +143,12 @@ class Consegne {
     Consegna consegna;
     bool nella_cartella = false;
   };
-  // The confirmed deliveries of `negozio` that are not done, oldest first. Changes nothing, also
-  // on the disk: for whoever checks on the store while the program runs.
-  std::vector<Aperta> Aperte(std::string_view negozio);
+  // The confirmed deliveries of `negozio` that are not done, oldest first. The records that cannot
+  // be read (of any store: their store is not known) go to `illeggibili` as "path: reason", when
+  // given. Changes nothing, also on the disk: for whoever checks on the store while the program
+  // runs.
+  std::vector<Aperta> Aperte(std::string_view negozio,
+                             std::vector<std::string>* illeggibili = nullptr);
 
   // The Windows path in the outbox of the file of `tipo` that `consegna` prepared.
   std::string PercorsoDati(const Consegna& consegna, TipoImport tipo) const;
@@ -167,8 +170,9 @@ class Consegne {
   std::string Percorso(std::uint64_t numero, std::string_view estensione) const;
   std::uint64_t NuovoNumero();
   // Every record of the outbox, oldest first; those that cannot be read are reported once to
-  // `log` (when given) and left out.
-  std::vector<Consegna> Leggi(startup::RunLog* log);
+  // `log` (when given), listed in `illeggibili` (when given) and left out.
+  std::vector<Consegna> Leggi(startup::RunLog* log,
+                              std::vector<std::string>* illeggibili = nullptr);
   // Replaces the outbox's file `percorso` with `byte` durably: a temporary file, synced, then
   // renamed; the temporary file goes when a step fails.
   void Scrivi(const std::string& percorso, std::string_view byte);

@@ -89,15 +89,18 @@ std::vector<std::string> CheckedStore::Rows(std::string_view sql) const {
   }
   std::vector<std::string> rows;
   sqlite3_stmt* statement = nullptr;
-  if (sqlite3_prepare_v2(db, std::string(sql).c_str(), -1, &statement, nullptr) == SQLITE_OK) {
-    while (sqlite3_step(statement) == SQLITE_ROW) {
-      std::string row;
-      for (int i = 0; i < sqlite3_column_count(statement); ++i) {
-        const unsigned char* text = sqlite3_column_text(statement, i);
-        row += (i ? "|" : "") + std::string(text ? reinterpret_cast<const char*>(text) : "NULL");
-      }
-      rows.push_back(row);
+  if (sqlite3_prepare_v2(db, std::string(sql).c_str(), -1, &statement, nullptr) != SQLITE_OK) {
+    const std::string error = sqlite3_errmsg(db);
+    sqlite3_close(db);
+    throw std::runtime_error("cannot run " + std::string(sql) + ": " + error);
+  }
+  while (sqlite3_step(statement) == SQLITE_ROW) {
+    std::string row;
+    for (int i = 0; i < sqlite3_column_count(statement); ++i) {
+      const unsigned char* text = sqlite3_column_text(statement, i);
+      row += (i ? "|" : "") + std::string(text ? reinterpret_cast<const char*>(text) : "NULL");
     }
+    rows.push_back(row);
   }
   sqlite3_finalize(statement);
   sqlite3_close(db);

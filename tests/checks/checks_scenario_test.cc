@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -47,9 +48,12 @@ std::map<std::string, std::string> LabelFiles(const std::map<std::string, std::s
   return found;
 }
 
-StatusOptions OnExampleDay() {
+// The status on the example day, of a store whose zav5 runs from a scheduled task (unless
+// `allow_stopped` is false): the tests run no zav5 beside it.
+StatusOptions OnExampleDay(bool allow_stopped = true) {
   StatusOptions options;
   options.today = ExampleDay();
+  options.allow_stopped = allow_stopped;
   return options;
 }
 
@@ -68,9 +72,10 @@ Checked RunEveryCheck(CheckedStore& store, StatusOptions status = {}) {
 
 TEST(ChecksTest, HealthyStoreBeforeItsCycle) {
   CheckedStore store(Stores());
-  const Checked checked = RunEveryCheck(store, OnExampleDay());
+  const Checked checked = RunEveryCheck(store, OnExampleDay(/*allow_stopped=*/false));
 
   EXPECT_EQ(checked.status.code, 1) << checked.status.out;  // expired since midnight, 11:49
+  EXPECT_THAT(checked.status.out, HasSubstr("WARNING: zav5 non è in esecuzione sul negozio"));
   EXPECT_THAT(checked.status.out, HasSubstr("WARNING: l'offerta 101/2026 è scaduta il 06/12/2026"));
   EXPECT_THAT(checked.status.out, HasSubstr("database del negozio  C:\\SULVO\\NEG01\\DATI.MDB"));
   EXPECT_THAT(checked.status.out, HasSubstr("zav5 in esecuzione    no"));
@@ -158,9 +163,7 @@ TEST(ChecksTest, PreviewOfEveryExpiredOfferInTheCyclesOrderAndItsFiles) {
   EXPECT_THAT(one.out, HasSubstr("Offerta 102/2026"));
   const CheckedStore::Outcome missing = store.Preview({std::nullopt, {{7, 2026}}});
   EXPECT_EQ(missing.code, 2);
-  EXPECT_THAT(missing.out,
-              HasSubstr("ERRORE : offerta 7/2026 non disattivata, modifiche annullate: "
-                        "offerta 7/2026 non trovata in offte"));
+  EXPECT_THAT(missing.out, HasSubstr("ERRORE : offerta 7/2026 non trovata in offte"));
 }
 
 TEST(ChecksTest, NoCompanyDatabase) {
@@ -177,7 +180,7 @@ TEST(ChecksTest, NoCompanyDatabase) {
 }
 
 TEST(ChecksTest, FailingOffer) {
-  CheckedStore store(Stores() + "UPDATE offmo SET eanrig = NULL WHERE briga = 1011;");
+  CheckedStore store(Stores(2) + "UPDATE offmo SET eanrig = NULL WHERE briga = 1011;");
   ASSERT_EQ(store.Cycle(), cycle::EsitoCiclo::kErrore);
   const Checked checked = RunEveryCheck(store, OnExampleDay());
   EXPECT_EQ(checked.status.code, 2) << checked.status.out;
@@ -187,11 +190,18 @@ TEST(ChecksTest, FailingOffer) {
                         "offmo.eanrig è vuoto (Null)"));
   EXPECT_THAT(checked.status.out, HasSubstr("Offerte che non si disattivano: 1"));
   EXPECT_THAT(checked.status.out, HasSubstr("ultimo ciclo          07/12/2026-11:49:30"));
-  // The preview meets the same error at the same row, after the first row.
+  // The preview meets the same error at the same row, after the rows before it, and goes on with
+  // the offer the cycle takes next.
   EXPECT_EQ(checked.preview.code, 2);
+  EXPECT_THAT(checked.preview.out, HasSubstr("righe: 2, ripristinate 1, lasciate 1\n"));
   EXPECT_THAT(checked.preview.out,
-              HasSubstr("ERRORE : offerta 101/2026 non disattivata, modifiche annullate: offerta "
-                        "101/2026, riga 3: il campo offmo.eanrig è vuoto (Null)"));
+              HasSubstr("  ERRORE : offerta 101/2026 non disattivata, modifiche annullate: offerta "
+                        "101/2026, riga 3: il campo offmo.eanrig è vuoto (Null)\n"));
+  const std::size_t next = checked.preview.out.find("Offerta 102/2026");
+  ASSERT_NE(next, std::string::npos) << checked.preview.out;
+  EXPECT_THAT(checked.preview.out.substr(next),
+              HasSubstr("righe: 4, ripristinate 2, lasciate 2\n"));
+  EXPECT_THAT(checked.preview.out.substr(next), HasSubstr("file ESL20261207114930.txt, 3 righe"));
   EXPECT_EQ(checked.audit.code, 1);
 }
 
@@ -234,6 +244,34 @@ TEST(ChecksTest, WaitingHandOverIsLateOnlyAfterTheLongestWait) {
                                     "Import_VPA/Import_PRO (cartella C:\\\\sulvo\\\\)\","
                                     "\"offer\":\"101/2026\",\"since\":\"2026-12-07T11:49:30\","
                                     "\"in_folder\":true,\"reason\":null}"));
+}
+
+// The newest run log by the day in its name, however old: a zav5 writes into the log of the day
+// it started. A delivery record that cannot be read keeps its labels from ever going out.
+TEST(ChecksTest, NewestRunLogAndUnreadableDeliveryRecords) {
+  CheckedStore store(Stores());
+  const fs::path bkp = store.C() / "sulvo" / "bkp";
+  const auto write = [](const fs::path& path, std::string_view bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+  };
+  write(bkp / "logzav3_31122025.txt", "31/12/2025-10:00:00- Inizio elaborazione \r\n");
+  write(bkp / "logzav3_01082026.txt",
+        "01/08/2026-09:00:00- Inizio elaborazione \r\n"
+        "ERRORE : offerta 101/2026 non disattivata, modifiche annullate: motivo\r\n");
+  write(bkp / "logzav3_2082026.txt", "02/08/2026-09:00:00- Inizio elaborazione \r\n");
+  fs::create_directories(store.C() / "dorn" / "zav5" / "consegne");
+  write(store.C() / "dorn" / "zav5" / "consegne" / "00000007.consegna", "non un registro");
+
+  const CheckedStore::Outcome status = store.Status(OnExampleDay());
+  EXPECT_EQ(status.code, 2) << status.out;
+  EXPECT_THAT(status.out,
+              HasSubstr("registro              C:\\sulvo\\bkp\\logzav3_01082026.txt\n"));
+  EXPECT_THAT(status.out, HasSubstr("ultimo ciclo          01/08/2026-09:00:00"));
+  EXPECT_THAT(status.out, HasSubstr("CRITICAL: l'offerta 101/2026 non si disattiva: offerta "
+                                    "101/2026 non disattivata, modifiche annullate: motivo"));
+  EXPECT_THAT(status.out,
+              HasSubstr("CRITICAL: un registro di consegna delle etichette non si legge, le sue "
+                        "etichette non partono: C:\\dorn\\zav5\\consegne\\00000007.consegna: "));
 }
 
 // An article whose promotion was entered narrower than its offer stays on it when the offer is

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "checks/json_text.h"
 #include "checks/run_log_digest.h"
 #include "checks/store_text.h"
 #include "checks/text_table.h"
@@ -46,6 +47,9 @@ TEST(RunLogDigestTest, TakesTheLastCycleEachOffersLastFailureAndOpenLabelLines) 
       "C:\\sulvo\\esl\\): impossibile avviare C:\\sulvo\\esl.bat. Finché non arrivano, ...\r\n"
       "ERRORE : etichette dell'offerta 6/2026 non consegnate al sistema ESL (cartella "
       "C:\\sulvo\\esl\\): disco pieno. Finché non arrivano, ...\r\n"
+      "ERRORE : etichette dell'offerta 4/2026 in attesa dal 08/12/2026 10:00:00 per il sistema "
+      "ESL (cartella C:\\sulvo\\esl\\): i file sono in C:\\dorn\\zav5\\consegne\\; finché non "
+      "arrivano, ...\r\n"
       "09/12/2026-08:00:30- Inizio elaborazione \r\n"
       "ERRORE : offerta 101/2026 non disattivata, modifiche annullate: secondo motivo\r\n"
       "09/12/2026-08:00:31- Etichette dell'offerta 6/2026 consegnate al sistema ESL (cartella "
@@ -65,8 +69,17 @@ TEST(RunLogDigestTest, TakesTheLastCycleEachOffersLastFailureAndOpenLabelLines) 
   EXPECT_EQ(five->at, "09/12/2026-08:00:20");
   EXPECT_EQ(LabelReason(five->text, esl), "impossibile avviare C:\\sulvo\\esl.bat");
   EXPECT_EQ(digest.LastAbout("6/2026", esl), nullptr) << "delivered later";
+  const RunLogDigest::LabelLine* four = digest.LastAbout("4/2026", esl);
+  ASSERT_NE(four, nullptr);
+  EXPECT_EQ(LabelReason(four->text, esl), "i file sono in C:\\dorn\\zav5\\consegne\\");
   EXPECT_EQ(digest.LastAbout("5/2026", "VPA (cartella C:\\sulvo\\)"), nullptr);
   EXPECT_FALSE(DigestRunLog("").last_cycle.has_value());
+}
+
+TEST(JsonTextTest, EscapesAndKeepsEveryTextValidUtf8) {
+  EXPECT_EQ(JsonString("a\"b\\c\nd\re\tf\x01"), "\"a\\\"b\\\\c\\nd\\re\\tf\\u0001\"");
+  EXPECT_EQ(JsonString("più"), "\"più\"");
+  EXPECT_EQ(JsonString("pi\xf9"), "\"più\"") << "a Windows-1252 byte";
 }
 
 TEST(StoreTextTest, DaysAndMomentsBothWays) {

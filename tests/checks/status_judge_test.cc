@@ -38,6 +38,7 @@ TEST(StatusJudgeTest, EachStateGivesItsFindingAndTheMostSeriousGivesTheCode) {
     std::function<void(StoreStatus&)> change;
     Verdict code;
     const char* first;  // the beginning of the first finding; empty: none
+    bool allow_stopped = false;
   };
   const Case cases[] = {
       {"healthy, within the longest wait", [](StoreStatus&) {}, Verdict::kOk, ""},
@@ -47,12 +48,19 @@ TEST(StatusJudgeTest, EachStateGivesItsFindingAndTheMostSeriousGivesTheCode) {
        Verdict::kWarning, "the labels of offer 100/2026 for label system ESL wait since"},
       {"cycle stuck", [](StoreStatus& s) { s.last_cycle = "07/12/2026-23:50:00"; },
        Verdict::kWarning, "zav5 runs but has not begun a cycle since 07/12/2026-23:50:00"},
-      {"stuck cycle of a program that does not run",
+      {"stopped, with a stuck cycle of its last run",
        [](StoreStatus& s) {
          s.running = false;
          s.last_cycle = "07/12/2026-23:50:00";
        },
-       Verdict::kOk, ""},
+       Verdict::kWarning, "zav5 is not running on the store"},
+      {"stopped where a scheduled task runs it", [](StoreStatus& s) { s.running = false; },
+       Verdict::kOk, "", /*allow_stopped=*/true},
+      {"running or not cannot be told", [](StoreStatus& s) { s.running.reset(); },
+       Verdict::kUnknown, "whether zav5 runs cannot be told"},
+      {"unreadable delivery record",
+       [](StoreStatus& s) { s.unreadable_records.push_back("C:\\x.consegna: riga 3"); },
+       Verdict::kCritical, "a label delivery record cannot be read, its labels do not go out: "},
       {"label system failing", [](StoreStatus& s) { s.deliveries[0].reason = "disco pieno"; },
        Verdict::kCritical, "label system ESL has not received the labels of offer 100/2026 since"},
       {"offer failing",
@@ -92,7 +100,9 @@ TEST(StatusJudgeTest, EachStateGivesItsFindingAndTheMostSeriousGivesTheCode) {
   for (const Case& c : cases) {
     StoreStatus status = Healthy();
     c.change(status);
-    const Judgement judgement = Judge(status, minutes{15}, Language::kEnglish);
+    StatusOptions options;
+    options.allow_stopped = c.allow_stopped;
+    const Judgement judgement = Judge(status, options, Language::kEnglish);
     EXPECT_EQ(judgement.code, c.code) << c.name;
     if (std::string(c.first).empty()) {
       EXPECT_TRUE(judgement.findings.empty()) << c.name << ": " << judgement.findings[0].text;
