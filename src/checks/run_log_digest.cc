@@ -4,6 +4,8 @@
 
 #include <fmt/core.h>
 
+#include "checks/store_text.h"
+
 namespace zav5::checks {
 
 namespace {
@@ -20,8 +22,7 @@ constexpr std::string_view kAdviceAtStart = "; finché non arrivano";
 constexpr std::size_t kStampLength = 19;
 
 bool Dated(std::string_view line) {
-  return line.size() >= kStampLength && line[2] == '/' && line[5] == '/' && line[10] == '-' &&
-         line[13] == ':' && line[16] == ':';
+  return ParseMoment(line.substr(0, kStampLength)).has_value();
 }
 
 // The offer named at the start of `text` ("101/2026 ..."), up to a blank or a colon.
