@@ -102,15 +102,11 @@ bool Deactivate(labels::Finestra& finestra, const OfferKey& key, PreviewedOffer&
   offers::Disattiva(
       finestra, key.first, key.second, data1, data2,
       [&previewed](const offers::RowOutcome& row) { previewed.rows.push_back(Watched(row)); });
-  // The offer's "D", as the cycle writes it: an offer after it sees the store as it would be.
-  data::Recordset& again =
-      labels::PuntaSorgente(
-          finestra, "var2",
-          fmt::format("SELECT * FROM offte WHERE numero = {} AND anno = {}", key.first, key.second))
-          .Recordset();
-  again.Edit();
-  again.SetField("stato", data::Value::Text("D"));
-  again.Update();
+  // The offer's "D", written on its row as the cycle writes it (the deactivation leaves the data
+  // source var2 alone): an offer after it sees the store as it would be.
+  offer.Edit();
+  offer.SetField("stato", data::Value::Text("D"));
+  offer.Update();
   return true;
 }
 

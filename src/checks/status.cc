@@ -1,7 +1,6 @@
 #include "checks/status.h"
 
 #include <algorithm>
-#include <charconv>
 #include <exception>
 
 #include <fmt/core.h>
