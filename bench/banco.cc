@@ -24,26 +24,24 @@ void EnvBanco::StartScript(std::string_view path) {
 Banco::Banco(const std::filesystem::path& cartella, data::OpzioniMotore opzioni)
     : posix_(platform::DriveMap{{'C', cartella / "c"}, {'Z', cartella / "z"}}, 'C'),
       env_(posix_),
-      engine_(env_, std::move(opzioni)),
-      sorgenti_(engine_),
+      work_(env_, std::move(opzioni)),
       consegne_(env_, labels::CartellaConsegne('C')),
-      finestra_{env_, engine_, sorgenti_, contesto_, consegne_, ftp_, vexular_},
       log_(env_),
       timer_(env_, std::chrono::milliseconds{5000}, true),
-      ciclo_{finestra_, contesto_, log_, timer_, turno_, Oggi()} {
-  contesto_.PercorsoDati = kPercorsoDati;
+      ciclo_{work_, consegne_, log_, timer_, turno_, Oggi()} {
+  work_.contesto().PercorsoDati = kPercorsoDati;
   for (std::string_view nome : kSorgenti) {
-    sorgenti_.Aggiungi(nome, "Data3");
+    work_.sources().Aggiungi(nome, "Data3");
   }
 }
 
 void Banco::ApriDatabase() {
-  engine_.OpenDatabase(contesto_.PercorsoDati);
+  work_.engine().OpenDatabase(work_.contesto().PercorsoDati);
 }
 
 std::uint64_t Banco::IstruzioniNegozio() {
   // The database the engine keeps open (asked for again, it opens nothing).
-  return engine_.OpenDatabase(contesto_.PercorsoDati)->connection().StatementsRun();
+  return work_.engine().OpenDatabase(work_.contesto().PercorsoDati)->connection().StatementsRun();
 }
 
 cycle::EsitoCiclo Banco::Ciclo() {

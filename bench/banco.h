@@ -13,13 +13,11 @@
 #include "cycle/timer.h"
 #include "cycle/turno_offerte.h"
 #include "data/database.h"
-#include "data/sorgenti_dati.h"
 #include "labels/consegne.h"
-#include "labels/finestra.h"
 #include "platform/env_wrapper.h"
 #include "platform/posix/posix_env.h"
-#include "startup/contesto_negozio.h"
 #include "startup/run_log.h"
+#include "work/work_context.h"
 
 namespace zav5::bench {
 
@@ -39,7 +37,7 @@ class EnvBanco : public platform::EnvWrapper {
   std::vector<std::string> script_avviati_;
 };
 
-// The part of the main window that one processing cycle works with, on the store under `cartella`
+// What one processing cycle works with, as the main window holds it, on the store under `cartella`
 // (drive C: is `cartella`/c, drive Z: `cartella`/z), with the day fixed at Oggi(). `opzioni` say
 // how the database is reached: directly, or through ODBC.
 class Banco {
@@ -65,13 +63,8 @@ class Banco {
  private:
   platform::PosixEnv posix_;
   EnvBanco env_;
-  data::DbEngine engine_;
-  data::SorgentiDati sorgenti_;
-  startup::ContestoNegozio contesto_;
+  work::WorkContext work_;
   labels::Consegne consegne_;
-  std::string ftp_ = "0";
-  std::string vexular_;
-  labels::Finestra finestra_;
   startup::RunLog log_;
   cycle::Timer timer_;
   cycle::TurnoOfferte turno_;

@@ -120,7 +120,7 @@ void MissingArticles(StoreSession& session, const std::map<OfferKey, std::string
       continue;
     }
     const std::string ean = data::FitText(row.Field("eanrig").ToText(), 13);
-    std::optional<std::int32_t> article = labels::ArticoloDellEan(session.finestra(), ean);
+    std::optional<std::int32_t> article = labels::ArticoloDellEan(session.work(), ean);
     if (!article) {
       article = WholeNumber(row.Field("articoli"));
     }

@@ -13,9 +13,9 @@
 #include "data/field_reading.h"
 #include "errors.h"
 #include "labels/consegne.h"
-#include "labels/finestra.h"
 #include "offers/disattiva.h"
 #include "platform/windows_path.h"
+#include "work/work_context.h"
 
 namespace zav5::checks {
 
@@ -41,10 +41,9 @@ PreviewedRow Watched(const offers::RowOutcome& outcome) {
 }
 
 // The offers the cycles would take, in their order: the scan's.
-std::vector<OfferKey> ExpiredOffers(labels::Finestra& finestra, std::int32_t today) {
+std::vector<OfferKey> ExpiredOffers(work::WorkContext& work, std::int32_t today) {
   std::vector<OfferKey> keys;
-  data::Recordset& offers =
-      labels::PuntaSorgente(finestra, "var2", cycle::TestoOfferteScadute(today)).Recordset();
+  data::Recordset& offers = work.PointSource("var2", cycle::TestoOfferteScadute(today)).Recordset();
   for (; !offers.Eof(); offers.MoveNext()) {
     keys.emplace_back(data::FieldLong(offers, "offte", "numero"),
                       data::FieldLong(offers, "offte", "anno"));
@@ -81,14 +80,14 @@ std::vector<PreviewedFile> FilesMade(platform::MemEnv& memory, labels::Consegne&
 
 // Deactivates the offer as the cycle does, inside the open transaction. False when offte does
 // not have it.
-bool Deactivate(labels::Finestra& finestra, const OfferKey& key, PreviewedOffer& previewed) {
+bool Deactivate(work::WorkContext& work, labels::Consegne& outbox, const OfferKey& key,
+                PreviewedOffer& previewed) {
   previewed.number = key.first;
   previewed.year = key.second;
   previewed.offer = fmt::format("{}/{}", key.first, key.second);
   data::Recordset& offer =
-      labels::PuntaSorgente(
-          finestra, "var2",
-          fmt::format("SELECT * FROM offte WHERE numero = {} AND anno = {}", key.first, key.second))
+      work.PointSource("var2", fmt::format("SELECT * FROM offte WHERE numero = {} AND anno = {}",
+                                           key.first, key.second))
           .Recordset();
   if (offer.Eof()) {
     return false;
@@ -100,7 +99,7 @@ bool Deactivate(labels::Finestra& finestra, const OfferKey& key, PreviewedOffer&
   previewed.first_day = data1;
   previewed.last_day = data2;
   offers::Disattiva(
-      finestra, key.first, key.second, data1, data2,
+      work, outbox, key.first, key.second, data1, data2,
       [&previewed](const offers::RowOutcome& row) { previewed.rows.push_back(Watched(row)); });
   // The offer's "D", written on its row as the cycle writes it (the deactivation leaves the data
   // source var2 alone): an offer after it sees the store as it would be.
@@ -122,14 +121,14 @@ PreviewResult RunPreview(platform::Env& env, const data::OpzioniMotore& motore,
     return result;
   }
   const std::string& store = session.store();
-  labels::Finestra& finestra = session.finestra();
+  work::WorkContext& work = session.work();
   const platform::LocalTime now = session.env().Now();
   result.today = session.ScanDay(options.today);
   // The scan takes no lock, as the cycle's: nothing expired, nothing locked.
   std::vector<OfferKey> keys;
   try {
-    keys = options.offer ? std::vector<OfferKey>{*options.offer}
-                         : ExpiredOffers(finestra, result.today);
+    keys =
+        options.offer ? std::vector<OfferKey>{*options.offer} : ExpiredOffers(work, result.today);
   } catch (const std::exception& error) {
     result.error = error.what();
     return result;
@@ -154,7 +153,7 @@ PreviewResult RunPreview(platform::Env& env, const data::OpzioniMotore& motore,
         }
         PreviewedOffer previewed;
         try {
-          if (!Deactivate(finestra, key, previewed)) {
+          if (!Deactivate(work, session.outbox(), key, previewed)) {
             result.error = fmt::format("offerta {} non trovata in offte", previewed.offer);
             continue;
           }

@@ -8,14 +8,13 @@ namespace zav5::checks {
 
 StoreSession::StoreSession(platform::Env& env, const data::OpzioniMotore& motore)
     : env_(env),
-      engine_(env_, motore),
-      lookup_(LookUpStore(env_, engine_)),
+      work_(env_, motore),
+      lookup_(LookUpStore(env_, work_.engine())),
       memory_(env.CurrentDrive()),
-      outbox_(memory_, labels::CartellaConsegne(env.CurrentDrive())),
-      sources_(engine_),
-      finestra_{env_, engine_, sources_, lookup_.context, outbox_, ftp_, vexular_} {
+      outbox_(memory_, labels::CartellaConsegne(env.CurrentDrive())) {
+  work_.contesto() = lookup_.context;
   for (const window::Controllo* source : window::Form1::Progetto().SorgentiDati()) {
-    sources_.Aggiungi(source->nome, source->didascalia);
+    work_.sources().Aggiungi(source->nome, source->didascalia);
   }
 }
 
@@ -25,8 +24,8 @@ StoreSession::~StoreSession() {
 
 void StoreSession::CloseAll() noexcept {
   try {
-    sources_.CloseAll();
-    engine_.CloseAll();
+    work_.sources().CloseAll();
+    work_.engine().CloseAll();
   } catch (const std::exception&) {
     // Closing undoes what is unfinished; nothing more can be done here.
   }

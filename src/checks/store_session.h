@@ -1,6 +1,6 @@
-// A check's hold on the store: the machine read only, a database engine of its own, the store
-// found as start-up finds it, and the part of the window that the offer and label operations work
-// with, whose label files go to an outbox in memory.
+// A check's hold on the store: the machine read only, a work context of its own (its own database
+// engine and data sources), the store found as start-up finds it, and an outbox in memory for the
+// label files.
 #pragma once
 
 #include <chrono>
@@ -12,10 +12,9 @@
 #include "checks/store_lookup.h"
 #include "cycle/elabora_offerte_scadute.h"
 #include "data/database.h"
-#include "data/sorgenti_dati.h"
 #include "labels/consegne.h"
-#include "labels/finestra.h"
 #include "platform/fake/mem_env.h"
+#include "work/work_context.h"
 
 namespace zav5::checks {
 
@@ -29,10 +28,10 @@ class StoreSession {
   StoreSession& operator=(const StoreSession&) = delete;
 
   const StoreLookup& lookup() const { return lookup_; }
-  const std::string& store() const { return lookup_.context.PercorsoDati; }
+  const std::string& store() const { return work_.contesto().PercorsoDati; }
   ReadOnlyEnv& env() { return env_; }
-  data::DbEngine& engine() { return engine_; }
-  labels::Finestra& finestra() { return finestra_; }
+  data::DbEngine& engine() { return work_.engine(); }
+  work::WorkContext& work() { return work_; }
   platform::MemEnv& memory() { return memory_; }
   labels::Consegne& outbox() { return outbox_; }
 
@@ -46,14 +45,10 @@ class StoreSession {
 
  private:
   ReadOnlyEnv env_;
-  data::DbEngine engine_;
+  work::WorkContext work_;
   StoreLookup lookup_;
   platform::MemEnv memory_;
   labels::Consegne outbox_;
-  data::SorgentiDati sources_;
-  std::string ftp_ = "0";
-  std::string vexular_;
-  labels::Finestra finestra_;
 };
 
 }  // namespace zav5::checks

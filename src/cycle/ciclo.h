@@ -7,17 +7,18 @@
 
 #include "cycle/timer.h"
 #include "cycle/turno_offerte.h"
-#include "labels/finestra.h"
-#include "startup/contesto_negozio.h"
+#include "labels/consegne.h"
 #include "startup/run_log.h"
+#include "work/work_context.h"
 
 namespace zav5::cycle {
 
 struct Ciclo {
-  // The files, databases and data sources of the window, and the label settings.
-  labels::Finestra& finestra;
-  // The run's shared state, the one `finestra` reads; the cycle counts its ticks in it.
-  startup::ContestoNegozio& contesto;
+  // The machine, the databases, the window's data sources, the run's shared state (the cycle counts
+  // its ticks in it) and the label settings.
+  work::WorkContext& work;
+  // Where the label files are made and from where they are handed over after the commit.
+  labels::Consegne& outbox;
   startup::RunLog& log;
   Timer& Timer2;
   TurnoOfferte& turno;

@@ -76,8 +76,8 @@ void Annulla(Ciclo& ciclo, data::Database& database) noexcept {
   } catch (const std::exception&) {
     // Falls through to closing the connection.
   }
-  ciclo.finestra.sorgenti.CloseAll();
-  ciclo.finestra.engine.CloseAll();
+  ciclo.work.sources().CloseAll();
+  ciclo.work.engine().CloseAll();
 }
 
 // Settles the label files made for the offer after a failed transaction. The store database
@@ -88,8 +88,8 @@ std::optional<bool> SistemaConsegneDopoErrore(Ciclo& ciclo, std::int32_t numero,
                                               std::int32_t anno) noexcept {
   const std::optional<bool> disattivata = OffertaDisattivata(ciclo, numero, anno);
   try {
-    labels::Consegne& consegne = ciclo.finestra.consegne;
-    const std::string& negozio = ciclo.contesto.PercorsoDati;
+    labels::Consegne& consegne = ciclo.outbox;
+    const std::string& negozio = ciclo.work.contesto().PercorsoDati;
     if (disattivata == true) {
       consegne.Conferma(negozio, numero, anno);
     } else if (disattivata == false) {
@@ -106,14 +106,14 @@ std::optional<bool> SistemaConsegneDopoErrore(Ciclo& ciclo, std::int32_t numero,
 std::optional<bool> OffertaDisattivata(Ciclo& ciclo, std::int32_t numero, std::int32_t anno) {
   try {
     // Within the cycle's bound: the new connection waits only for the time the cycle has left.
-    data::OpzioniMotore opzioni = ciclo.finestra.engine.Opzioni();
-    if (const auto rimasto = ciclo.finestra.engine.TempoRimasto()) {
+    data::OpzioniMotore opzioni = ciclo.work.engine().Opzioni();
+    if (const auto rimasto = ciclo.work.engine().TempoRimasto()) {
       opzioni.attesa_blocchi = std::max(std::chrono::milliseconds{0},
                                         std::chrono::ceil<std::chrono::milliseconds>(*rimasto));
     }
-    data::DbEngine motore(ciclo.finestra.env, std::move(opzioni));
+    data::DbEngine motore(ciclo.work.env(), std::move(opzioni));
     data::DataSource offerta(motore, "verifica", "verifica");
-    offerta.DatabaseName = ciclo.contesto.PercorsoDati;
+    offerta.DatabaseName = ciclo.work.contesto().PercorsoDati;
     offerta.RecordSource =
         fmt::format("SELECT * FROM offte WHERE numero = {} AND anno = {}", numero, anno);
     offerta.Refresh();
@@ -138,20 +138,19 @@ std::int32_t GiornoScansione(platform::Env& env,
 }
 
 EsitoCiclo ElaboraOfferteScadute(Ciclo& ciclo) {
-  if (ciclo.contesto.PercorsoDati.empty()) {
+  if (ciclo.work.contesto().PercorsoDati.empty()) {
     ciclo.log.ScriviRiga(kNomeDbNonEsiste);
     ciclo.Timer2.SetEnabled(true);
     return EsitoCiclo::kDatabaseMancante;
   }
-  const std::int32_t oggi = GiornoScansione(ciclo.finestra.env, ciclo.oggi);
+  const std::int32_t oggi = GiornoScansione(ciclo.work.env(), ciclo.oggi);
   const TimerFermo fermo(ciclo.Timer2);
 
   // From the scan's query to the commit or the rollback, every wait for another program's lock
   // (the commit's and the cache spills' included) shares one bound, `attesa_blocchi`. Within a
   // whole cycle (EseguiCiclo) the bound began already and goes on over the hand-over.
-  const data::LimiteAttese limite = ciclo.finestra.engine.LimitaAttese();
-  Recordset& offerte =
-      labels::PuntaSorgente(ciclo.finestra, "var2", TestoOfferteScadute(oggi)).Recordset();
+  const data::LimiteAttese limite = ciclo.work.engine().LimitaAttese();
+  Recordset& offerte = ciclo.work.PointSource("var2", TestoOfferteScadute(oggi)).Recordset();
   if (offerte.Eof()) {
     return EsitoCiclo::kNessunaOfferta;
   }
@@ -163,9 +162,9 @@ EsitoCiclo ElaboraOfferteScadute(Ciclo& ciclo) {
   // The import files are made inside the transaction too, into the outbox; they reach the label
   // systems after the commit (ConsegnaEtichette).
   const std::shared_ptr<data::Database> database =
-      ciclo.finestra.engine.OpenDatabase(ciclo.contesto.PercorsoDati);
-  labels::Consegne& consegne = ciclo.finestra.consegne;
-  const std::string& negozio = ciclo.contesto.PercorsoDati;
+      ciclo.work.engine().OpenDatabase(ciclo.work.contesto().PercorsoDati);
+  labels::Consegne& consegne = ciclo.outbox;
+  const std::string& negozio = ciclo.work.contesto().PercorsoDati;
   std::optional<std::pair<std::int32_t, std::int32_t>> preparata;
   try {
     database->BeginTrans();
@@ -180,7 +179,7 @@ EsitoCiclo ElaboraOfferteScadute(Ciclo& ciclo) {
     // Files of an earlier attempt that did not commit must never go out beside these.
     consegne.Scarta(negozio, numero, anno);
     preparata.emplace(numero, anno);
-    offers::Disattiva(ciclo.finestra, numero, anno, data1, data2);
+    offers::Disattiva(ciclo.work, ciclo.outbox, numero, anno, data1, data2);
 
     offerte.Edit();
     offerte.SetField("stato", Value::Text("D"));

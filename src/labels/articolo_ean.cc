@@ -5,10 +5,11 @@
 
 namespace zav5::labels {
 
-std::optional<std::int32_t> ArticoloDellEan(Finestra& finestra, const std::string& ean) {
+std::optional<std::int32_t> ArticoloDellEan(work::WorkContext& work, const std::string& ean) {
   data::Recordset& codean =
-      PuntaSorgente(finestra, "Data2",
-                    "SELECT * FROM codean WHERE eanare = '" + data::DoubleQuotes(ean) + "' ", true)
+      work.PointSource("Data2",
+                       "SELECT * FROM codean WHERE eanare = '" + data::DoubleQuotes(ean) + "' ",
+                       true)
           .Recordset();
   if (codean.Eof()) {
     return std::nullopt;

@@ -5,13 +5,13 @@
 #include <optional>
 #include <string>
 
-#include "labels/finestra.h"
+#include "work/work_context.h"
 
 namespace zav5::labels {
 
 // The article code (codean.codare) of the first EAN row whose eanare is `ean`, all 13 characters
 // of it; nothing when the EAN table does not have it. Points the window's data source Data2 at the
 // query. Throws DatabaseError, and ConversionError for a codare that is not a number.
-std::optional<std::int32_t> ArticoloDellEan(Finestra& finestra, const std::string& ean);
+std::optional<std::int32_t> ArticoloDellEan(work::WorkContext& work, const std::string& ean);
 
 }  // namespace zav5::labels

@@ -32,11 +32,12 @@ void Impostazioni(const data::Recordset& sistemi, std::string& ftp, std::string&
 
 }  // namespace
 
-void InvioFrontaliniElettronici(Finestra& finestra, std::int32_t Numpro, std::int32_t AnnoPro) {
-  data::Recordset& sistemi = PuntaSorgente(finestra, "elettro", kSistemiAttivi, true).Recordset();
+void InvioFrontaliniElettronici(work::WorkContext& work, Consegne& outbox, std::int32_t Numpro,
+                                std::int32_t AnnoPro) {
+  data::Recordset& sistemi = work.PointSource("elettro", kSistemiAttivi, true).Recordset();
   // The defaults, once per call: "0" (two files) and no prefix.
-  finestra.FtpElettro.assign(1, '0');
-  finestra.VexularElettro.clear();
+  work.FtpElettro.assign(1, '0');
+  work.VexularElettro.clear();
 
   if (sistemi.Eof()) {
     return;
@@ -44,16 +45,16 @@ void InvioFrontaliniElettronici(Finestra& finestra, std::int32_t Numpro, std::in
   sistemi.MoveFirst();
   while (!sistemi.Eof()) {
     if (Attivato(sistemi)) {
-      Impostazioni(sistemi, finestra.FtpElettro, finestra.VexularElettro);
+      Impostazioni(sistemi, work.FtpElettro, work.VexularElettro);
       const std::string PercorsoElettro = data::FieldText(sistemi, "elettro", "percorsoint");
-      Trasmetto_Elettronici(finestra, PercorsoElettro, Numpro, AnnoPro);
+      Trasmetto_Elettronici(work, outbox, PercorsoElettro, Numpro, AnnoPro);
     }
     sistemi.MoveNext();
   }
 }
 
-std::vector<SistemaEtichette> SistemiAttivi(Finestra& finestra) {
-  data::Recordset& sistemi = PuntaSorgente(finestra, "elettro", kSistemiAttivi, true).Recordset();
+std::vector<SistemaEtichette> SistemiAttivi(work::WorkContext& work) {
+  data::Recordset& sistemi = work.PointSource("elettro", kSistemiAttivi, true).Recordset();
   std::vector<SistemaEtichette> attivi;
   if (sistemi.Eof()) {
     return attivi;
@@ -72,13 +73,13 @@ std::vector<SistemaEtichette> SistemiAttivi(Finestra& finestra) {
   return attivi;
 }
 
-void ConsegnaAiSistemiAttivi(Finestra& finestra, startup::RunLog& log) {
+void ConsegnaAiSistemiAttivi(work::WorkContext& work, Consegne& outbox, startup::RunLog& log) {
   std::optional<std::vector<SistemaEtichette>> attivi;
-  finestra.consegne.ConsegnaTutte(
-      finestra.contesto.PercorsoDati,
+  outbox.ConsegnaTutte(
+      work.contesto().PercorsoDati,
       [&]() -> const std::vector<SistemaEtichette>& {
         if (!attivi) {
-          attivi = SistemiAttivi(finestra);
+          attivi = SistemiAttivi(work);
         }
         return *attivi;
       },

@@ -53,12 +53,12 @@ const Value& Obbligatorio(const data::RowEditor& row, std::string_view table,
 
 // The article of the current offer row: its own article code, or, when the row has none (Null),
 // the article of its EAN, the one the deactivation restored. Without either the row is an error.
-std::int32_t CodiceArticoloDellaRiga(Finestra& finestra, const Recordset& offerta,
+std::int32_t CodiceArticoloDellaRiga(work::WorkContext& work, const Recordset& offerta,
                                      const std::string& ean, const Posizione& dove) {
   if (!offerta.Field("articoli").IsNull()) {
     return data::FieldLong(offerta, "offmo", "articoli");
   }
-  if (const std::optional<std::int32_t> articolo = ArticoloDellEan(finestra, ean)) {
+  if (const std::optional<std::int32_t> articolo = ArticoloDellEan(work, ean)) {
     return *articolo;
   }
   throw ConversionError(fmt::format(
@@ -98,13 +98,12 @@ struct TipoPromozione {
 class TabellePiccole {
  public:
   // The factor of the unit of measure for unit prices; 0 for a unit that unitam does not have.
-  double FattoreUnita(Finestra& finestra, const std::string& codice_unita) {
+  double FattoreUnita(work::WorkContext& work, const std::string& codice_unita) {
     if (const auto nota = fattori_.find(codice_unita); nota != fattori_.end()) {
       return nota->second;
     }
-    Recordset& unita = PuntaSorgente(finestra, "unita2",
-                                     "SELECT * FROM unitam WHERE  coduni = '" +
-                                         data::DoubleQuotes(codice_unita) + "' ")
+    Recordset& unita = work.PointSource("unita2", "SELECT * FROM unitam WHERE  coduni = '" +
+                                                      data::DoubleQuotes(codice_unita) + "' ")
                            .Recordset();
     const double fattore = unita.Eof() ? 0 : data::FieldDouble(unita, "unitam", "fatxmul");
     fattori_.emplace(codice_unita, fattore);
@@ -112,13 +111,13 @@ class TabellePiccole {
   }
 
   // The promotion type `codice` of offtab; nothing when offtab does not have it.
-  const std::optional<TipoPromozione>& Tipo(Finestra& finestra, std::int32_t codice) {
+  const std::optional<TipoPromozione>& Tipo(work::WorkContext& work, std::int32_t codice) {
     if (const auto nota = tipi_.find(codice); nota != tipi_.end()) {
       return nota->second;
     }
     Recordset& tipo =
-        PuntaSorgente(finestra, "offtab",
-                      "SELECT * FROM offtab WHERE  codice = " + std::to_string(codice) + " ")
+        work.PointSource("offtab",
+                         "SELECT * FROM offtab WHERE  codice = " + std::to_string(codice) + " ")
             .Recordset();
     std::optional<TipoPromozione> trovato;
     if (!tipo.Eof()) {
@@ -156,7 +155,7 @@ bool InPromozione(const Recordset& articolo) {
 
 // The line of the current offer row, whose article is the current row of `articolo`. Stores the
 // supplier code when the article has none.
-RigaImport RigaDellArticolo(Finestra& finestra, TabellePiccole& tabelle, Recordset& offerta,
+RigaImport RigaDellArticolo(work::WorkContext& work, TabellePiccole& tabelle, Recordset& offerta,
                             Recordset& articolo, const std::string& ean, const Posizione& dove) {
   RigaImport riga;
   riga.ean = ean;
@@ -185,7 +184,7 @@ RigaImport RigaDellArticolo(Finestra& finestra, TabellePiccole& tabelle, Records
     riga.prezzo_normale = Importo(przpub);
     prezzo_normale = riga.prezzo.ToDouble();
   }
-  const double fattore = tabelle.FattoreUnita(finestra, codice_unita);
+  const double fattore = tabelle.FattoreUnita(work, codice_unita);
   if (riga.quantita != 0) {
     riga.prezzo_unitario = PrezzoUnitario(riga.prezzo.ToDouble(), riga.quantita, fattore);
     riga.prezzo_unitario_normale = PrezzoUnitario(prezzo_normale, riga.quantita, fattore);
@@ -214,7 +213,7 @@ RigaImport RigaDellArticolo(Finestra& finestra, TabellePiccole& tabelle, Records
   if (!articolo.Field("codpro").IsNull()) {
     codice_promozione = data::FieldLong(articolo, "listi01", "codpro");
   }
-  if (const std::optional<TipoPromozione>& tipo = tabelle.Tipo(finestra, codice_promozione)) {
+  if (const std::optional<TipoPromozione>& tipo = tabelle.Tipo(work, codice_promozione)) {
     riga.descrizione_offerta = tipo->descrizione.value_or(riga.descrizione_offerta);
     riga.codice_etichetta = tipo->codelettro.value_or(riga.codice_etichetta);
   }
@@ -233,21 +232,22 @@ RigaImport RigaDellArticolo(Finestra& finestra, TabellePiccole& tabelle, Records
 
 }  // namespace
 
-void Trasmetto_Elettronici(Finestra& finestra, const std::string& PercorsoElettro,
-                           std::int32_t Numpro, std::int32_t AnnoPro) {
-  platform::Env& env = finestra.env;
+void Trasmetto_Elettronici(work::WorkContext& work, Consegne& outbox,
+                           const std::string& PercorsoElettro, std::int32_t Numpro,
+                           std::int32_t AnnoPro) {
+  platform::Env& env = work.env();
   Recordset& offerta =
-      PuntaSorgente(finestra, "Data1",
-                    "SELECT * FROM offmo WHERE bnumer =  " + std::to_string(Numpro) +
-                        " and bannoc = " + std::to_string(AnnoPro) + " ",
-                    true)
+      work.PointSource("Data1",
+                       "SELECT * FROM offmo WHERE bnumer =  " + std::to_string(Numpro) +
+                           " and bannoc = " + std::to_string(AnnoPro) + " ",
+                       true)
           .Recordset();
   offerta.LockEdits(false);
 
-  const SistemaEtichette sistema{PercorsoElettro, TracciatoDa(finestra.FtpElettro),
-                                 std::string(Rifilato(finestra.VexularElettro))};
+  const SistemaEtichette sistema{PercorsoElettro, TracciatoDa(work.FtpElettro),
+                                 std::string(Rifilato(work.VexularElettro))};
   const std::unique_ptr<Preparazione> file =
-      finestra.consegne.Prepara(finestra.contesto.PercorsoDati, Numpro, AnnoPro, sistema);
+      outbox.Prepara(work.contesto().PercorsoDati, Numpro, AnnoPro, sistema);
   if (offerta.Eof()) {
     // Nothing to write; the hand-over only cleans the label folder.
     file->Chiudi(false);
@@ -262,15 +262,13 @@ void Trasmetto_Elettronici(Finestra& finestra, const std::string& PercorsoElettr
     ++dove.riga;
     const std::string ean =
         data::FitText(Obbligatorio(offerta, "offmo", "eanrig", dove).ToText(), 13);
-    const std::int32_t codice_articolo = CodiceArticoloDellaRiga(finestra, offerta, ean, dove);
-    Recordset& articolo =
-        PuntaSorgente(
-            finestra, "listi01",
-            "SELECT * FROM listi01 WHERE  codart = " + std::to_string(codice_articolo) + " ")
-            .Recordset();
+    const std::int32_t codice_articolo = CodiceArticoloDellaRiga(work, offerta, ean, dove);
+    Recordset& articolo = work.PointSource("listi01", "SELECT * FROM listi01 WHERE  codart = " +
+                                                          std::to_string(codice_articolo) + " ")
+                              .Recordset();
     if (!articolo.Eof()) {
       const bool promozione = InPromozione(articolo);
-      const RigaImport riga = RigaDellArticolo(finestra, tabelle, offerta, articolo, ean, dove);
+      const RigaImport riga = RigaDellArticolo(work, tabelle, offerta, articolo, ean, dove);
       file->Scrivi(TipoDi(sistema.tracciato, promozione), TestoRigaImport(riga));
     }
     offerta.MoveNext();

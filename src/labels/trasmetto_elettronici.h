@@ -4,13 +4,14 @@
 #include <cstdint>
 #include <string>
 
-#include "labels/finestra.h"
+#include "labels/consegne.h"
+#include "work/work_context.h"
 
 namespace zav5::labels {
 
 // Makes the import files of the label system whose folder is `PercorsoElettro` for the offer
-// `Numpro`/`AnnoPro`, in the layout that `finestra.FtpElettro` chooses, in the outbox
-// (`finestra.consegne`), as a delivery prepared inside the caller's transaction; they reach the
+// `Numpro`/`AnnoPro`, in the layout that `work.FtpElettro` chooses, in `outbox`, as a
+// delivery prepared inside the caller's transaction; they reach the
 // label folder, after its clean-up, only once the delivery is confirmed and handed over.
 //
 // When the offer has rows, each row whose article is in the price list gives one line: a price
@@ -21,7 +22,8 @@ namespace zav5::labels {
 //
 // A row whose article is not in the price list gives no line. Throws (DatabaseError,
 // ConversionError, FileError) at the first failure; nothing of the delivery is left then.
-void Trasmetto_Elettronici(Finestra& finestra, const std::string& PercorsoElettro,
-                           std::int32_t Numpro, std::int32_t AnnoPro);
+void Trasmetto_Elettronici(work::WorkContext& work, Consegne& outbox,
+                           const std::string& PercorsoElettro, std::int32_t Numpro,
+                           std::int32_t AnnoPro);
 
 }  // namespace zav5::labels

@@ -68,11 +68,11 @@ void RipristinaArticolo(data::TableCursor& articolo, Recordset& listipro) {
 }
 
 // Clears the promotion fields of every EAN row of the article.
-void RipristinaEan(labels::Finestra& finestra, std::int32_t codice_articolo) {
+void RipristinaEan(work::WorkContext& work, std::int32_t codice_articolo) {
   Recordset& ean =
-      labels::PuntaSorgente(
-          finestra, "Data2",
-          "SELECT * FROM codean WHERE codare = " + std::to_string(codice_articolo) + "  ", true)
+      work.PointSource(
+              "Data2",
+              "SELECT * FROM codean WHERE codare = " + std::to_string(codice_articolo) + "  ", true)
           .Recordset();
   if (ean.Eof()) {
     return;
@@ -99,9 +99,9 @@ void RipristinaEan(labels::Finestra& finestra, std::int32_t codice_articolo) {
 
 // The article code of the current offer row: the article of its EAN when codean has the EAN,
 // else the row's own article code.
-std::int32_t CodiceArticolo(labels::Finestra& finestra, Recordset& riga, const std::string& ean,
+std::int32_t CodiceArticolo(work::WorkContext& work, Recordset& riga, const std::string& ean,
                             std::int32_t Numpro, std::int32_t AnnoPro, int numero_riga) {
-  if (const std::optional<std::int32_t> articolo = labels::ArticoloDellEan(finestra, ean)) {
+  if (const std::optional<std::int32_t> articolo = labels::ArticoloDellEan(work, ean)) {
     return *articolo;
   }
   if (riga.Field("articoli").IsNull()) {
@@ -115,13 +115,12 @@ std::int32_t CodiceArticolo(labels::Finestra& finestra, Recordset& riga, const s
 
 }  // namespace
 
-void Disattiva(labels::Finestra& finestra, std::int32_t Numpro, std::int32_t AnnoPro,
-               std::int32_t DataX, std::int32_t DataY, const RowWatcher& watcher) {
-  data::TableCursor listino(finestra.engine.OpenDatabase(finestra.contesto.PercorsoDati),
-                            "listi01");
+void Disattiva(work::WorkContext& work, labels::Consegne& outbox, std::int32_t Numpro,
+               std::int32_t AnnoPro, std::int32_t DataX, std::int32_t DataY,
+               const RowWatcher& watcher) {
+  data::TableCursor listino(work.engine().OpenDatabase(work.contesto().PercorsoDati), "listi01");
 
-  Recordset& listipro =
-      labels::PuntaSorgente(finestra, "listipro", "SELECT * FROM listipro", false).Recordset();
+  Recordset& listipro = work.PointSource("listipro", "SELECT * FROM listipro", false).Recordset();
   if (!listipro.Eof()) {
     listipro.MoveFirst();
     while (!listipro.Eof()) {
@@ -131,10 +130,10 @@ void Disattiva(labels::Finestra& finestra, std::int32_t Numpro, std::int32_t Ann
   }
 
   Recordset& righe =
-      labels::PuntaSorgente(finestra, "data3",
-                            "SELECT * FROM offmo  WHERE bnumer= " + std::to_string(Numpro) +
-                                " and bannoc = " + std::to_string(AnnoPro) + " ",
-                            true)
+      work.PointSource("data3",
+                       "SELECT * FROM offmo  WHERE bnumer= " + std::to_string(Numpro) +
+                           " and bannoc = " + std::to_string(AnnoPro) + " ",
+                       true)
           .Recordset();
   int numero_riga = 0;
   if (!righe.Eof()) {
@@ -149,7 +148,7 @@ void Disattiva(labels::Finestra& finestra, std::int32_t Numpro, std::int32_t Ann
       }
       const std::string EanRiga = data::FitText(eanrig.ToText(), 13);
       const std::int32_t codice =
-          CodiceArticolo(finestra, righe, EanRiga, Numpro, AnnoPro, numero_riga);
+          CodiceArticolo(work, righe, EanRiga, Numpro, AnnoPro, numero_riga);
 
       listino.Index("primary");
       listino.Seek("=", Value::Long(codice));
@@ -160,7 +159,7 @@ void Disattiva(labels::Finestra& finestra, std::int32_t Numpro, std::int32_t Ann
       }
       if (Ripristinato) {
         RipristinaArticolo(listino, listipro);
-        RipristinaEan(finestra, codice);
+        RipristinaEan(work, codice);
       }
 
       righe.Edit();
@@ -171,7 +170,7 @@ void Disattiva(labels::Finestra& finestra, std::int32_t Numpro, std::int32_t Ann
     }
   }
 
-  labels::InvioFrontaliniElettronici(finestra, Numpro, AnnoPro);
+  labels::InvioFrontaliniElettronici(work, outbox, Numpro, AnnoPro);
 }
 
 }  // namespace zav5::offers

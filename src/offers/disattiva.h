@@ -7,7 +7,8 @@
 #include <string_view>
 
 #include "data/recordset.h"
-#include "labels/finestra.h"
+#include "labels/consegne.h"
+#include "work/work_context.h"
 
 namespace zav5::offers {
 
@@ -45,7 +46,8 @@ using RowWatcher = std::function<void(const RowOutcome&)>;
 // when the failure is in the articles. Nothing is undone here: the caller runs the call in a
 // transaction.
 // `watcher`, when given, is told of each row.
-void Disattiva(labels::Finestra& finestra, std::int32_t Numpro, std::int32_t AnnoPro,
-               std::int32_t DataX, std::int32_t DataY, const RowWatcher& watcher = {});
+void Disattiva(work::WorkContext& work, labels::Consegne& outbox, std::int32_t Numpro,
+               std::int32_t AnnoPro, std::int32_t DataX, std::int32_t DataY,
+               const RowWatcher& watcher = {});
 
 }  // namespace zav5::offers

@@ -10,36 +10,35 @@
 namespace zav5::window {
 
 Form1::Form1(platform::Env& env, data::OpzioniMotore motore)
-    : env_(env),
-      engine_(env, std::move(motore)),
+    : work_(env, std::move(motore)),
       log_(env),
-      sorgenti_(engine_),
       drive_(env.CurrentDrive()),
       consegne_(env, labels::CartellaConsegne(drive_)),
       timer2_(env, std::chrono::milliseconds{5000}, true) {
   for (const Controllo* dati : Progetto().SorgentiDati()) {
-    sorgenti_.Aggiungi(dati->nome, dati->didascalia);
+    work_.sources().Aggiungi(dati->nome, dati->didascalia);
   }
 }
 
 void Form1::Form_Load() {
-  esito_ = startup::EseguiAvvio({env_, contesto_, log_, Sorgente("var"), drive_});
+  esito_ = startup::EseguiAvvio({work_.env(), work_.contesto(), log_, Sorgente("var"), drive_});
   // After the message box of a missing company database the text box keeps its design state.
   if (*esito_ != startup::EsitoAvvio::kAziendaMancante) {
-    nrposw_ = std::to_string(contesto_.NumeroPos);
+    nrposw_ = std::to_string(work_.contesto().NumeroPos);
   }
   // Label files owed since an earlier run are reported at every start until they go out.
-  if (!contesto_.PercorsoDati.empty()) {
-    consegne_.SegnalaInAttesa(contesto_.PercorsoDati, log_);
+  if (!work_.contesto().PercorsoDati.empty()) {
+    consegne_.SegnalaInAttesa(work_.contesto().PercorsoDati, log_);
   }
 }
 
 bool Form1::ConsegneInAttesa() {
-  return !contesto_.PercorsoDati.empty() && !consegne_.InAttesa(contesto_.PercorsoDati).empty();
+  return !work_.contesto().PercorsoDati.empty() &&
+         !consegne_.InAttesa(work_.contesto().PercorsoDati).empty();
 }
 
 void Form1::Form_Unload() {
-  env_.CloseAll();
+  work_.env().CloseAll();
 }
 
 void Form1::Scarica() {
@@ -55,22 +54,20 @@ void Form1::Command1_Click() {
 }
 
 void Form1::Timer2_Timer() {
-  labels::Finestra finestra = Finestra();
-  cycle::Ciclo ciclo = Ciclo(finestra);
+  cycle::Ciclo ciclo = Ciclo();
   if (const std::optional<cycle::EsitoCiclo> esito = cycle::Timer2_Timer(ciclo)) {
     ultimo_ciclo_ = esito;
   }
 }
 
 cycle::EsitoCiclo Form1::EseguiCiclo() {
-  labels::Finestra finestra = Finestra();
-  cycle::Ciclo ciclo = Ciclo(finestra);
+  cycle::Ciclo ciclo = Ciclo();
   ultimo_ciclo_ = cycle::EseguiCiclo(ciclo);
   return *ultimo_ciclo_;
 }
 
 std::int32_t Form1::OggiScansione() {
-  return cycle::GiornoScansione(env_, oggi_fisso_);
+  return cycle::GiornoScansione(work_.env(), oggi_fisso_);
 }
 
 std::int16_t Form1::LeggiSemaforo(std::int16_t NumeroCassa) {
@@ -88,40 +85,33 @@ std::int16_t Form1::ControllaSemaforo(std::int16_t NumeroCassa) {
 }
 
 window::Casse Form1::DatiCasse() {
-  return {env_, contesto_.PercorsiCasse, Sorgente("Semafori")};
+  return {work_.env(), work_.contesto().PercorsiCasse, Sorgente("Semafori")};
 }
 
-labels::Finestra Form1::Finestra() {
-  return {env_, engine_, sorgenti_, contesto_, consegne_, FtpElettro, VexularElettro};
-}
-
-cycle::Ciclo Form1::Ciclo(labels::Finestra& finestra) {
-  return {finestra, contesto_, log_, timer2_, turno_, oggi_fisso_};
+cycle::Ciclo Form1::Ciclo() {
+  return {work_, consegne_, log_, timer2_, turno_, oggi_fisso_};
 }
 
 void Form1::Disattiva(std::int32_t Numpro, std::int32_t AnnoPro, std::int32_t DataX,
                       std::int32_t DataY) {
-  labels::Finestra finestra = Finestra();
-  offers::Disattiva(finestra, Numpro, AnnoPro, DataX, DataY);
-  ConsegnaOra(finestra, Numpro, AnnoPro);
+  offers::Disattiva(work_, consegne_, Numpro, AnnoPro, DataX, DataY);
+  ConsegnaOra(Numpro, AnnoPro);
 }
 
 void Form1::InvioFrontaliniElettronici(std::int32_t Numpro, std::int32_t AnnoPro) {
-  labels::Finestra finestra = Finestra();
-  labels::InvioFrontaliniElettronici(finestra, Numpro, AnnoPro);
-  ConsegnaOra(finestra, Numpro, AnnoPro);
+  labels::InvioFrontaliniElettronici(work_, consegne_, Numpro, AnnoPro);
+  ConsegnaOra(Numpro, AnnoPro);
 }
 
 void Form1::Trasmetto_Elettronici(const std::string& PercorsoElettro, std::int32_t Numpro,
                                   std::int32_t AnnoPro) {
-  labels::Finestra finestra = Finestra();
-  labels::Trasmetto_Elettronici(finestra, PercorsoElettro, Numpro, AnnoPro);
-  ConsegnaOra(finestra, Numpro, AnnoPro);
+  labels::Trasmetto_Elettronici(work_, consegne_, PercorsoElettro, Numpro, AnnoPro);
+  ConsegnaOra(Numpro, AnnoPro);
 }
 
-void Form1::ConsegnaOra(labels::Finestra& finestra, std::int32_t Numpro, std::int32_t AnnoPro) {
-  consegne_.Conferma(contesto_.PercorsoDati, Numpro, AnnoPro);
-  labels::ConsegnaAiSistemiAttivi(finestra, log_);
+void Form1::ConsegnaOra(std::int32_t Numpro, std::int32_t AnnoPro) {
+  consegne_.Conferma(work_.contesto().PercorsoDati, Numpro, AnnoPro);
+  labels::ConsegnaAiSistemiAttivi(work_, consegne_, log_);
 }
 
 }  // namespace zav5::window

@@ -15,15 +15,14 @@
 #include "cycle/turno_offerte.h"
 #include "data/data_source.h"
 #include "data/database.h"
-#include "data/sorgenti_dati.h"
 #include "labels/consegne.h"
-#include "labels/finestra.h"
 #include "platform/env.h"
 #include "startup/avvio.h"
 #include "startup/contesto_negozio.h"
 #include "startup/run_log.h"
 #include "window/controlli.h"
 #include "window/semafori.h"
+#include "work/work_context.h"
 
 namespace zav5::window {
 
@@ -58,7 +57,7 @@ class Form1 {
 
   // The data source named `name` (var, var2, Data1, listi01, ...). Throws std::out_of_range for
   // a name the window does not carry.
-  data::DataSource& Sorgente(std::string_view name) { return sorgenti_.Sorgente(name); }
+  data::DataSource& Sorgente(std::string_view name) { return work_.sources().Sorgente(name); }
 
   // Takes the expired offer `Numpro`/`AnnoPro` (days `DataX` to `DataY`) off the articles and
   // writes the import files of every active label system. These three operations work outside
@@ -82,14 +81,13 @@ class Form1 {
   // below (the text of nrposw, which data sources are hidden).
   static const ModelloFinestra& Progetto() { return ProgettoForm1(); }
 
-  // Settings of the label system being served.
-  std::string FtpElettro = "0";
-  std::string VexularElettro;
-
-  startup::ContestoNegozio& Contesto() { return contesto_; }
+  // What the offer, label and cycle operations share, the settings of the label system being
+  // served (FtpElettro, VexularElettro) among it.
+  work::WorkContext& Work() { return work_; }
+  startup::ContestoNegozio& Contesto() { return work_.contesto(); }
   startup::RunLog& Log() { return log_; }
-  data::DbEngine& Engine() { return engine_; }
-  platform::Env& Env() { return env_; }
+  data::DbEngine& Engine() { return work_.engine(); }
+  platform::Env& Env() { return work_.env(); }
 
   // Text box with the number of tills; empty until start-up fills it.
   const std::string& nrposw() const { return nrposw_; }
@@ -105,18 +103,14 @@ class Form1 {
   std::optional<startup::EsitoAvvio> Esito() const { return esito_; }
 
  private:
-  labels::Finestra Finestra();
   window::Casse DatiCasse();
   // Hands over the label files just made for the offer, with any that wait.
-  void ConsegnaOra(labels::Finestra& finestra, std::int32_t Numpro, std::int32_t AnnoPro);
-  // The cycle's view of the window. REQUIRES: `finestra` outlives the result
-  cycle::Ciclo Ciclo(labels::Finestra& finestra);
+  void ConsegnaOra(std::int32_t Numpro, std::int32_t AnnoPro);
+  // What the processing cycle works with.
+  cycle::Ciclo Ciclo();
 
-  platform::Env& env_;
-  data::DbEngine engine_;
-  startup::ContestoNegozio contesto_;
+  work::WorkContext work_;
   startup::RunLog log_;
-  data::SorgentiDati sorgenti_;
   std::string nrposw_;
   char drive_;
   labels::Consegne consegne_;

@@ -1,4 +1,4 @@
-// A store for the processing cycle: the store database of NegozioProva, the run log of the example
+// A store for the processing cycle: the store database of WorkingStore, the run log of the example
 // day, and the timer, rotation and shared state that the main window would own.
 #pragma once
 
@@ -14,20 +14,20 @@
 #include "cycle/timer.h"
 #include "cycle/turno_offerte.h"
 #include "startup/run_log.h"
-#include "support/negozio_prova.h"
 #include "support/temp_dir.h"
+#include "support/working_store.h"
 
 namespace zav5::cycle {
 
-class CicloProva : public testing::NegozioProva {
+class CicloProva : public testing::WorkingStore {
  public:
   static constexpr std::string_view kPercorsoLog = "C:\\sulvo\\bkp\\logzav3_7122026.txt";
 
   explicit CicloProva(std::string_view rows = {}, data::OpzioniMotore motore = {})
-      : NegozioProva(rows, std::move(motore)),
+      : WorkingStore(rows, std::move(motore)),
         log_(env()),
         timer_(env(), std::chrono::milliseconds{5000}, true),
-        ciclo_{finestra(), contesto(), log_, timer_, turno_, std::nullopt} {
+        ciclo_{work(), consegne(), log_, timer_, turno_, std::nullopt} {
     contesto().PercorsoLog = kPercorsoLog;
     contesto().ContatoreCicli = 1;
   }

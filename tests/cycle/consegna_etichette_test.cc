@@ -335,8 +335,7 @@ TEST(ConsegnaEtichetteTest, ABrokenLabelSystemDoesNotHoldUpTheOfferNorTheOtherSy
         "pagare il prezzo normale"}) {
     EXPECT_NE(errori[0].find(parte), std::string::npos) << errori[0];
   }
-  EXPECT_EQ(negozio.ciclo().finestra.consegne.InAttesa(testing::NegozioProva::kPercorsoDati).size(),
-            1u);
+  EXPECT_EQ(negozio.ciclo().outbox.InAttesa(testing::WorkingStore::kPercorsoDati).size(), 1u);
 
   // Every cycle tries again, without another line for the same fault.
   negozio.Cicli(3);
@@ -490,8 +489,8 @@ TEST(ConsegnaEtichetteTest, FilesOfASystemSwitchedOffStayAndAreReported) {
   ASSERT_EQ(errori.size(), 2u);
   EXPECT_NE(errori[1].find("attivo, o la sua cartella"), std::string::npos) << errori[1];
 
-  labels::Consegne& consegne = negozio.ciclo().finestra.consegne;
-  consegne.SegnalaInAttesa(testing::NegozioProva::kPercorsoDati, negozio.log());
+  labels::Consegne& consegne = negozio.ciclo().outbox;
+  consegne.SegnalaInAttesa(testing::WorkingStore::kPercorsoDati, negozio.log());
   const Lista log = negozio.RigheLog();
   EXPECT_NE(log.back().find("etichette dell'offerta 1/2026 in attesa dal 07/12/2026 11:49:30 per "
                             "il sistema ESL"),

@@ -57,7 +57,7 @@ std::string NegozioConUnOffertaScaduta() {
 
 // Everything the store database holds, read through the test's own connection: each table's name
 // and row count, then its rows, sorted, so that two databases compare by content alone.
-Righe Contenuto(const testing::NegozioProva& negozio) {
+Righe Contenuto(const testing::WorkingStore& negozio) {
   Righe contenuto;
   for (const std::string& tabella :
        negozio.Righe("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name")) {

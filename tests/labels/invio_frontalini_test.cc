@@ -9,14 +9,14 @@
 #include <fmt/core.h>
 
 #include "errors.h"
-#include "support/negozio_prova.h"
 #include "support/temp_dir.h"
+#include "support/working_store.h"
 
 namespace zav5::labels {
 namespace {
 
-using testing::NegozioProva;
 using testing::ReadFile;
+using testing::WorkingStore;
 using Nomi = std::vector<std::string>;
 
 // Offer 101/2026 of one row whose article is in the price list, so that every label system served
@@ -40,26 +40,26 @@ constexpr std::string_view kFileUnico = "X20261207114930.txt";
 constexpr std::string_view kFilePrezzi = "Import_VPA_20261207114930.txt";
 
 // An import file left by an earlier run in C:\sulvo\esl\: it goes when that system is served.
-void FileImportVecchio(const NegozioProva& negozio) {
+void FileImportVecchio(const WorkingStore& negozio) {
   std::ofstream(negozio.DriveC() / "sulvo" / "esl" / "import_x.txt") << "x";
 }
 
 // Settings left by some earlier call, which must not leak into this one.
-void ImpostazioniVecchie(NegozioProva& negozio) {
+void ImpostazioniVecchie(WorkingStore& negozio) {
   negozio.FtpElettro() = "1";
   negozio.VexularElettro() = "VECCHIO";
 }
 
 // Serves the label systems and hands their files over, as the cycle does after its commit.
-void Invia(NegozioProva& negozio) {
-  InvioFrontaliniElettronici(negozio.finestra(), 101, 2026);
+void Invia(WorkingStore& negozio) {
+  InvioFrontaliniElettronici(negozio.work(), negozio.consegne(), 101, 2026);
   negozio.Consegna(101);
 }
 
 TEST(InvioFrontaliniTest, ASystemWhoseAttivatoIsNotExactlyOneIsNotServed) {
   for (const char* attivato : {"'0'", "'a'", "''", "' '", "NULL"}) {
     SCOPED_TRACE(attivato);
-    NegozioProva negozio(std::string(kOfferta) + Sistema(1, attivato, "'0'", "'E'", kEsl));
+    WorkingStore negozio(std::string(kOfferta) + Sistema(1, attivato, "'0'", "'E'", kEsl));
     FileImportVecchio(negozio);
     ImpostazioniVecchie(negozio);
 
@@ -74,7 +74,7 @@ TEST(InvioFrontaliniTest, ASystemWhoseAttivatoIsNotExactlyOneIsNotServed) {
 }
 
 TEST(InvioFrontaliniTest, ASystemWithoutSettingsGetsTheTwoFileLayout) {
-  NegozioProva negozio(std::string(kOfferta) + Sistema(1, "'1'", "NULL", "NULL", kEsl));
+  WorkingStore negozio(std::string(kOfferta) + Sistema(1, "'1'", "NULL", "NULL", kEsl));
   FileImportVecchio(negozio);
   ImpostazioniVecchie(negozio);
 
@@ -87,7 +87,7 @@ TEST(InvioFrontaliniTest, ASystemWithoutSettingsGetsTheTwoFileLayout) {
 }
 
 TEST(InvioFrontaliniTest, ANullSettingKeepsTheValueOfTheSystemBeforeWithinTheCallOnly) {
-  NegozioProva negozio(std::string(kOfferta) + Sistema(1, "'1'", "'1'", "'X'", kEsl) +
+  WorkingStore negozio(std::string(kOfferta) + Sistema(1, "'1'", "'1'", "'X'", kEsl) +
                        Sistema(2, "'1'", "NULL", "NULL", kSulvo));
   ImpostazioniVecchie(negozio);
 
@@ -114,12 +114,12 @@ TEST(InvioFrontaliniTest, ANullSettingKeepsTheValueOfTheSystemBeforeWithinTheCal
 }
 
 TEST(InvioFrontaliniTest, ASystemWithoutFolderStopsTheDispatchThere) {
-  NegozioProva negozio(std::string(kOfferta) + Sistema(1, "'1'", "'0'", "NULL", kSulvo) +
+  WorkingStore negozio(std::string(kOfferta) + Sistema(1, "'1'", "'0'", "NULL", kSulvo) +
                        Sistema(2, "'1'", "'0'", "NULL", "NULL") +
                        Sistema(3, "'1'", "'0'", "NULL", kEsl));
   FileImportVecchio(negozio);
   try {
-    InvioFrontaliniElettronici(negozio.finestra(), 101, 2026);
+    InvioFrontaliniElettronici(negozio.work(), negozio.consegne(), 101, 2026);
     ADD_FAILURE() << "no error";
   } catch (const Errore& error) {
     EXPECT_NE(std::string(error.what()).find("percorsoint"), std::string::npos) << error.what();

@@ -10,14 +10,14 @@
 
 #include "data/value.h"
 #include "errors.h"
-#include "support/negozio_prova.h"
 #include "support/temp_dir.h"
+#include "support/working_store.h"
 
 namespace zav5::labels {
 namespace {
 
-using testing::NegozioProva;
 using testing::ReadFile;
+using testing::WorkingStore;
 
 // 6 December 2026, the end of article 1002's promotion.
 const std::int32_t kSeiDicembre = data::DayNumber(std::chrono::year_month_day{
@@ -145,14 +145,14 @@ class TrasmettoTest : public ::testing::Test {
 
   // Writes the offer's import files and hands them over, as the cycle does after its commit.
   void Trasmetti(const std::string& cartella, std::int32_t numero = 101) {
-    Trasmetto_Elettronici(negozio_.finestra(), cartella, numero, 2026);
+    Trasmetto_Elettronici(negozio_.work(), negozio_.consegne(), cartella, numero, 2026);
     negozio_.Consegna(numero);
   }
   std::string Leggi(std::string_view relative) const {
     return ReadFile(negozio_.DriveC() / relative);
   }
 
-  NegozioProva negozio_;
+  WorkingStore negozio_;
 };
 
 TEST_F(TrasmettoTest, TwoFileLayoutWritesPriceAndPromotionFilesByteForByte) {
@@ -232,10 +232,10 @@ TEST_F(TrasmettoTest, ANullFieldTheLineCannotDoWithoutNamesTheOfferAndTheRow) {
            Caso{"UPDATE offmo SET articoli = NULL WHERE briga = 1", "riga 1: EAN 8001234567890"},
            Caso{"UPDATE listi01 SET desart = NULL WHERE codart = 1003", "riga 4"},
        }) {
-    NegozioProva negozio(Negozio());
+    WorkingStore negozio(Negozio());
     negozio.Sql(caso.sql);
     try {
-      Trasmetto_Elettronici(negozio.finestra(), "C:\\sulvo\\", 101, 2026);
+      Trasmetto_Elettronici(negozio.work(), negozio.consegne(), "C:\\sulvo\\", 101, 2026);
       ADD_FAILURE() << caso.sql << ": no error";
     } catch (const ConversionError& error) {
       EXPECT_NE(std::string(error.what()).find("offerta 101/2026"), std::string::npos)
@@ -297,8 +297,9 @@ TEST_F(TrasmettoTest, AFailingRowLeavesNothingBehind) {
   negozio_.Sql(RigheDelLatte(400) +
                "INSERT INTO offmo (bnumer, bannoc, briga, eanrig, articoli) VALUES"
                " (101, 2026, 999, NULL, 1001);");
-  EXPECT_THROW(Trasmetto_Elettronici(negozio_.finestra(), "C:\\sulvo\\", 101, 2026),
-               ConversionError);
+  EXPECT_THROW(
+      Trasmetto_Elettronici(negozio_.work(), negozio_.consegne(), "C:\\sulvo\\", 101, 2026),
+      ConversionError);
   negozio_.Consegna(101);
   EXPECT_EQ(negozio_.File("c/sulvo"), std::vector<std::string>{});
   EXPECT_EQ(negozio_.File("c/dorn/zav5/consegne"), std::vector<std::string>{});
@@ -311,13 +312,15 @@ TEST_F(TrasmettoTest, AFailedWriteIsReportedAndNothingIsHandedOver) {
   for (const int righe : {0, 700}) {
     for (const char* passo : {"folder", "temporary", "append", "sync", "close", "rename"}) {
       SCOPED_TRACE(fmt::format("{} righe in piu', guasto a {}", righe, passo));
-      NegozioProva negozio(Negozio() + RigheDelLatte(righe));
+      WorkingStore negozio(Negozio() + RigheDelLatte(righe));
       negozio.env().before_step = [passo](std::string_view step) {
         if (step.starts_with(passo)) {
           throw FileError("impossibile scrivere: disco pieno");
         }
       };
-      EXPECT_THROW(Trasmetto_Elettronici(negozio.finestra(), "C:\\sulvo\\", 101, 2026), FileError);
+      EXPECT_THROW(
+          Trasmetto_Elettronici(negozio.work(), negozio.consegne(), "C:\\sulvo\\", 101, 2026),
+          FileError);
       negozio.env().before_step = nullptr;
       negozio.Consegna(101);
       EXPECT_TRUE(negozio.env().started_scripts.empty());

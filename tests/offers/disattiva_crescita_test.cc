@@ -11,12 +11,12 @@
 
 #include "offers/disattiva.h"
 #include "support/motore_di_prova.h"
-#include "support/negozio_prova.h"
+#include "support/working_store.h"
 
 namespace zav5::offers {
 namespace {
 
-using testing::NegozioProva;
+using testing::WorkingStore;
 
 long long g_passi = 0;  // steps of the statements ended since the process began
 
@@ -59,7 +59,7 @@ CREATE INDEX codean_codare ON codean (codare);
 long long PassiPerOfferta(int righe) {
   data::OpzioniMotore motore;
   motore.connessione_odbc = "Driver=SQLite3;Database={path};Timeout=5000;NoCreat=1;";
-  NegozioProva negozio({}, motore);
+  WorkingStore negozio({}, motore);
   negozio.Sql(kTabelleSenzaChiavi);
   negozio.Sql(fmt::format(R"(
 WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < {0})
@@ -77,7 +77,7 @@ INSERT INTO elettro VALUES (2, 'ESL', '1', '0', NULL, 'C:\sulvo\esl\');
 )",
                           kArticoli, righe));
   const long long prima = g_passi;
-  Disattiva(negozio.finestra(), 7, 2026, 100, 110);
+  Disattiva(negozio.work(), negozio.consegne(), 7, 2026, 100, 110);
   const long long passi = g_passi - prima;
   EXPECT_EQ(negozio.Righe("SELECT COUNT(*) FROM offmo WHERE stato = 'D'"),
             std::vector<std::string>{std::to_string(righe)});

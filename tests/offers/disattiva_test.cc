@@ -10,14 +10,14 @@
 #include <fmt/core.h>
 
 #include "errors.h"
-#include "support/negozio_prova.h"
 #include "support/temp_dir.h"
+#include "support/working_store.h"
 
 namespace zav5::offers {
 namespace {
 
-using testing::NegozioProva;
 using testing::ReadFile;
+using testing::WorkingStore;
 using Righe = std::vector<std::string>;
 
 // The offer under test, 7/2026, runs from day 100 to day 110.
@@ -62,17 +62,17 @@ constexpr std::string_view kSistemaEsl =
 
 // An import file of an earlier run in the folder of kSistemaEsl: it is gone once that system has
 // been served, and only then.
-void FileImportVecchio(const NegozioProva& negozio) {
+void FileImportVecchio(const WorkingStore& negozio) {
   std::ofstream(negozio.DriveC() / "sulvo" / "esl" / "import_x.txt") << "x";
 }
 
 // Deactivates the offer and hands its label files over, as the cycle does after its commit.
-void Disattiva(NegozioProva& negozio, std::int32_t numero = kNumero) {
-  offers::Disattiva(negozio.finestra(), numero, kAnno, kPrimoGiorno, kUltimoGiorno);
+void Disattiva(WorkingStore& negozio, std::int32_t numero = kNumero) {
+  offers::Disattiva(negozio.work(), negozio.consegne(), numero, kAnno, kPrimoGiorno, kUltimoGiorno);
   negozio.Consegna(numero, kAnno);
 }
 
-Righe Tabella(const NegozioProva& negozio, std::string_view tabella) {
+Righe Tabella(const WorkingStore& negozio, std::string_view tabella) {
   return negozio.Righe("SELECT * FROM " + std::string(tabella) + " ORDER BY rowid");
 }
 
@@ -98,7 +98,7 @@ struct Periodo {
 // is restored, or left as it was with its EAN rows, as `periodo` expects.
 void VerificaPeriodo(const Periodo& periodo) {
   SCOPED_TRACE(fmt::format("promozione da {} a {}", periodo.data1, periodo.data2));
-  NegozioProva negozio(Articolo(1, periodo.data1, periodo.data2, 55) + Ean("8000000000001", 1) +
+  WorkingStore negozio(Articolo(1, periodo.data1, periodo.data2, 55) + Ean("8000000000001", 1) +
                        Ean("8000000000002", 1) +
                        RigaOfferta(kNumero, kAnno, 1, "'8000000000001'", "1"));
   const Righe articolo = negozio.Righe("SELECT * FROM listi01");
@@ -151,7 +151,7 @@ TEST(DisattivaTest, APromotionDateWithATimeOfDayCountsAsTheNearestWholeDay) {
 }
 
 TEST(DisattivaTest, RestoringClearsEveryPromotionFieldAndNothingElse) {
-  NegozioProva negozio(Articolo(1, "100", "110", 55) + Articolo(2, "100", "110", 66) +
+  WorkingStore negozio(Articolo(1, "100", "110", 55) + Articolo(2, "100", "110", 66) +
                        Ean("8000000000001", 1) + Ean("8000000000011", 1) + Ean("8000000000021", 1) +
                        Ean("8000000000002", 2) +
                        RigaOfferta(kNumero, kAnno, 1, "'8000000000021'", "1"));
@@ -215,7 +215,7 @@ TEST(DisattivaTest, TheArticleIsTheOneOfTheEanElseTheOneOfTheRow) {
            Caso{"EAN with a quote not in codean", Ean(kOtto, 2), "'8''001'", "1", {"1"}},
        }) {
     SCOPED_TRACE(caso.nome);
-    NegozioProva negozio(Articolo(1, "100", "110", 11) + Articolo(2, "100", "110", 22) + caso.ean +
+    WorkingStore negozio(Articolo(1, "100", "110", 11) + Articolo(2, "100", "110", 22) + caso.ean +
                          RigaOfferta(kNumero, kAnno, 1, caso.eanrig, caso.articoli));
     Disattiva(negozio);
     EXPECT_EQ(negozio.Righe("SELECT codart FROM listi01 WHERE stapro = 'D'"), caso.ripristinati);
@@ -229,7 +229,7 @@ TEST(DisattivaTest, TheArticleIsTheOneOfTheEanElseTheOneOfTheRow) {
 }
 
 TEST(DisattivaTest, TwoRowsOfTheSameArticleRestoreItOnce) {
-  NegozioProva negozio(Articolo(1, "100", "110", 55) + Ean("8000000000001", 1) +
+  WorkingStore negozio(Articolo(1, "100", "110", 55) + Ean("8000000000001", 1) +
                        RigaOfferta(kNumero, kAnno, 1, "'8000000000001'", "NULL") +
                        RigaOfferta(kNumero, kAnno, 2, "'8009999999999'", "1"));
   Disattiva(negozio);
@@ -241,7 +241,7 @@ TEST(DisattivaTest, TwoRowsOfTheSameArticleRestoreItOnce) {
 }
 
 TEST(DisattivaTest, ListiproListsTheArticlesOfTheLastCallInTheOrderRestored) {
-  NegozioProva negozio(
+  WorkingStore negozio(
       "INSERT INTO listipro VALUES (900), (901), (55);" + Articolo(1, "100", "110", 55) +
       Articolo(2, "95", "120", 55) + Articolo(3, "100", "110", 33) +
       RigaOfferta(kNumero, kAnno, 1, "'1'", "1") + RigaOfferta(kNumero, kAnno, 2, "'3'", "3") +
@@ -257,7 +257,7 @@ TEST(DisattivaTest, ListiproListsTheArticlesOfTheLastCallInTheOrderRestored) {
 }
 
 TEST(DisattivaTest, EveryRowOfTheOfferIsMarkedAndNoOtherRow) {
-  NegozioProva negozio(
+  WorkingStore negozio(
       "INSERT INTO offte VALUES (7, 2026, 'AUTUNNO', 100, 110, 'A');"
       "INSERT INTO offte VALUES (7, 2025, 'AUTUNNO', 100, 110, 'A');" +
       Articolo(1, "100", "110", 55) + Articolo(4, "101", "110", 44) +
@@ -284,7 +284,7 @@ TEST(DisattivaTest, EveryRowOfTheOfferIsMarkedAndNoOtherRow) {
 }
 
 TEST(DisattivaTest, AnOfferWithoutRowsEmptiesListiproAndStillServesTheLabelSystems) {
-  NegozioProva negozio("INSERT INTO listipro VALUES (900);" + Articolo(1, "100", "110", 55) +
+  WorkingStore negozio("INSERT INTO listipro VALUES (900);" + Articolo(1, "100", "110", 55) +
                        Ean("8000000000001", 1) + RigaOfferta(8, kAnno, 1, "'1'", "1") +
                        std::string(kSistemaEsl));
   FileImportVecchio(negozio);
@@ -329,7 +329,7 @@ TEST(DisattivaTest, ARowThatCannotBeReadStopsTheCallBeforeTheLabelFiles) {
                 {"listi01", "numpro"}},
        }) {
     SCOPED_TRACE(caso.nome);
-    NegozioProva negozio(Articolo(1, "100", "110", 55) + Articolo(2, "100", "110", 66) +
+    WorkingStore negozio(Articolo(1, "100", "110", 55) + Articolo(2, "100", "110", 66) +
                          caso.righe + std::string(kSistemaEsl));
     FileImportVecchio(negozio);
     const Righe articolo_2 = negozio.Righe("SELECT * FROM listi01 WHERE codart = 2");
@@ -352,21 +352,21 @@ TEST(DisattivaTest, ARowThatCannotBeReadStopsTheCallBeforeTheLabelFiles) {
 }
 
 TEST(DisattivaTest, AMissingStoreDatabaseIsReportedAndNotCreated) {
-  NegozioProva negozio;
+  WorkingStore negozio;
   const std::filesystem::path file = negozio.DriveC() / "sulvo" / "neg01" / "dati.mdb";
   std::filesystem::remove(file);
   try {
     Disattiva(negozio);
     ADD_FAILURE() << "no error";
   } catch (const DatabaseError& error) {
-    EXPECT_NE(std::string(error.what()).find(NegozioProva::kPercorsoDati), std::string::npos)
+    EXPECT_NE(std::string(error.what()).find(WorkingStore::kPercorsoDati), std::string::npos)
         << error.what();
   }
   EXPECT_FALSE(std::filesystem::exists(file)) << "an empty database was created";
 }
 
 TEST(DisattivaTest, AMissingPriceListFailsBeforeAnythingChanges) {
-  NegozioProva negozio("INSERT INTO listipro VALUES (900);" +
+  WorkingStore negozio("INSERT INTO listipro VALUES (900);" +
                        RigaOfferta(kNumero, kAnno, 1, "'1'", "1") + std::string(kSistemaEsl));
   negozio.Sql("DROP TABLE listi01");
   FileImportVecchio(negozio);
@@ -377,7 +377,7 @@ TEST(DisattivaTest, AMissingPriceListFailsBeforeAnythingChanges) {
 }
 
 TEST(DisattivaTest, TheLabelFilesShowTheArticleAsRestored) {
-  NegozioProva negozio(Articolo(1, "100", "110", 55) + Ean("8000000000001", 1) +
+  WorkingStore negozio(Articolo(1, "100", "110", 55) + Ean("8000000000001", 1) +
                        RigaOfferta(kNumero, kAnno, 1, "'8000000000001'", "1") +
                        "INSERT INTO elettro VALUES (1, 'X', '1', '0', NULL, 'C:\\sulvo\\');");
   Disattiva(negozio);

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "platform/codepage.h"
@@ -77,9 +78,13 @@ platform::LocalTime ExampleMoment() {
   return local_days{2026y / December / 7} + 11h + 49min + 30s;
 }
 
-TestStore::TestStore() {
+TestStore::TestStore(std::string_view drives) {
   dir_.MakeDir("c/sulvo/bkp");
-  env_ = std::make_unique<TestEnv>(platform::DriveMap{{'C', DriveC()}}, 'C');
+  platform::DriveMap map;
+  for (const char drive : drives) {
+    map[drive] = dir_.path() / std::string(1, static_cast<char>(drive - 'A' + 'a'));
+  }
+  env_ = std::make_unique<TestEnv>(std::move(map), 'C');
 }
 
 void TestStore::CreateCompanyDatabase(std::string_view rows) {
@@ -90,21 +95,75 @@ void TestStore::CreateStoreDatabase(std::string_view relative, std::string_view 
   CreateSqliteFile(DriveC() / relative, schema::k_negozio, rows);
 }
 
-void TestStore::Sql(std::string_view relative, std::string_view sql) {
+namespace {
+
+// A connection of the test's own to a database file, waiting for a lock as a program would.
+sqlite3* Open(const std::filesystem::path& path) {
   sqlite3* db = nullptr;
-  const std::string path = (DriveC() / relative).string();
   if (sqlite3_open_v2(Utf8Path(path).c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
     sqlite3_close(db);
-    throw std::runtime_error("cannot open " + path);
+    throw std::runtime_error("cannot open " + path.string());
   }
+  sqlite3_busy_timeout(db, 5000);
+  return db;
+}
+
+}  // namespace
+
+void TestStore::Sql(std::string_view relative, std::string_view sql) const {
+  const std::filesystem::path path = DriveC() / relative;
+  sqlite3* db = Open(path);
   char* message = nullptr;
   const int rc = sqlite3_exec(db, std::string(sql).c_str(), nullptr, nullptr, &message);
   std::string text = message != nullptr ? message : "";
   sqlite3_free(message);
   sqlite3_close(db);
   if (rc != SQLITE_OK) {
-    throw std::runtime_error("SQL on " + path + " failed: " + text);
+    throw std::runtime_error("SQL on " + path.string() + " failed: " + text);
   }
+}
+
+std::vector<std::string> TestStore::Rows(std::string_view relative, std::string_view sql) const {
+  sqlite3* db = Open(DriveC() / relative);
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(db, std::string(sql).c_str(), -1, &statement, nullptr) != SQLITE_OK) {
+    const std::string text = sqlite3_errmsg(db);
+    sqlite3_close(db);
+    throw std::runtime_error("SQL failed: " + text);
+  }
+  std::vector<std::string> rows;
+  while (sqlite3_step(statement) == SQLITE_ROW) {
+    std::string row;
+    for (int i = 0; i < sqlite3_column_count(statement); ++i) {
+      if (i > 0) {
+        row += '|';
+      }
+      if (sqlite3_column_type(statement, i) == SQLITE_NULL) {
+        row += "NULL";
+      } else {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, i));
+        row.append(text, static_cast<std::size_t>(sqlite3_column_bytes(statement, i)));
+      }
+    }
+    rows.push_back(std::move(row));
+  }
+  sqlite3_finalize(statement);
+  sqlite3_close(db);
+  return rows;
+}
+
+std::vector<std::string> TestStore::Files(std::string_view relative) const {
+  std::vector<std::string> names;
+  if (!std::filesystem::is_directory(dir_.path() / relative)) {
+    return names;
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path() / relative)) {
+    if (entry.is_regular_file()) {
+      names.push_back(entry.path().filename().string());
+    }
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 std::string TestStore::LogBytes() const {

@@ -1,6 +1,6 @@
-// A store on disk for scenario tests: a temporary folder mapped as drive C:, the company database
-// and the store database made from the project's DDL, and an Env whose clock and operator the
-// test controls.
+// A store on disk for tests: a temporary folder whose subfolders are mapped as drives, the company
+// database and store databases made from the project's DDL, and an Env whose clock and operator
+// the test controls.
 #pragma once
 
 #include <chrono>
@@ -95,19 +95,28 @@ platform::LocalTime ExampleMoment();
 
 class TestStore {
  public:
-  // Makes c/sulvo/bkp (the log folder) and maps drive C onto the folder `c`.
-  TestStore();
+  // Makes c/sulvo/bkp (the log folder) and maps each drive of `drives` (upper-case letters) onto
+  // the folder of its lower-case letter; drive C is the current drive.
+  explicit TestStore(std::string_view drives = "C");
 
   TestEnv& env() { return *env_; }
   const TempDir& dir() const { return dir_; }
   std::filesystem::path DriveC() const { return dir_.path() / "c"; }
+  std::filesystem::path DriveZ() const { return dir_.path() / "z"; }
 
   // Creates c/dorn/sulvo.mdb with its tables and the given rows (SQL INSERTs).
   void CreateCompanyDatabase(std::string_view rows);
   // Creates the store database at `relative` (under c/) with its tables and the given rows.
   void CreateStoreDatabase(std::string_view relative, std::string_view rows);
-  // Runs SQL on a database file under c/.
-  void Sql(std::string_view relative, std::string_view sql);
+  // Runs SQL on a database file under c/ through a connection of the test's own.
+  void Sql(std::string_view relative, std::string_view sql) const;
+  // The rows of a query on a database file under c/, through a connection of the test's own: each
+  // row its values as SQLite gives them as text ("NULL" for Null), joined by "|".
+  std::vector<std::string> Rows(std::string_view relative, std::string_view sql) const;
+
+  // The names of the files in the folder `relative` (under the test's folder, e.g. "c/sulvo"),
+  // sorted; none when the folder does not exist.
+  std::vector<std::string> Files(std::string_view relative) const;
 
   // The run log's lines for the example day, as UTF-8 with CR LF removed; empty when there is no
   // log.
