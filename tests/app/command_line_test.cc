@@ -127,7 +127,7 @@ TEST(CommandLineTest, HelpExitsCleanly) {
   const Lettura l = Read({"--help"});
   EXPECT_FALSE(l.opzioni);
   EXPECT_EQ(l.codice_uscita, 0);
-  EXPECT_THAT(l.messaggio, ::testing::HasSubstr("--drive"));
+  EXPECT_THAT(l.messaggio, testing::HasSubstr("--drive"));
 }
 
 TEST(CommandLineTest, VersionSaysWhichBuildAndExitsCleanly) {
@@ -140,11 +140,11 @@ TEST(CommandLineTest, VersionSaysWhichBuildAndExitsCleanly) {
   EXPECT_EQ(std::sscanf(l.messaggio.c_str(), "zav5 %u.%u.%u (", &major, &minor, &patch), 3)
       << l.messaggio;
 #ifdef _WIN32
-  EXPECT_THAT(l.messaggio, ::testing::HasSubstr("(Windows, "));
+  EXPECT_THAT(l.messaggio, testing::HasSubstr("(Windows, "));
 #else
-  EXPECT_THAT(l.messaggio, ::testing::HasSubstr("(Linux, "));
+  EXPECT_THAT(l.messaggio, testing::HasSubstr("(Linux, "));
 #endif
-  EXPECT_THAT(l.messaggio, ::testing::HasSubstr(sizeof(void*) == 4 ? "32 bit" : "64 bit"));
+  EXPECT_THAT(l.messaggio, testing::HasSubstr(sizeof(void*) == 4 ? "32 bit" : "64 bit"));
 }
 
 TEST(CommandLineTest, DemoCommandMapsBothDrives) {

@@ -44,7 +44,7 @@ std::vector<std::string> NamesOf(const fs::path& folder, std::string_view prefix
 Files FilesOf(const fs::path& folder, std::string_view prefix) {
   Files files;
   for (const std::string& name : NamesOf(folder, prefix)) {
-    files[name] = testing::ReadFile(folder / name);
+    files[name] = test::ReadFile(folder / name);
   }
   return files;
 }
@@ -99,7 +99,7 @@ bool MovedWithin(const fs::path& c, const fs::path& z, std::size_t count,
 }
 
 TEST(ConsegnaEtichette, AnExpiredDemoOfferIsRestoredAndItsFilesReachDriveZ) {
-  testing::TempDir dir;
+  test::TempDir dir;
   using namespace std::chrono;
   const year_month_day oggi{2026y / December / 7};
   const NegozioDemo demo = CreaNegozioDemo(dir.path() / "store", oggi);
@@ -110,7 +110,7 @@ TEST(ConsegnaEtichette, AnExpiredDemoOfferIsRestoredAndItsFilesReachDriveZ) {
   platform::PosixEnv posix({{'C', demo.unita_c}, {'Z', demo.unita_z}}, 'C');
   posix.SetScriptLauncher(ComandoScript(ZAV5_PROGRAM, opzioni));
   EnvConsegna env(posix, demo.unita_c);
-  window::Form1 form(env, testing::MotoreDiProva());
+  window::Form1 form(env, test::MotoreDiProva());
   form.FissaOggi(oggi);
   form.Form_Load();
   ASSERT_EQ(form.Esito(), startup::EsitoAvvio::kCompleto);

@@ -20,7 +20,7 @@ using namespace std::chrono;
 
 constexpr year_month_day kToday = 2026y / December / 7;
 
-class DemoStoreTest : public ::testing::Test {
+class DemoStoreTest : public testing::Test {
  protected:
   DemoStoreTest()
       : demo_(CreaNegozioDemo(dir_.path() / "demo", kToday)),
@@ -45,15 +45,15 @@ class DemoStoreTest : public ::testing::Test {
     return rows;
   }
 
-  testing::TempDir dir_;
+  test::TempDir dir_;
   NegozioDemo demo_;
-  testing::TestEnv env_;
-  data::DbEngine engine_{env_, testing::MotoreDiProva()};
+  test::TestEnv env_;
+  data::DbEngine engine_{env_, test::MotoreDiProva()};
   data::DataSource source_{engine_, "test", "Data3"};
 };
 
 TEST_F(DemoStoreTest, StartUpCompletesOnIt) {
-  window::Form1 form(env_, testing::MotoreDiProva());
+  window::Form1 form(env_, test::MotoreDiProva());
   form.Form_Load();
   EXPECT_EQ(form.Esito(), startup::EsitoAvvio::kCompleto);
   EXPECT_EQ(form.nrposw(), "4");

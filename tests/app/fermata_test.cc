@@ -36,7 +36,7 @@ constexpr year_month_day kOggi = 2026y / December / 7;
 // time: the first cycle comes at once.
 class FermataSenzaAttese : public platform::StopSignal {
  public:
-  explicit FermataSenzaAttese(testing::TestEnv& env) : env_(env) {}
+  explicit FermataSenzaAttese(test::TestEnv& env) : env_(env) {}
 
   bool WaitUntil(platform::SteadyTime deadline) override {
     if (posix_.WaitUntil(steady_clock::now())) {
@@ -51,7 +51,7 @@ class FermataSenzaAttese : public platform::StopSignal {
   bool Requested() override { return posix_.Requested(); }
 
  private:
-  testing::TestEnv& env_;
+  test::TestEnv& env_;
   platform::PosixStopSignal posix_;
 };
 
@@ -61,7 +61,7 @@ class FermataSenzaAttese : public platform::StopSignal {
 [[noreturn]] void Programma(const NegozioDemo& demo) {
   int codice = 2;
   try {
-    testing::TestEnv env(platform::DriveMap{{'C', demo.unita_c}, {'Z', demo.unita_z}}, 'C');
+    test::TestEnv env(platform::DriveMap{{'C', demo.unita_c}, {'Z', demo.unita_z}}, 'C');
     FermataSenzaAttese stop(env);
     data::OpzioniMotore motore;
     motore.attesa_blocchi = minutes{5};
@@ -115,15 +115,15 @@ int OfferteAttive(const std::filesystem::path& file) {
 }
 
 TEST(FermataTest, ASigtermWhileACycleWaitsForAReaderEndsTheRunSoon) {
-  if (testing::ProvaSuOdbc()) {
+  if (test::ProvaSuOdbc()) {
     GTEST_SKIP() << "a stop is looked for by the busy handler of a SQLite file opened directly";
   }
-  testing::TempDir dir;
+  test::TempDir dir;
   const NegozioDemo demo = CreaNegozioDemo(dir.path() / "demo", kOggi);
   const std::filesystem::path dati = demo.unita_c / "sulvo" / "neg01" / "dati.mdb";
   const int attive = OfferteAttive(dati);
-  testing::AltroProgramma lettore(dati, "BEGIN; SELECT count(*) FROM listi01", {},
-                                  "SELECT count(*) FROM offte");
+  test::AltroProgramma lettore(dati, "BEGIN; SELECT count(*) FROM listi01", {},
+                               "SELECT count(*) FROM offte");
   ASSERT_TRUE(lettore.Blocca());
 
   const pid_t programma = fork();

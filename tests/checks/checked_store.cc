@@ -17,8 +17,7 @@ namespace zav5::checks {
 namespace fs = std::filesystem;
 
 std::chrono::year_month_day ExampleDay() {
-  return std::chrono::year_month_day{
-      std::chrono::floor<std::chrono::days>(testing::ExampleMoment())};
+  return std::chrono::year_month_day{std::chrono::floor<std::chrono::days>(test::ExampleMoment())};
 }
 
 std::int32_t ExampleDayNumber() {
@@ -40,21 +39,21 @@ std::string ExpiredOffer(int number) {
 
 CheckedStore::CheckedStore(std::string_view store_rows, bool company, bool esl_folder)
     : env_(platform::DriveMap{{'C', dir_.path() / "c"}, {'Z', dir_.path() / "z"}}, 'C'),
-      motore_(testing::MotoreDiProva()) {
+      motore_(test::MotoreDiProva()) {
   for (const char* folder : {"c/sulvo/bkp", "c/sulvo/neg01", "c/dorn", "z"}) {
     dir_.MakeDir(folder);
   }
   if (esl_folder) {
     dir_.MakeDir("c/sulvo/esl");
   }
-  env_.SetNow(testing::ExampleMoment());
+  env_.SetNow(test::ExampleMoment());
   if (company) {
-    testing::CreateSqliteFile(C() / "dorn" / "sulvo.mdb", schema::k_azienda,
-                              "INSERT INTO società VALUES (1, 'DEMO SRL', "
-                              "'C:\\sulvo\\neg01\\dati.mdb');"
-                              "INSERT INTO inizio VALUES (1, 'AVVIO');");
+    test::CreateSqliteFile(C() / "dorn" / "sulvo.mdb", schema::k_azienda,
+                           "INSERT INTO società VALUES (1, 'DEMO SRL', "
+                           "'C:\\sulvo\\neg01\\dati.mdb');"
+                           "INSERT INTO inizio VALUES (1, 'AVVIO');");
   }
-  testing::CreateSqliteFile(
+  test::CreateSqliteFile(
       Store(), schema::k_negozio,
       "INSERT INTO utenti (codutente, nrpos) VALUES (1, 4);" + std::string(store_rows));
   dir_.WriteFile("c/sulvo/comandoP.bat", "copy ESL*.txt Z:\\\r\n");
@@ -74,7 +73,7 @@ std::map<std::string, std::string> CheckedStore::Files() const {
   for (const auto& entry : fs::recursive_directory_iterator(dir_.path())) {
     if (entry.is_regular_file()) {
       files[fs::relative(entry.path(), dir_.path()).generic_string()] =
-          testing::ReadFile(entry.path());
+          test::ReadFile(entry.path());
     }
   }
   return files;
@@ -82,7 +81,7 @@ std::map<std::string, std::string> CheckedStore::Files() const {
 
 std::vector<std::string> CheckedStore::Rows(std::string_view sql) const {
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2(testing::Utf8Path(Store()).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) !=
+  if (sqlite3_open_v2(test::Utf8Path(Store()).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) !=
       SQLITE_OK) {
     sqlite3_close(db);
     throw std::runtime_error("cannot open the store database");

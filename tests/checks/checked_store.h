@@ -37,7 +37,7 @@ class CheckedStore {
   // one-file layout's label system is missing.
   explicit CheckedStore(std::string_view store_rows, bool company = true, bool esl_folder = true);
 
-  testing::TestEnv& env() { return env_; }
+  test::TestEnv& env() { return env_; }
   std::filesystem::path C() const { return dir_.path() / "c"; }
   std::filesystem::path Store() const { return C() / "sulvo" / "neg01" / "dati.mdb"; }
   data::OpzioniMotore& motore() { return motore_; }
@@ -60,8 +60,8 @@ class CheckedStore {
   Outcome Audit(OutputOptions output = {});
 
  private:
-  testing::TempDir dir_;
-  testing::TestEnv env_;
+  test::TempDir dir_;
+  test::TestEnv env_;
   data::OpzioniMotore motore_;
 };
 

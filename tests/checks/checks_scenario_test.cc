@@ -25,8 +25,8 @@ namespace zav5::checks {
 namespace {
 
 namespace fs = std::filesystem;
-using ::testing::HasSubstr;
-using ::testing::Not;
+using testing::HasSubstr;
+using testing::Not;
 
 std::string Stores(int offers = 1) {
   std::string rows(kTwoLabelSystems);
@@ -125,15 +125,15 @@ TEST(ChecksTest, PreviewGivesTheLinesAndChangesTheCycleThenMakesInBothLayouts) {
       restored.push_back(std::to_string(row.article));
     }
   }
-  EXPECT_THAT(restored, ::testing::ElementsAre("1010", "1011"));
+  EXPECT_THAT(restored, testing::ElementsAre("1010", "1011"));
   EXPECT_THAT(store.Rows("SELECT codart FROM listi01 WHERE przsal = 0 ORDER BY codart"),
-              ::testing::ElementsAre("1010", "1011"));
-  EXPECT_THAT(store.Rows("SELECT stato FROM offte"), ::testing::ElementsAre("D"));
+              testing::ElementsAre("1010", "1011"));
+  EXPECT_THAT(store.Rows("SELECT stato FROM offte"), testing::ElementsAre("D"));
 }
 
 TEST(ChecksTest, PreviewOfEveryExpiredOfferInTheCyclesOrderAndItsFiles) {
   CheckedStore store(Stores(2));
-  testing::TempDir out;
+  test::TempDir out;
   const CheckedStore::Outcome preview =
       store.Preview({ExampleDay(), {}}, {Language::kEnglish, 0, false}, out.path());
   EXPECT_EQ(preview.code, 0) << preview.out;
@@ -150,7 +150,7 @@ TEST(ChecksTest, PreviewOfEveryExpiredOfferInTheCyclesOrderAndItsFiles) {
     }
   }
   std::sort(names.begin(), names.end());
-  EXPECT_THAT(names, ::testing::ElementsAre(
+  EXPECT_THAT(names, testing::ElementsAre(
                          "101-2026/ESL20261207114930.txt", "101-2026/Import_PRO_20261207114930.txt",
                          "101-2026/Import_VPA_20261207114930.txt", "102-2026/ESL20261207114930.txt",
                          "102-2026/Import_PRO_20261207114930.txt",
@@ -316,15 +316,14 @@ TEST(ChecksTest, AuditListsEachKindSortedWithATotal) {
 
 #ifndef _WIN32
 TEST(ChecksTest, LockedDatabase) {
-  if (testing::ProvaSuOdbc()) {
+  if (test::ProvaSuOdbc()) {
     GTEST_SKIP() << "the busy timeout of a SQLite file opened directly";
   }
   CheckedStore store(Stores());
   store.motore().attesa_blocchi = std::chrono::milliseconds{200};
   {
     // Another program writes: the checks still read, the preview cannot take the write lock.
-    testing::AltroProgramma writer(store.Store(),
-                                   "BEGIN IMMEDIATE; UPDATE offte SET stato = stato");
+    test::AltroProgramma writer(store.Store(), "BEGIN IMMEDIATE; UPDATE offte SET stato = stato");
     ASSERT_TRUE(writer.Blocca());
     const Checked checked = RunEveryCheck(store, OnExampleDay());
     EXPECT_EQ(checked.status.code, 1) << checked.status.out;
@@ -334,8 +333,8 @@ TEST(ChecksTest, LockedDatabase) {
   }
   {
     // Nobody can read: the status cannot tell.
-    testing::AltroProgramma exclusive(store.Store(),
-                                      "BEGIN EXCLUSIVE; UPDATE offte SET stato = stato");
+    test::AltroProgramma exclusive(store.Store(),
+                                   "BEGIN EXCLUSIVE; UPDATE offte SET stato = stato");
     ASSERT_TRUE(exclusive.Blocca());
     const Checked checked = RunEveryCheck(store, OnExampleDay());
     EXPECT_EQ(checked.status.code, 3) << checked.status.out;

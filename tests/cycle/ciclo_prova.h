@@ -19,7 +19,7 @@
 
 namespace zav5::cycle {
 
-class CicloProva : public testing::WorkingStore {
+class CicloProva : public test::WorkingStore {
  public:
   static constexpr std::string_view kPercorsoLog = "C:\\sulvo\\bkp\\logzav3_7122026.txt";
 
@@ -43,7 +43,7 @@ class CicloProva : public testing::WorkingStore {
     if (!std::filesystem::exists(path)) {
       return lines;
     }
-    std::istringstream in(testing::ReadFile(path));
+    std::istringstream in(test::ReadFile(path));
     for (std::string line; std::getline(in, line);) {
       if (!line.empty() && line.back() == '\r') {
         line.pop_back();

@@ -54,7 +54,7 @@ struct Guasti {
   }
 };
 
-class ConnessioneGuasta : public testing::ConnessioneInoltrata {
+class ConnessioneGuasta : public test::ConnessioneInoltrata {
  public:
   // REQUIRES: `interna` and `guasti` are not null.
   ConnessioneGuasta(std::unique_ptr<data::Connection> interna, std::shared_ptr<Guasti> guasti)

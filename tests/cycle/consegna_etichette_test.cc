@@ -79,7 +79,7 @@ std::map<std::string, std::string> FileDi(const fs::path& folder, std::string_vi
   for (const auto& entry : fs::directory_iterator(folder)) {
     const std::string nome = entry.path().filename().string();
     if (entry.is_regular_file() && nome.starts_with(prefisso)) {
-      file[nome] = testing::ReadFile(entry.path());
+      file[nome] = test::ReadFile(entry.path());
     }
   }
   return file;
@@ -335,7 +335,7 @@ TEST(ConsegnaEtichetteTest, ABrokenLabelSystemDoesNotHoldUpTheOfferNorTheOtherSy
         "pagare il prezzo normale"}) {
     EXPECT_NE(errori[0].find(parte), std::string::npos) << errori[0];
   }
-  EXPECT_EQ(negozio.ciclo().outbox.InAttesa(testing::WorkingStore::kPercorsoDati).size(), 1u);
+  EXPECT_EQ(negozio.ciclo().outbox.InAttesa(test::WorkingStore::kPercorsoDati).size(), 1u);
 
   // Every cycle tries again, without another line for the same fault.
   negozio.Cicli(3);
@@ -490,7 +490,7 @@ TEST(ConsegnaEtichetteTest, FilesOfASystemSwitchedOffStayAndAreReported) {
   EXPECT_NE(errori[1].find("attivo, o la sua cartella"), std::string::npos) << errori[1];
 
   labels::Consegne& consegne = negozio.ciclo().outbox;
-  consegne.SegnalaInAttesa(testing::WorkingStore::kPercorsoDati, negozio.log());
+  consegne.SegnalaInAttesa(test::WorkingStore::kPercorsoDati, negozio.log());
   const Lista log = negozio.RigheLog();
   EXPECT_NE(log.back().find("etichette dell'offerta 1/2026 in attesa dal 07/12/2026 11:49:30 per "
                             "il sistema ESL"),

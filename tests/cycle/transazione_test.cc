@@ -57,7 +57,7 @@ std::string NegozioConUnOffertaScaduta() {
 
 // Everything the store database holds, read through the test's own connection: each table's name
 // and row count, then its rows, sorted, so that two databases compare by content alone.
-Righe Contenuto(const testing::WorkingStore& negozio) {
+Righe Contenuto(const test::WorkingStore& negozio) {
   Righe contenuto;
   for (const std::string& tabella :
        negozio.Righe("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name")) {
@@ -192,7 +192,7 @@ void UnErroreDiBlocco(const CicloProva& negozio, std::string_view secondi) {
 
 // The lock tests start the other program as a child process with fork.
 
-using testing::AltroProgramma;
+using test::AltroProgramma;
 
 constexpr std::string_view kModificaAltrui =
     "BEGIN IMMEDIATE; UPDATE offte SET descrizione = 'IN MODIFICA' WHERE numero = 2";
@@ -208,7 +208,7 @@ std::filesystem::path FileDati(const CicloProva& negozio) {
 }
 
 TEST(TransazioneTest, ALockHeldByAnotherProgramFailsTheCycleUntilItIsReleased) {
-  if (testing::ProvaSuOdbc()) {
+  if (test::ProvaSuOdbc()) {
     GTEST_SKIP() << "the busy timeout of a SQLite file opened directly";
   }
   CicloProva negozio(NegozioConUnOffertaScaduta(), MotoreConAttesa(milliseconds{300}));
@@ -230,7 +230,7 @@ TEST(TransazioneTest, ALockHeldByAnotherProgramFailsTheCycleUntilItIsReleased) {
 }
 
 TEST(TransazioneTest, ALockReleasedWithinTheWaitIsWaitedFor) {
-  if (testing::ProvaSuOdbc()) {
+  if (test::ProvaSuOdbc()) {
     GTEST_SKIP() << "the busy timeout of a SQLite file opened directly";
   }
   CicloProva negozio(NegozioConUnOffertaScaduta(), MotoreConAttesa(milliseconds{5000}));
@@ -266,7 +266,7 @@ constexpr std::string_view kLetturaAltrui = "BEGIN; SELECT count(*) FROM listi01
 // then stops at once, not after its remaining thousands of changes, and its rollback lets the
 // lock go that kept the suite's new readers out.
 TEST(TransazioneTest, AReaderHoldingOnPastTheBoundFailsTheCycleWithinItAndKeepsNothingLocked) {
-  if (testing::ProvaSuOdbc()) {
+  if (test::ProvaSuOdbc()) {
     GTEST_SKIP() << "the cache spills of a SQLite file opened directly";
   }
   constexpr milliseconds kAttesa{2000};

@@ -114,7 +114,7 @@ TEST(AttesaBlocchiTest, TheMessageOfAWaitOutsideACycleNamesItsBoundInSeconds) {
 class AttesaBlocchiSqliteTest : public DataFixture {
  protected:
   void SetUp() override {
-    if (testing::ProvaSuOdbc()) {
+    if (test::ProvaSuOdbc()) {
       GTEST_SKIP() << "the busy handler of a SQLite file opened directly";
     }
     path_ = MakeDatabase("dati.mdb", "CREATE TABLE t (n LONG PRIMARY KEY);",
@@ -138,7 +138,7 @@ TEST_F(AttesaBlocchiSqliteTest, AStopEndsACyclesWaitAndItsWorkUntilItsBoundEnds)
   {
     const LimiteAttese limite = engine.LimitaAttese();
     const steady_clock::time_point inizio = steady_clock::now();
-    const std::string errore = testing::DatabaseErrorOf([&] { database->BeginTrans(); });
+    const std::string errore = test::DatabaseErrorOf([&] { database->BeginTrans(); });
     EXPECT_LT(steady_clock::now() - inizio, seconds{30}) << "the wait ran to its bound";
     EXPECT_GE(domande, 3) << "the stop was not looked for during the wait";
     EXPECT_NE(errore.find("iniziando una transazione: un altro programma lo tiene bloccato e "
@@ -147,7 +147,7 @@ TEST_F(AttesaBlocchiSqliteTest, AStopEndsACyclesWaitAndItsWorkUntilItsBoundEnds)
         << errore;
     // The cycle's work stops: a read, which the lock allows, is not even run.
     const std::string lettura =
-        testing::DatabaseErrorOf([&] { database->connection().Query("SELECT n FROM t"); });
+        test::DatabaseErrorOf([&] { database->connection().Query("SELECT n FROM t"); });
     EXPECT_NE(lettura.find("è stata chiesta la fermata del programma"), std::string::npos)
         << lettura;
   }
@@ -164,7 +164,7 @@ TEST_F(AttesaBlocchiSqliteTest, OutsideACycleAWaitRunsToItsOwnBoundWhateverTheSt
   DbEngine engine(env_, opzioni);
   const std::shared_ptr<Database> database = engine.OpenDatabase(path_);
   const steady_clock::time_point inizio = steady_clock::now();
-  const std::string errore = testing::DatabaseErrorOf([&] { database->BeginTrans(); });
+  const std::string errore = test::DatabaseErrorOf([&] { database->BeginTrans(); });
   EXPECT_GE(steady_clock::now() - inizio, milliseconds{200});
   EXPECT_NE(errore.find("un altro programma lo tiene bloccato oltre il tempo di attesa di 0,2 "
                         "secondi (database is locked)"),

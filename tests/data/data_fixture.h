@@ -14,21 +14,21 @@
 
 namespace zav5::data {
 
-class DataFixture : public ::testing::Test {
+class DataFixture : public testing::Test {
  protected:
   // Creates `name` in the folder of drive C with `ddl` (and `data`) run on it; returns its
   // Windows path.
   std::string MakeDatabase(std::string_view name, std::string_view ddl,
                            std::string_view data = {}) {
-    testing::CreateSqliteFile(Native(name), ddl, data);
+    test::CreateSqliteFile(Native(name), ddl, data);
     return WindowsPath(name);
   }
   static std::string WindowsPath(std::string_view name) { return "C:\\" + std::string(name); }
   std::filesystem::path Native(std::string_view name) const { return dir_.path() / name; }
 
-  testing::TempDir dir_;
+  test::TempDir dir_;
   platform::HostEnv env_{platform::DriveMap{{'C', dir_.path()}}};
-  DbEngine engine_{env_, testing::MotoreDiProva()};
+  DbEngine engine_{env_, test::MotoreDiProva()};
 };
 
 // Runs `sql` on `database` and returns the one value of its first row.

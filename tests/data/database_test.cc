@@ -44,16 +44,16 @@ TEST_F(DatabaseTest, SignatureComesFromTheFirstBytes) {
   dir_.WriteFile("ace.accdb", kAceHeader);
   dir_.WriteFile("noise.mdb", kNoise);
   dir_.WriteFile("empty.mdb", "");
-  EXPECT_EQ(ReadSignature(testing::Utf8Path(Native("sqlite.bin"))), FileSignature::kSqlite);
-  EXPECT_EQ(ReadSignature(testing::Utf8Path(Native("jet.mdb"))), FileSignature::kJet);
-  EXPECT_EQ(ReadSignature(testing::Utf8Path(Native("ace.accdb"))), FileSignature::kJet);
-  EXPECT_EQ(ReadSignature(testing::Utf8Path(Native("noise.mdb"))), FileSignature::kUnknown);
-  EXPECT_EQ(ReadSignature(testing::Utf8Path(Native("empty.mdb"))), FileSignature::kEmpty);
-  EXPECT_EQ(ReadSignature(testing::Utf8Path(Native("missing.mdb"))), FileSignature::kUnknown);
+  EXPECT_EQ(ReadSignature(test::Utf8Path(Native("sqlite.bin"))), FileSignature::kSqlite);
+  EXPECT_EQ(ReadSignature(test::Utf8Path(Native("jet.mdb"))), FileSignature::kJet);
+  EXPECT_EQ(ReadSignature(test::Utf8Path(Native("ace.accdb"))), FileSignature::kJet);
+  EXPECT_EQ(ReadSignature(test::Utf8Path(Native("noise.mdb"))), FileSignature::kUnknown);
+  EXPECT_EQ(ReadSignature(test::Utf8Path(Native("empty.mdb"))), FileSignature::kEmpty);
+  EXPECT_EQ(ReadSignature(test::Utf8Path(Native("missing.mdb"))), FileSignature::kUnknown);
 }
 
 TEST_F(DatabaseTest, FilesThatAreNotSqliteAreRefusedByName) {
-  if (testing::ProvaSuOdbc()) {
+  if (test::ProvaSuOdbc()) {
     GTEST_SKIP() << "a site that routes its files through ODBC lets its driver judge them";
   }
   const struct {
@@ -73,7 +73,7 @@ TEST_F(DatabaseTest, FilesThatAreNotSqliteAreRefusedByName) {
     const std::string error = OpenError(c.name);
     EXPECT_NE(error.find(c.says), std::string::npos) << error;
     EXPECT_NE(error.find(WindowsPath(c.name)), std::string::npos) << error;
-    EXPECT_EQ(testing::ReadFile(Native(c.name)), c.bytes);  // left as it was
+    EXPECT_EQ(test::ReadFile(Native(c.name)), c.bytes);  // left as it was
   }
 }
 

@@ -181,7 +181,7 @@ bool Same(ColumnKind kind, const std::string& program, const std::string& export
 
 const std::vector<std::string> kFiles = {"nwind.mdb", "DateTestDatabase.mdb"};
 
-class OdbcJetReadTest : public ::testing::Test {
+class OdbcJetReadTest : public testing::Test {
  protected:
   void SetUp() override {
     if (!std::filesystem::is_directory(folder_)) {
@@ -334,16 +334,16 @@ TEST_F(OdbcJetReadTest, WhatTheDriverLacksIsAnErrorThatSaysSoNotACrash) {
   std::shared_ptr<Database> database = engine_.OpenDatabase("C:\\nwind.mdb");
   Connection& connection = database->connection();
   const std::string index =
-      testing::DatabaseErrorOf([&] { connection.IndexColumns("Customers", "PrimaryKey"); });
+      test::DatabaseErrorOf([&] { connection.IndexColumns("Customers", "PrimaryKey"); });
   EXPECT_NE(index.find("non ha l'indice PrimaryKey"), std::string::npos) << index;
 
-  const std::string seek = testing::DatabaseErrorOf(
+  const std::string seek = test::DatabaseErrorOf(
       [&] { connection.Seek("Customers", {"CustomerID"}, {Value::Text("BERGS")}); });
   EXPECT_NE(seek.find("non accetta parametri"), std::string::npos) << seek;
 
   Recordset customer(database, "SELECT * FROM Customers WHERE CustomerID = 'BERGS'");
   ASSERT_FALSE(customer.Eof());
-  const std::string edit = testing::DatabaseErrorOf([&] { customer.Edit(); });
+  const std::string edit = test::DatabaseErrorOf([&] { customer.Edit(); });
   EXPECT_NE(edit.find("non accetta parametri"), std::string::npos) << edit;
 }
 

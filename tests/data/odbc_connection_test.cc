@@ -64,10 +64,10 @@ CREATE TABLE tipi (id SHORT PRIMARY KEY, nrpos LONG, quaco DOUBLE, przpub CURREN
                    data1 DATETIME, attivo YESNO, nome TEXT(30), note MEMO, libero);
 )";
 
-class OdbcConnectionTest : public ::testing::Test {
+class OdbcConnectionTest : public testing::Test {
  protected:
   void SetUp() override {
-    testing::CreateSqliteFile(file_, schema::k_negozio, kStoreRows);
+    test::CreateSqliteFile(file_, schema::k_negozio, kStoreRows);
     odbc_ = OpenOdbcConnection(ConnectionString(file_));
     other_ = std::make_unique<SqliteConnection>(file_.string());
   }
@@ -79,7 +79,7 @@ class OdbcConnectionTest : public ::testing::Test {
     return RowKey{0, {Value::Long(7), Value::Integer(2026), Value::Long(briga)}};
   }
 
-  testing::TempDir dir_;
+  test::TempDir dir_;
   std::filesystem::path file_ = dir_.path() / "dati.mdb";
   std::unique_ptr<Connection> odbc_;
   std::unique_ptr<SqliteConnection> other_;
@@ -215,8 +215,7 @@ TEST_F(OdbcConnectionTest, InsertGivesAKeyThatFindsTheRowAndDeleteRemovesIt) {
   odbc_->Delete("offte", offer);
   EXPECT_EQ(Stored("SELECT count(*) FROM offte WHERE numero = 8"), Value::Long(0));
   for (const std::string& message :
-       {testing::DatabaseErrorOf([&] { odbc_->Delete("offte", offer); }),
-        testing::DatabaseErrorOf([&] {
+       {test::DatabaseErrorOf([&] { odbc_->Delete("offte", offer); }), test::DatabaseErrorOf([&] {
           odbc_->Update("offte", offer, {{"stato", Value::Text("D")}});
         })}) {
     EXPECT_NE(message.find("non c'è più o è stata cambiata da un altro programma"),
@@ -282,10 +281,10 @@ TEST_F(OdbcConnectionTest, AKeyThatNamesTwoStoredRowsChangesNeither) {
   const QueryResult rows = odbc_->Query("SELECT * FROM soglie2");
   ASSERT_EQ(rows.rows.size(), 2u);
   for (const std::string& message : {
-           testing::DatabaseErrorOf([&] {
+           test::DatabaseErrorOf([&] {
              odbc_->Update("soglie2", rows.rows[0].key, {{"prezzo", Value::Integer(9)}});
            }),
-           testing::DatabaseErrorOf([&] { odbc_->Delete("soglie2", rows.rows[0].key); }),
+           test::DatabaseErrorOf([&] { odbc_->Delete("soglie2", rows.rows[0].key); }),
        }) {
     EXPECT_NE(message.find("2 righe hanno questa chiave"), std::string::npos) << message;
   }
@@ -300,10 +299,10 @@ TEST_F(OdbcConnectionTest, RowChangedByAnotherProgramIsAConflictNotOverwritten) 
   ASSERT_EQ(numbers.rows.size(), 1u);
   other_->Execute("UPDATE listipro SET numpro = 22 WHERE numpro = 20");
   for (const std::string& message : {
-           testing::DatabaseErrorOf([&] {
+           test::DatabaseErrorOf([&] {
              odbc_->Update("listipro", numbers.rows[0].key, {{"numpro", Value::Long(21)}});
            }),
-           testing::DatabaseErrorOf([&] { odbc_->Delete("listipro", numbers.rows[0].key); }),
+           test::DatabaseErrorOf([&] { odbc_->Delete("listipro", numbers.rows[0].key); }),
        }) {
     EXPECT_NE(message.find("cambiata da un altro programma"), std::string::npos) << message;
     EXPECT_NE(message.find("numpro = 20"), std::string::npos) << message;
@@ -457,8 +456,8 @@ TEST_F(OdbcConnectionTest, NulCharactersAreStoredButReadBackCutByTheSqliteDriver
 
 TEST_F(OdbcConnectionTest, CompanyDatabaseQueryNamesItsTableInUtf8) {
   const std::filesystem::path company = dir_.path() / "sulvo.mdb";
-  testing::CreateSqliteFile(company, schema::k_azienda,
-                            "INSERT INTO società VALUES (1, 'Market Srl', 'C:\\sulvo\\neg01');");
+  test::CreateSqliteFile(company, schema::k_azienda,
+                         "INSERT INTO società VALUES (1, 'Market Srl', 'C:\\sulvo\\neg01');");
   const std::unique_ptr<Connection> connection = OpenOdbcConnection(ConnectionString(company));
   const QueryResult result = connection->Query("select * from società where codute = 1 ");
   EXPECT_EQ(result.table, "società");
@@ -502,7 +501,7 @@ TEST_F(OdbcConnectionTest, ChangeFailsWhileAnotherProgramHoldsTheFile) {
       OpenOdbcConnection("Driver=SQLite3;Database=" + file_.string() + ";Timeout=100;NoCreat=1;");
   const RowKey article{0, {Value::Long(100)}};
   other_->BeginTransaction();
-  const std::string message = testing::DatabaseErrorOf([&] {
+  const std::string message = test::DatabaseErrorOf([&] {
     patient->Update("listi01", article, {{"stapro", Value::Text("S")}});
   });
   EXPECT_NE(message.find("locked"), std::string::npos) << message;
@@ -516,27 +515,27 @@ TEST_F(OdbcConnectionTest, ChangeFailsWhileAnotherProgramHoldsTheFile) {
 
 TEST_F(OdbcConnectionTest, ErrorsCarryTheDriversStateAndWhatWasBeingDone) {
   const std::string query =
-      testing::DatabaseErrorOf([&] { odbc_->Query("SELECT * FROM offerte WHERE x = 1"); });
+      test::DatabaseErrorOf([&] { odbc_->Query("SELECT * FROM offerte WHERE x = 1"); });
   EXPECT_NE(query.find("SELECT * FROM offerte WHERE x = 1"), std::string::npos) << query;
   EXPECT_NE(query.find("[HY000]"), std::string::npos) << query;
   EXPECT_NE(query.find("no such table"), std::string::npos) << query;
   EXPECT_NE(query.find(file_.string()), std::string::npos) << query;
 
-  const std::string duplicate = testing::DatabaseErrorOf([&] {
+  const std::string duplicate = test::DatabaseErrorOf([&] {
     odbc_->Insert("offte", {{"numero", Value::Long(7)}, {"anno", Value::Integer(2026)}});
   });
   EXPECT_NE(duplicate.find("aggiungendo una riga a offte"), std::string::npos) << duplicate;
   EXPECT_NE(duplicate.find("UNIQUE"), std::string::npos) << duplicate;
 
   const std::string connect =
-      testing::DatabaseErrorOf([] { OpenOdbcConnection("DSN=nessuno;PWD=segreta;"); });
+      test::DatabaseErrorOf([] { OpenOdbcConnection("DSN=nessuno;PWD=segreta;"); });
   EXPECT_NE(connect.find("[IM002]"), std::string::npos) << connect;
   EXPECT_NE(connect.find("nessuno"), std::string::npos) << connect;
   EXPECT_EQ(connect.find("segreta"), std::string::npos) << connect;
 
   // MDB Tools leaves the state of its diagnostics empty: its words still reach the message, which
   // no NUL cuts short.
-  const std::string empty_state = testing::DatabaseErrorOf(
+  const std::string empty_state = test::DatabaseErrorOf(
       [] { OpenOdbcConnection("Driver=MDBTools;Dbq=/nessuna/cartella/dati.mdb;"); });
   EXPECT_NE(empty_state.find("[] "), std::string::npos) << empty_state;
   EXPECT_NE(empty_state.find("DBQ"), std::string::npos) << empty_state;
@@ -553,7 +552,7 @@ TEST_F(OdbcConnectionTest, ExecuteRunsEachStatementOfTheText) {
       "INSERT INTO offte (numero, anno, descrizione) VALUES (9, 2026, 'a;b');;");
   EXPECT_EQ(Stored("SELECT count(*) FROM listipro"), Value::Long(5));
   EXPECT_EQ(Stored("SELECT descrizione FROM offte WHERE numero = 9"), Value::Text("a;b"));
-  const std::string message = testing::DatabaseErrorOf(
+  const std::string message = test::DatabaseErrorOf(
       [&] { odbc_->Execute("INSERT INTO listipro VALUES (3); DELETE FROM manca"); });
   EXPECT_NE(message.find("DELETE FROM manca"), std::string::npos) << message;
   EXPECT_EQ(Stored("SELECT count(*) FROM listipro"), Value::Long(6));

@@ -427,7 +427,7 @@ TEST_F(RecordsetTest, DataSourceNeedsRefreshAndRunsTheNewQueryOnEachRefresh) {
 
 // Counts the rows read again by Edit, and plays, when asked, an engine whose transactions keep
 // no read locks.
-class ContaRiletture : public testing::ConnessioneInoltrata {
+class ContaRiletture : public test::ConnessioneInoltrata {
  public:
   ContaRiletture(std::unique_ptr<Connection> interna, int& riletture, bool tiene_le_righe)
       : ConnessioneInoltrata(std::move(interna)),
@@ -469,7 +469,7 @@ TEST_F(RecordsetTest, EditReadsTheRowAgainUnlessTheOpenTransactionKeepsItAsRead)
     const std::string path =
         MakeDatabase("caso" + std::to_string(++numero) + ".mdb", kOffers, kThreeOffers);
     int riletture = 0;
-    OpzioniMotore opzioni = testing::MotoreDiProva();
+    OpzioniMotore opzioni = test::MotoreDiProva();
     opzioni.avvolgi = [&](std::unique_ptr<Connection> interna) -> std::unique_ptr<Connection> {
       return std::make_unique<ContaRiletture>(std::move(interna), riletture,
                                               caso.motore_che_tiene_le_righe);

@@ -40,10 +40,10 @@ void PrintTo(const Backend& backend, std::ostream* out) {
   *out << backend.name;
 }
 
-class StatementCountTest : public ::testing::TestWithParam<Backend> {
+class StatementCountTest : public testing::TestWithParam<Backend> {
  protected:
   void SetUp() override {
-    testing::CreateSqliteFile(file_, schema::k_negozio, kRows);
+    test::CreateSqliteFile(file_, schema::k_negozio, kRows);
     connection_ = GetParam().open(file_);
   }
 
@@ -54,7 +54,7 @@ class StatementCountTest : public ::testing::TestWithParam<Backend> {
     return connection_->StatementsRun() - before;
   }
 
-  testing::TempDir dir_;
+  test::TempDir dir_;
   std::filesystem::path file_ = dir_.path() / "dati.mdb";
   std::unique_ptr<Connection> connection_;
 };
@@ -101,21 +101,20 @@ TEST_P(StatementCountTest, EachRunCountsOnceWhateverItsRowsAndTheReadsOfATableCo
 // The ODBC backend's instance is named Odbc so that the builds without Debian's SQLite ODBC
 // driver leave it out with the backend's other tests.
 INSTANTIATE_TEST_SUITE_P(Sqlite, StatementCountTest,
-                         ::testing::Values(Backend{
+                         testing::Values(Backend{
                              "SQLite",
                              [](const std::filesystem::path& file) -> std::unique_ptr<Connection> {
                                return std::make_unique<SqliteConnection>(file.string());
                              },
                              2}));
-INSTANTIATE_TEST_SUITE_P(Odbc, StatementCountTest,
-                         ::testing::Values(Backend{
-                             "ODBC",
-                             [](const std::filesystem::path& file) -> std::unique_ptr<Connection> {
-                               return OpenOdbcConnection(
-                                   "Driver=SQLite3;Database=" + file.string() +
-                                   ";Timeout=5000;NoCreat=1;");
-                             },
-                             0}));
+INSTANTIATE_TEST_SUITE_P(
+    Odbc, StatementCountTest,
+    testing::Values(Backend{"ODBC",
+                            [](const std::filesystem::path& file) -> std::unique_ptr<Connection> {
+                              return OpenOdbcConnection("Driver=SQLite3;Database=" + file.string() +
+                                                        ";Timeout=5000;NoCreat=1;");
+                            },
+                            0}));
 
 }  // namespace
 }  // namespace zav5::data

@@ -69,7 +69,7 @@ TEST(TextWidthTest, CountsAndCutsMalformedTextAsTheCodePageWritesIt) {
       {"perch\xC3\xA9\xE2\x82z\xC3\xA8", 10},   // perché, a cut euro sign, z, è
   };
   for (const Case& test : cases) {
-    SCOPED_TRACE(::testing::PrintToString(test.text));
+    SCOPED_TRACE(testing::PrintToString(test.text));
     const std::string encoded = platform::Utf8ToWindows1252(test.text);
     EXPECT_EQ(CharacterCount(test.text), test.characters);
     EXPECT_EQ(encoded.size(), test.characters);

@@ -75,7 +75,7 @@ TEST(ConsegnaTest, EveryFieldComesBackWhateverItsValuesHold) {
       "%0A%25", "%",           "",     "=",        " ",     "C:\\a b\\",     "\xF0\x9F\x98\x80",
       "%2",     "riga\n%0D=\r"};
   for (const std::string& valore : scomodi) {
-    SCOPED_TRACE(::testing::PrintToString(valore));
+    SCOPED_TRACE(testing::PrintToString(valore));
     Consegna c = Esempio();
     c.negozio = valore;
     c.sistema.cartella = valore;

@@ -670,7 +670,7 @@ TEST(ConsegneTest, AFailureAtAnyStepOfTheHandOverIsMadeGoodAndTheScriptOnlySeesW
       const std::vector<std::string> arrivati =
           b.mem.FindFiles(std::string(cartella) + "Import*.*");
       EXPECT_TRUE(b.mem.FindFiles(std::string(cartella) + "~zav5*.tmp").empty());
-      ASSERT_EQ(arrivati.size(), 2u) << ::testing::PrintToString(arrivati);
+      ASSERT_EQ(arrivati.size(), 2u) << testing::PrintToString(arrivati);
       EXPECT_TRUE(arrivati[0].starts_with("Import_PRO_")) << arrivati[0];
       EXPECT_TRUE(arrivati[1].starts_with("Import_VPA_")) << arrivati[1];
       EXPECT_EQ(b.mem.FileBytes(cartella + arrivati[0]), kBytePRO);

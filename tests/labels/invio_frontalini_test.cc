@@ -15,8 +15,8 @@
 namespace zav5::labels {
 namespace {
 
-using testing::ReadFile;
-using testing::WorkingStore;
+using test::ReadFile;
+using test::WorkingStore;
 using Nomi = std::vector<std::string>;
 
 // Offer 101/2026 of one row whose article is in the price list, so that every label system served

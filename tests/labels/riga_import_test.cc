@@ -179,7 +179,7 @@ TEST(TestoRigaImportTest, FixedFieldsKeepTheirWidthInTheCodePageWhenATextIsNotUt
   for (const std::string& testo :
        {guasti, guasti + guasti + guasti + guasti + guasti + guasti, std::string(60, '\x80'),
         "\xC3\xA0" + guasti, std::string(12, '\xC3') + "\xC3\xA8" + guasti}) {
-    SCOPED_TRACE(::testing::PrintToString(testo));
+    SCOPED_TRACE(testing::PrintToString(testo));
     riga.codice_fornitore = riga.ean = riga.descrizione = riga.iva = riga.fornitore = testo;
     riga.reparto = riga.gruppo = riga.sottogruppo = riga.codice_etichetta = testo;
     riga.descrizione_offerta = testo;

@@ -28,7 +28,7 @@ constexpr std::string_view kScriptPrecedente =
     "del Import_PRO*.txt \r\n"
     "cls\r\n";
 
-class TrasferimentoTest : public ::testing::Test {
+class TrasferimentoTest : public testing::Test {
  protected:
   TrasferimentoTest() { env_.MakeFolder("C:\\sulvo"); }
   platform::MemEnv env_;

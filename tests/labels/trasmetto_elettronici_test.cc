@@ -16,8 +16,8 @@
 namespace zav5::labels {
 namespace {
 
-using testing::ReadFile;
-using testing::WorkingStore;
+using test::ReadFile;
+using test::WorkingStore;
 
 // 6 December 2026, the end of article 1002's promotion.
 const std::int32_t kSeiDicembre = data::DayNumber(std::chrono::year_month_day{
@@ -139,7 +139,7 @@ const std::string kRigaOlio = Linea({
     {35, "0"},
 });
 
-class TrasmettoTest : public ::testing::Test {
+class TrasmettoTest : public testing::Test {
  protected:
   TrasmettoTest() : negozio_(Negozio()) {}
 

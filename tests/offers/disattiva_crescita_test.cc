@@ -16,7 +16,7 @@
 namespace zav5::offers {
 namespace {
 
-using testing::WorkingStore;
+using test::WorkingStore;
 
 long long g_passi = 0;  // steps of the statements ended since the process began
 
@@ -87,7 +87,7 @@ INSERT INTO elettro VALUES (2, 'ESL', '1', '0', NULL, 'C:\sulvo\esl\');
 }
 
 TEST(DisattivaCrescitaTest, TenTimesTheRowsCostAboutTenTimesOnAStoreWithoutKeys) {
-  if (testing::ProvaSuOdbc()) {
+  if (test::ProvaSuOdbc()) {
     GTEST_SKIP() << "this test chooses its own ODBC driver and what it may use";
   }
   sqlite3_auto_extension(reinterpret_cast<void (*)()>(SeguiConnessione));

@@ -16,8 +16,8 @@
 namespace zav5::offers {
 namespace {
 
-using testing::ReadFile;
-using testing::WorkingStore;
+using test::ReadFile;
+using test::WorkingStore;
 using Righe = std::vector<std::string>;
 
 // The offer under test, 7/2026, runs from day 100 to day 110.

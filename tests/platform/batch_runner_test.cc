@@ -27,7 +27,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
-using zav5::testing::ReadFile;
+using zav5::test::ReadFile;
 
 // The script that hands the import files to the label system, byte for byte.
 constexpr std::string_view kTransferScript =
@@ -49,7 +49,7 @@ Names Tree(const fs::path& folder) {
   return names;
 }
 
-class BatchRunnerTest : public ::testing::Test {
+class BatchRunnerTest : public testing::Test {
  protected:
   BatchRunnerTest() : c_(dir_.MakeDir("c")), z_(dir_.MakeDir("z")) {}
 
@@ -64,7 +64,7 @@ class BatchRunnerTest : public ::testing::Test {
   }
   bool Run(std::string_view script) { return Run(script, {{'C', c_}, {'Z', z_}}); }
 
-  zav5::testing::TempDir dir_;
+  zav5::test::TempDir dir_;
   fs::path c_;
   fs::path z_;
   std::ostringstream output_;
@@ -386,7 +386,7 @@ TEST_F(BatchRunnerTest, ACopyThatFailsPartWayStopsAndLeavesNoTemporaryFile) {
   EXPECT_EQ(std::count_if(copied.begin(), copied.end(),
                           [](const std::string& name) { return name.starts_with('.'); }),
             0)
-      << ::testing::PrintToString(copied);
+      << testing::PrintToString(copied);
   EXPECT_NE(errors_.str().find("riga 1: copy \\sulvo\\*.txt Z:\\: impossibile copiare "
                                "C:\\sulvo\\b.txt su Z:\\b.txt"),
             std::string::npos)

@@ -70,7 +70,7 @@ TEST(CodePageTest, ReadsUtf8AndTakesTheBytesThatAreNotAsTheCodePage) {
        std::string("\xC2\x81\x00", 3)},  // undefined in the code page; a NUL
   };
   for (const auto& [bytes, utf8] : cases) {
-    EXPECT_EQ(Utf8OrWindows1252ToUtf8(bytes), utf8) << ::testing::PrintToString(bytes);
+    EXPECT_EQ(Utf8OrWindows1252ToUtf8(bytes), utf8) << testing::PrintToString(bytes);
   }
 }
 
@@ -110,7 +110,7 @@ TEST(Utf8Test, SkipsAMalformedSequenceOneByteAtATimeAsDecodingDoes) {
       {"\xC3\xA0\xA0\xE2\x82\xAC", {2, 3, 6}},  // à, a stray byte, €
   };
   for (const Case& test : cases) {
-    SCOPED_TRACE(::testing::PrintToString(test.text));
+    SCOPED_TRACE(testing::PrintToString(test.text));
     std::vector<std::size_t> ends;
     for (std::size_t pos = 0; pos < test.text.size(); pos = SkipUtf8Character(test.text, pos)) {
       ends.push_back(SkipUtf8Character(test.text, pos));

@@ -32,7 +32,7 @@
 namespace zav5::platform {
 namespace {
 
-using testing::FileErrorOf;
+using test::FileErrorOf;
 
 using Names = std::vector<std::string>;
 
@@ -75,7 +75,7 @@ class HostMachine : public Machine {
     if (!std::filesystem::is_regular_file(file)) {
       return std::nullopt;
     }
-    return testing::ReadFile(file);
+    return test::ReadFile(file);
   }
   bool FolderExists(std::string_view path) override {
     return std::filesystem::is_directory(dir_.path() / Relative(path));
@@ -90,7 +90,7 @@ class HostMachine : public Machine {
     return relative;
   }
 
-  testing::TempDir dir_;
+  test::TempDir dir_;
   std::ostringstream errors_;
   HostEnv env_;
 };
@@ -123,7 +123,7 @@ void PrintTo(const MachineKind& kind, std::ostream* out) {
   *out << kind.name;
 }
 
-class EnvConformanceTest : public ::testing::TestWithParam<MachineKind> {
+class EnvConformanceTest : public testing::TestWithParam<MachineKind> {
  protected:
   EnvConformanceTest() : machine_(GetParam().make()), env_(machine_->env()) {}
 
@@ -500,10 +500,9 @@ TEST_P(EnvConformanceTest, ALockFileHasOneHolderAtATime) {
 
 INSTANTIATE_TEST_SUITE_P(
     Envs, EnvConformanceTest,
-    ::testing::Values(
-        MachineKind{"Host", [] { return std::unique_ptr<Machine>(new HostMachine()); }},
-        MachineKind{"Mem", [] { return std::unique_ptr<Machine>(new MemMachine()); }}),
-    [](const ::testing::TestParamInfo<MachineKind>& info) { return info.param.name; });
+    testing::Values(MachineKind{"Host", [] { return std::unique_ptr<Machine>(new HostMachine()); }},
+                    MachineKind{"Mem", [] { return std::unique_ptr<Machine>(new MemMachine()); }}),
+    [](const testing::TestParamInfo<MachineKind>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace zav5::platform

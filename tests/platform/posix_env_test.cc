@@ -30,16 +30,16 @@
 namespace zav5::platform {
 namespace {
 
-using testing::FileErrorOf;
+using test::FileErrorOf;
 
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
-class PosixEnvTest : public ::testing::Test {
+class PosixEnvTest : public testing::Test {
  protected:
   PosixEnvTest() : env_({{'c', dir_.path()}}, 'C', errors_) {}
 
-  testing::TempDir dir_;
+  test::TempDir dir_;
   std::ostringstream errors_;
   PosixEnv env_;
 };
@@ -144,7 +144,7 @@ TEST_F(PosixEnvTest, TellsHowToMapADriveItCannotReach) {
 }
 
 TEST_F(PosixEnvTest, MapsDriveLettersInEitherCase) {
-  testing::TempDir other;
+  test::TempDir other;
   other.WriteFile("x.txt", "");
   PosixEnv env({{'c', dir_.path()}, {'D', other.path()}}, 'd', errors_);
 
@@ -183,7 +183,7 @@ TEST_F(PosixEnvTest, FindsOnlyOrdinaryFiles) {
   EXPECT_TRUE(fs::is_directory(sulvo / "import_link"));
   EXPECT_FALSE(fs::exists(fs::symlink_status(sulvo / "import_alias.txt")));
   EXPECT_FALSE(fs::exists(sulvo / "Import_1.txt"));
-  EXPECT_EQ(testing::ReadFile(dir_.path() / "target.txt"), "t");
+  EXPECT_EQ(test::ReadFile(dir_.path() / "target.txt"), "t");
 }
 
 TEST_F(PosixEnvTest, RefusesToOpenWhatIsNotAnOrdinaryFile) {
@@ -217,7 +217,7 @@ TEST_F(PosixEnvTest, ClosesItsFilesWhenDestroyed) {
     env.WriteLine(env.OpenTextFile("C:\\Sulvo\\log.txt", OpenMode::kOutput), "riga");
   }
   // The descriptor went with the Env: another Env may now open and delete the file.
-  EXPECT_EQ(testing::ReadFile(dir_.path() / "Sulvo/log.txt"), "riga\r\n");
+  EXPECT_EQ(test::ReadFile(dir_.path() / "Sulvo/log.txt"), "riga\r\n");
   env_.Close(env_.OpenTextFile("C:\\Sulvo\\log.txt", OpenMode::kAppend));
   env_.DeleteFiles("C:\\Sulvo\\log.txt");
   EXPECT_FALSE(fs::exists(dir_.path() / "Sulvo/log.txt"));
@@ -281,7 +281,7 @@ TEST_F(PosixEnvTest, StartScriptHandsTheScriptsWindowsPathToTheLauncherInASessio
                               marker.string() + "'"});
   env_.StartScript("C:\\SULVO\\frontalini.bat");
   ASSERT_TRUE(AppearsWithin(marker, std::chrono::seconds(30)));
-  const std::string text = testing::ReadFile(marker);
+  const std::string text = test::ReadFile(marker);
   const std::size_t bar = text.find('|');
   EXPECT_EQ(text.substr(0, bar), "C:\\SULVO\\frontalini.bat");
   EXPECT_NE(text.substr(bar + 1), std::to_string(::getsid(0)))
@@ -361,7 +361,7 @@ TEST_F(PosixEnvTest, AStartedScriptDoesNotInheritTheLock) {
                               ".tmp' '" + marker.string() + "' && exec sleep 120"});
   env_.StartScript("C:\\sulvo\\frontalini.bat");
   ASSERT_TRUE(AppearsWithin(marker, std::chrono::seconds(30)));
-  const pid_t script = std::stoi(testing::ReadFile(marker));
+  const pid_t script = std::stoi(test::ReadFile(marker));
   ASSERT_GT(script, 0);
 
   lock.reset();

@@ -26,7 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
-class WindowsEnvTest : public ::testing::Test {
+class WindowsEnvTest : public testing::Test {
  protected:
   WindowsEnvTest() : env_({{'c', dir_.path()}}, 'C', errors_) { dir_.MakeDir("sulvo"); }
 
@@ -34,7 +34,7 @@ class WindowsEnvTest : public ::testing::Test {
     ASSERT_TRUE(::SetFileAttributesW((dir_.path() / relative).wstring().c_str(), attributes));
   }
 
-  testing::TempDir dir_;
+  test::TempDir dir_;
   std::ostringstream errors_;
   WindowsEnv env_;
 };
@@ -78,7 +78,7 @@ TEST_F(WindowsEnvTest, AnOpenFileCanBeReadByOthersButNotDeleted) {
   const FileHandle log = env_.OpenTextFile("C:\\sulvo\\log.txt", OpenMode::kAppend);
   env_.WriteLine(log, "perché");
   // Another program reads the run log while the program writes it.
-  EXPECT_EQ(testing::ReadFile(dir_.path() / "sulvo/log.txt"), "perch\xE9\r\n");
+  EXPECT_EQ(test::ReadFile(dir_.path() / "sulvo/log.txt"), "perch\xE9\r\n");
   EXPECT_THROW(env_.DeleteFiles("C:\\sulvo\\*.txt"), FileError);
   EXPECT_FALSE(::DeleteFileW((dir_.path() / "sulvo/log.txt").wstring().c_str()));
   env_.Close(log);
@@ -93,8 +93,8 @@ TEST_F(WindowsEnvTest, AppendingAddsAtTheEndOfWhatAnotherProgramWrote) {
   env_.Close(log);
   const FileHandle output = env_.OpenTextFile("C:\\sulvo\\nuovo.txt", OpenMode::kOutput);
   env_.Close(output);
-  EXPECT_EQ(testing::ReadFile(dir_.path() / "sulvo/log.txt"), "prima\r\nseconda\r\n");
-  EXPECT_EQ(testing::ReadFile(dir_.path() / "sulvo/nuovo.txt"), "");
+  EXPECT_EQ(test::ReadFile(dir_.path() / "sulvo/log.txt"), "prima\r\nseconda\r\n");
+  EXPECT_EQ(test::ReadFile(dir_.path() / "sulvo/nuovo.txt"), "");
 }
 
 TEST_F(WindowsEnvTest, RefusesFoldersAndMissingFoldersWithTheReason) {

@@ -15,7 +15,7 @@ namespace zav5::startup {
 namespace {
 
 using namespace std::chrono;
-using ::testing::ElementsAre;
+using testing::ElementsAre;
 
 platform::LocalTime At(year_month_day day, hours h, minutes m, seconds s) {
   return local_days{day} + h + m + s;
@@ -36,7 +36,7 @@ TEST(LogFormatTest, DatedLineHasNoBlankBetweenTimeAndText) {
             "07/12/2026-00:00:00- x");
 }
 
-class RunLogTest : public ::testing::Test {
+class RunLogTest : public testing::Test {
  protected:
   RunLogTest() {
     env_.MakeFolder("C:\\sulvo\\bkp");
@@ -118,7 +118,7 @@ TEST_F(RunLogTest, MissingFolderIsReportedOnceAndWritingDoesNothing) {
   log_.ApriLog(elsewhere);  // the next cycle tries again, without a second report
   EXPECT_FALSE(log_.IsOpen());
   ASSERT_EQ(env_.warnings().size(), 1U);
-  EXPECT_THAT(env_.warnings()[0], ::testing::HasSubstr(elsewhere));
+  EXPECT_THAT(env_.warnings()[0], testing::HasSubstr(elsewhere));
   // Once a line is written again, a later failure is reported again.
   env_.MakeFolder("C:\\manca");
   log_.ApriLog(elsewhere);
@@ -158,7 +158,7 @@ TEST_F(RunLogTest, AFailedWriteClosesTheLogAndIsReportedOnceWithoutStoppingThePr
   log.ApriLog(kPath);  // the next cycle reopens: still full, no second report
   EXPECT_NO_THROW(log.ScriviRiga("persa"));
   ASSERT_EQ(env_.warnings().size(), 1U);
-  EXPECT_THAT(env_.warnings()[0], ::testing::HasSubstr("spazio esaurito"));
+  EXPECT_THAT(env_.warnings()[0], testing::HasSubstr("spazio esaurito"));
   disk.full = false;
   log.ApriLog(kPath);
   log.ScriviRiga("dopo");

@@ -16,7 +16,7 @@
 #include <string>
 #include <utility>
 
-namespace zav5::testing {
+namespace zav5::test {
 
 // A child process that opens the file with SQLite and runs `lavoro`, which begins a transaction
 // and takes a lock: "BEGIN IMMEDIATE; UPDATE ..." the write lock, "BEGIN; SELECT ..." a read lock.
@@ -146,6 +146,6 @@ class AltroProgramma {
   int a_figlio_ = -1;
 };
 
-}  // namespace zav5::testing
+}  // namespace zav5::test
 
 #endif  // _WIN32

@@ -11,7 +11,7 @@
 
 #include "data/backend.h"
 
-namespace zav5::testing {
+namespace zav5::test {
 
 class ConnessioneInoltrata : public data::Connection {
  public:
@@ -58,4 +58,4 @@ class ConnessioneInoltrata : public data::Connection {
   std::unique_ptr<data::Connection> interna_;
 };
 
-}  // namespace zav5::testing
+}  // namespace zav5::test

@@ -7,7 +7,7 @@
 
 #include "errors.h"
 
-namespace zav5::testing {
+namespace zav5::test {
 
 // The message of the `Error` that `action` throws; fails the test, naming `error_name`, when it
 // throws none.
@@ -32,4 +32,4 @@ std::string DatabaseErrorOf(Action action) {
   return MessageOf<DatabaseError>(action, "DatabaseError");
 }
 
-}  // namespace zav5::testing
+}  // namespace zav5::test

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace zav5::testing {
+namespace zav5::test {
 
 data::OpzioniMotore MotoreDiProva() {
   data::OpzioniMotore opzioni;
@@ -31,4 +31,4 @@ bool ProvaSuOdbc() {
   return !MotoreDiProva().connessione_odbc.empty();
 }
 
-}  // namespace zav5::testing
+}  // namespace zav5::test

@@ -7,11 +7,11 @@
 
 #include "data/database.h"
 
-namespace zav5::testing {
+namespace zav5::test {
 
 data::OpzioniMotore MotoreDiProva();
 
 // True when the tests run through ODBC.
 bool ProvaSuOdbc();
 
-}  // namespace zav5::testing
+}  // namespace zav5::test

@@ -10,7 +10,7 @@
 
 #include "platform/utf8.h"
 
-namespace zav5::testing {
+namespace zav5::test {
 
 TempDir::TempDir() {
   // create_directory reports whether it made the folder, so two tests never share one.
@@ -97,4 +97,4 @@ void CreateSqliteFile(const std::filesystem::path& path, std::string_view ddl,
   sqlite3_close(db);
 }
 
-}  // namespace zav5::testing
+}  // namespace zav5::test

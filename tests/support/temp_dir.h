@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace zav5::testing {
+namespace zav5::test {
 
 class TempDir {
  public:
@@ -34,4 +34,4 @@ std::string Utf8Path(const std::filesystem::path& path);
 void CreateSqliteFile(const std::filesystem::path& path, std::string_view ddl,
                       std::string_view data = {});
 
-}  // namespace zav5::testing
+}  // namespace zav5::test

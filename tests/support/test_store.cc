@@ -9,7 +9,7 @@
 #include "schema_texts.h"
 #include "support/temp_dir.h"
 
-namespace zav5::testing {
+namespace zav5::test {
 
 TestEnv::TestEnv(platform::DriveMap drives, char current_drive)
     : HostEnvHolder(std::move(drives), current_drive),
@@ -187,4 +187,4 @@ std::vector<std::string> TestStore::LogLines() const {
   return lines;
 }
 
-}  // namespace zav5::testing
+}  // namespace zav5::test

@@ -17,7 +17,7 @@
 #include "platform/host_env.h"
 #include "support/temp_dir.h"
 
-namespace zav5::testing {
+namespace zav5::test {
 
 // Holds the real Env so that it is built before the wrapper that forwards to it.
 struct HostEnvHolder {
@@ -129,4 +129,4 @@ class TestStore {
   std::unique_ptr<TestEnv> env_;
 };
 
-}  // namespace zav5::testing
+}  // namespace zav5::test

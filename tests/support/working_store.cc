@@ -4,7 +4,7 @@
 
 #include "support/motore_di_prova.h"
 
-namespace zav5::testing {
+namespace zav5::test {
 
 namespace {
 
@@ -52,4 +52,4 @@ void WorkingStore::Consegna(std::int32_t numero, std::int32_t anno, startup::Run
       store, [&sistemi]() -> const auto& { return sistemi; }, log != nullptr ? *log : senza_file);
 }
 
-}  // namespace zav5::testing
+}  // namespace zav5::test

@@ -14,7 +14,7 @@
 #include "support/test_store.h"
 #include "work/work_context.h"
 
-namespace zav5::testing {
+namespace zav5::test {
 
 class WorkingStore : public TestStore {
  public:
@@ -53,4 +53,4 @@ class WorkingStore : public TestStore {
   labels::Consegne outbox_;
 };
 
-}  // namespace zav5::testing
+}  // namespace zav5::test

@@ -14,9 +14,9 @@
 namespace zav5::startup {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
-using ::testing::StartsWith;
+using testing::ElementsAre;
+using testing::HasSubstr;
+using testing::StartsWith;
 
 constexpr const char* kCompany =
     "INSERT INTO società VALUES (1, 'DEMO SRL', 'C:\\sulvo\\neg01\\dati.mdb');"
@@ -28,16 +28,16 @@ constexpr const char* kStoreRows =
     "INSERT INTO pv VALUES (7, 'CENTRO', '1');"
     "INSERT INTO pv VALUES (8, 'MAGAZZINO', '0');";
 
-class AvvioTest : public ::testing::Test {
+class AvvioTest : public testing::Test {
  protected:
   window::Form1& Load() {
-    form_ = std::make_unique<window::Form1>(store_.env(), testing::MotoreDiProva());
+    form_ = std::make_unique<window::Form1>(store_.env(), test::MotoreDiProva());
     form_->Form_Load();
     return *form_;
   }
   ContestoNegozio& Contesto() { return form_->Contesto(); }
 
-  testing::TestStore store_;
+  test::TestStore store_;
   std::unique_ptr<window::Form1> form_;
 };
 
@@ -101,10 +101,10 @@ TEST_F(AvvioTest, MissingCompanyDatabaseShowsOneMessageBoxAndNothingElse) {
 
 TEST_F(AvvioTest, CompanyDatabaseIsLookedUpOnTheCurrentDrive) {
   store_.dir().MakeDir("d/dorn");
-  testing::TestEnv env_d(
-      platform::DriveMap{{'C', store_.DriveC()}, {'D', store_.dir().path() / "d"}}, 'D');
+  test::TestEnv env_d(platform::DriveMap{{'C', store_.DriveC()}, {'D', store_.dir().path() / "d"}},
+                      'D');
   store_.CreateCompanyDatabase(kCompany);  // on C:, not on the current drive D:
-  window::Form1 form(env_d, testing::MotoreDiProva());
+  window::Form1 form(env_d, test::MotoreDiProva());
   form.Form_Load();
   EXPECT_THAT(env_d.message_boxes,
               ElementsAre("ZAV5: ERRORE : FILE d:\\dorn\\sulvo.mdb NON ESISTE "));
@@ -239,7 +239,7 @@ class AvvioErrorTest : public AvvioTest {
 // An Access file goes to the Access ODBC driver, which this machine does not have (nor could it
 // open a file that holds only a signature).
 TEST_F(AvvioErrorTest, CompanyDatabaseAccessFileThatTheDriverCannotOpen) {
-  if (testing::ProvaSuOdbc()) {
+  if (test::ProvaSuOdbc()) {
     GTEST_SKIP() << "a site that routes its files through ODBC lets its driver judge them";
   }
   store_.dir().WriteFile("c/dorn/sulvo.mdb",
@@ -253,16 +253,16 @@ TEST_F(AvvioErrorTest, CompanyDatabaseAccessFileThatTheDriverCannotOpen) {
 
 TEST_F(AvvioErrorTest, MissingTableInTheStoreDatabase) {
   store_.CreateCompanyDatabase(kCompany);
-  testing::CreateSqliteFile(store_.DriveC() / "sulvo/neg01/dati.mdb",
-                            "CREATE TABLE pv (codice LONG, proprio TEXT(1));");
+  test::CreateSqliteFile(store_.DriveC() / "sulvo/neg01/dati.mdb",
+                         "CREATE TABLE pv (codice LONG, proprio TEXT(1));");
   EXPECT_THAT(ErrorLineAfterLoading(), HasSubstr("utenti"));
 }
 
 TEST_F(AvvioErrorTest, MissingField) {
   store_.CreateCompanyDatabase(kCompany);
-  testing::CreateSqliteFile(store_.DriveC() / "sulvo/neg01/dati.mdb",
-                            "CREATE TABLE utenti (codutente SHORT, nrpos LONG);"
-                            "INSERT INTO utenti VALUES (1, 3);");
+  test::CreateSqliteFile(store_.DriveC() / "sulvo/neg01/dati.mdb",
+                         "CREATE TABLE utenti (codutente SHORT, nrpos LONG);"
+                         "INSERT INTO utenti VALUES (1, 3);");
   EXPECT_THAT(ErrorLineAfterLoading(), HasSubstr("artico"));
 }
 
@@ -275,15 +275,15 @@ TEST_F(AvvioErrorTest, NullDatabaseField) {
 TEST_F(AvvioErrorTest, NullPointOfSaleCode) {
   store_.CreateCompanyDatabase(kCompany);
   // The point-of-sale table of some stores has no key on codice, so it can be empty.
-  testing::CreateSqliteFile(store_.DriveC() / "sulvo/neg01/dati.mdb",
-                            "CREATE TABLE utenti (codutente SHORT, nrpos LONG, artico TEXT(1), "
-                            "chiusura TEXT(1), fid_rep TEXT(10), Flag_CF TEXT(1));"
-                            "CREATE TABLE automa (codice SHORT, escludocaselle TEXT(50));"
-                            "CREATE TABLE pv (codice LONG, proprio TEXT(1));"
-                            "INSERT INTO pv VALUES (NULL, '1');");
+  test::CreateSqliteFile(store_.DriveC() / "sulvo/neg01/dati.mdb",
+                         "CREATE TABLE utenti (codutente SHORT, nrpos LONG, artico TEXT(1), "
+                         "chiusura TEXT(1), fid_rep TEXT(10), Flag_CF TEXT(1));"
+                         "CREATE TABLE automa (codice SHORT, escludocaselle TEXT(50));"
+                         "CREATE TABLE pv (codice LONG, proprio TEXT(1));"
+                         "INSERT INTO pv VALUES (NULL, '1');");
   EXPECT_THAT(ErrorLineAfterLoading(), HasSubstr("pv.codice"));
   // The lines up to the point-of-sale check are there.
-  EXPECT_THAT(store_.LogLines(), ::testing::Contains("CONTROLLO DB SULVO OK"));
+  EXPECT_THAT(store_.LogLines(), testing::Contains("CONTROLLO DB SULVO OK"));
 }
 
 TEST_F(AvvioErrorTest, SettingOutOfRange) {

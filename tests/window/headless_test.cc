@@ -18,7 +18,7 @@ namespace zav5::window {
 namespace {
 
 using namespace std::chrono;
-using ::testing::ElementsAre;
+using testing::ElementsAre;
 
 constexpr const char* kSocieta =
     "INSERT INTO società VALUES (1, 'DEMO SRL', 'C:\\sulvo\\neg01\\dati.mdb');"
@@ -37,7 +37,7 @@ constexpr const char* kNegozio =
 // clock would pass `fine` (seconds after the start).
 class FermaDopo : public platform::StopSignal {
  public:
-  FermaDopo(testing::TestEnv& env, seconds fine) : env_(env), fine_(env.SteadyNow() + fine) {}
+  FermaDopo(test::TestEnv& env, seconds fine) : env_(env), fine_(env.SteadyNow() + fine) {}
 
   bool WaitUntil(platform::SteadyTime deadline) override {
     ++attese;
@@ -52,12 +52,12 @@ class FermaDopo : public platform::StopSignal {
   int attese = 0;
 
  private:
-  testing::TestEnv& env_;
+  test::TestEnv& env_;
   platform::SteadyTime fine_;
 };
 
 // The times of the cycles' start lines in the run log.
-std::vector<std::string> OreDeiCicli(const testing::TestStore& store) {
+std::vector<std::string> OreDeiCicli(const test::TestStore& store) {
   std::vector<std::string> ore;
   for (const std::string& line : store.LogLines()) {
     if (line.find("- Inizio elaborazione ") != std::string::npos) {
@@ -82,15 +82,15 @@ class NegozioSenzaFinestra {
     return out.str();
   }
 
-  testing::TestStore store;
-  Form1 form{store.env(), testing::MotoreDiProva()};
+  test::TestStore store;
+  Form1 form{store.env(), test::MotoreDiProva()};
   std::unique_ptr<FermaDopo> stop;
 };
 
 TEST(HeadlessTest, RunsACycleEverySecondTickUntilTheStopAndThenUnloads) {
   NegozioSenzaFinestra negozio;
   EXPECT_EQ(negozio.EseguiFinoA(seconds{37}), "nrposw: 3\n");
-  const testing::TestStore& store = negozio.store;
+  const test::TestStore& store = negozio.store;
   Form1& form = negozio.form;
   // Started at 11:49:30: ticks every 5 s, the first cycle on the second; each cycle starts the
   // timer afresh, so the next comes two intervals after it. The clock stands still in a cycle.
@@ -116,8 +116,8 @@ TEST(HeadlessTest, KeepsItsRhythmOverHundredsOfTicks) {
 }
 
 TEST(HeadlessTest, AfterAnIncompleteStartUpTheFirstCycleComesOnTheThirdTick) {
-  testing::TestStore store;  // no company database: start-up ends at its message box
-  Form1 form(store.env(), testing::MotoreDiProva());
+  test::TestStore store;  // no company database: start-up ends at its message box
+  Form1 form(store.env(), test::MotoreDiProva());
   FermaDopo stop(store.env(), seconds{26});
   std::ostringstream out;
 
@@ -139,11 +139,11 @@ TEST(HeadlessTest, AfterAnIncompleteStartUpTheFirstCycleComesOnTheThirdTick) {
 }
 
 TEST(HeadlessTest, ASingleRunDeactivatesOneOfferAndSaysWhetherItMetAnError) {
-  testing::TestStore store;
+  test::TestStore store;
   store.CreateCompanyDatabase(kSocieta);
   store.CreateStoreDatabase("sulvo/neg01/dati.mdb", kNegozio);
   {
-    Form1 form(store.env(), testing::MotoreDiProva());
+    Form1 form(store.env(), test::MotoreDiProva());
     std::ostringstream out;
     EXPECT_EQ(EseguiUnCiclo(form, out), 0);
     EXPECT_EQ(form.UltimoCiclo(), cycle::EsitoCiclo::kOffertaDisattivata);
@@ -151,7 +151,7 @@ TEST(HeadlessTest, ASingleRunDeactivatesOneOfferAndSaysWhetherItMetAnError) {
   }
   // A store whose offer table is gone: the cycle fails, and so does the run.
   store.Sql("sulvo/neg01/dati.mdb", "DROP TABLE offte;");
-  Form1 form(store.env(), testing::MotoreDiProva());
+  Form1 form(store.env(), test::MotoreDiProva());
   std::ostringstream out;
   EXPECT_EQ(EseguiUnCiclo(form, out), 1);
   EXPECT_EQ(form.UltimoCiclo(), cycle::EsitoCiclo::kErrore);

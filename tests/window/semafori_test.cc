@@ -31,9 +31,9 @@
 namespace zav5::window {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
-using ::testing::HasSubstr;
+using testing::ElementsAre;
+using testing::ElementsAreArray;
+using testing::HasSubstr;
 
 constexpr const char* kCassa3 = "C:\\sulvo\\cassa03\\semafori.mdb";
 
@@ -57,7 +57,7 @@ std::string Righe(const std::vector<std::string>& flags) {
   return sql;
 }
 
-class SemaforiTest : public ::testing::Test {
+class SemaforiTest : public testing::Test {
  protected:
   SemaforiTest() { percorsi_[3] = kCassa3; }
 
@@ -75,7 +75,7 @@ class SemaforiTest : public ::testing::Test {
   // Makes the till database at `percorso` from the project's DDL with `rows`, and records every
   // later write to Semafori.
   void CreaCassa(std::string_view percorso, const std::string& rows) {
-    testing::CreateSqliteFile(File(percorso), schema::k_cassa, rows + kRegistroScritture);
+    test::CreateSqliteFile(File(percorso), schema::k_cassa, rows + kRegistroScritture);
   }
 
   // The rows of `sql` on the database at `percorso`, read through a connection of the test's own:
@@ -83,7 +83,7 @@ class SemaforiTest : public ::testing::Test {
   std::vector<std::string> Leggi(std::string_view percorso, const std::string& sql) const {
     sqlite3* db = nullptr;
     const std::string file = File(percorso).string();
-    if (sqlite3_open_v2(testing::Utf8Path(file).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) !=
+    if (sqlite3_open_v2(test::Utf8Path(file).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) !=
         SQLITE_OK) {
       sqlite3_close(db);
       throw std::runtime_error("cannot open " + file);
@@ -114,8 +114,8 @@ class SemaforiTest : public ::testing::Test {
     return Leggi(percorso, "SELECT azione || ':' || quote(valore) FROM scritture ORDER BY rowid");
   }
 
-  testing::TestStore store_;
-  data::DbEngine engine_{store_.env(), testing::MotoreDiProva()};
+  test::TestStore store_;
+  data::DbEngine engine_{store_.env(), test::MotoreDiProva()};
   data::DataSource semafori_{engine_, "Semafori", "Data2"};
   std::array<std::string, 11> percorsi_;
   Casse casse_{store_.env(), percorsi_, semafori_};
@@ -138,7 +138,7 @@ void PrintTo(const CasoFlag& caso, std::ostream* out) {
   }
 }
 
-class FlagTest : public SemaforiTest, public ::testing::WithParamInterface<CasoFlag> {};
+class FlagTest : public SemaforiTest, public testing::WithParamInterface<CasoFlag> {};
 
 TEST_P(FlagTest, ReadThenClear) {
   const CasoFlag& caso = GetParam();
@@ -157,7 +157,7 @@ TEST_P(FlagTest, ReadThenClear) {
 
 INSTANTIATE_TEST_SUITE_P(
     Semafori, FlagTest,
-    ::testing::Values(
+    testing::Values(
         // Free: cleared, and 0 is saved again even though it is 0 already.
         CasoFlag{{"0"}, 0, {"integer:0"}, {"modifica:0"}},
         CasoFlag{{"2"}, 0, {"integer:0"}, {"modifica:0"}},
@@ -173,7 +173,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Forwards to the engine's connection and runs `prima_della_rilettura` once, just before the
 // first row is read again (the moment between AzzeraSemaforo's read and its edit).
-class RiletturaContesa : public testing::ConnessioneInoltrata {
+class RiletturaContesa : public test::ConnessioneInoltrata {
  public:
   RiletturaContesa(std::unique_ptr<data::Connection> interna, std::function<void()> prima)
       : ConnessioneInoltrata(std::move(interna)), prima_della_rilettura_(std::move(prima)) {}
@@ -191,12 +191,12 @@ class RiletturaContesa : public testing::ConnessioneInoltrata {
 
 TEST_F(SemaforiTest, ATillThatTurnsBusyBeforeTheEditKeepsItsFlag) {
   CreaCassa(kCassa3, Righe({"2"}));
-  data::OpzioniMotore motore = testing::MotoreDiProva();
+  data::OpzioniMotore motore = test::MotoreDiProva();
   motore.avvolgi = [this](std::unique_ptr<data::Connection> connection) {
     return std::make_unique<RiletturaContesa>(std::move(connection), [this] {
       // The till takes its flag through a connection of its own.
       sqlite3* db = nullptr;
-      ASSERT_EQ(sqlite3_open(testing::Utf8Path(File(kCassa3)).c_str(), &db), SQLITE_OK);
+      ASSERT_EQ(sqlite3_open(test::Utf8Path(File(kCassa3)).c_str(), &db), SQLITE_OK);
       sqlite3_busy_timeout(db, 5000);
       EXPECT_EQ(sqlite3_exec(db, "UPDATE Semafori SET Flag1 = 1", nullptr, nullptr, nullptr),
                 SQLITE_OK);
@@ -272,13 +272,13 @@ void PrintTo(const CasoIrraggiungibile& caso, std::ostream* out) {
 }
 
 class IrraggiungibileTest : public SemaforiTest,
-                            public ::testing::WithParamInterface<CasoIrraggiungibile> {};
+                            public testing::WithParamInterface<CasoIrraggiungibile> {};
 
 TEST_P(IrraggiungibileTest, ReadFailsClearIsSilent) {
   const CasoIrraggiungibile& caso = GetParam();
   percorsi_[3] = caso.percorso;
   if (!caso.ddl.empty()) {
-    testing::CreateSqliteFile(File(caso.percorso), caso.ddl);
+    test::CreateSqliteFile(File(caso.percorso), caso.ddl);
   }
 
   EXPECT_THROW(LeggiSemaforo(casse_, 3), DatabaseError);
@@ -288,14 +288,13 @@ TEST_P(IrraggiungibileTest, ReadFailsClearIsSilent) {
 
 INSTANTIATE_TEST_SUITE_P(
     Semafori, IrraggiungibileTest,
-    ::testing::Values(CasoIrraggiungibile{"EmptyEntry", "", ""},
-                      CasoIrraggiungibile{"MissingFile", "C:\\sulvo\\cassa03\\assente.mdb", ""},
-                      CasoIrraggiungibile{"NoTable", kCassa3, "CREATE TABLE altro (Flag1 SHORT);"},
-                      CasoIrraggiungibile{
-                          "NoField", kCassa3,
-                          "CREATE TABLE Semafori (Flag2 SHORT); INSERT INTO Semafori "
-                          "VALUES (2);"}),
-    [](const ::testing::TestParamInfo<CasoIrraggiungibile>& info) { return info.param.nome; });
+    testing::Values(CasoIrraggiungibile{"EmptyEntry", "", ""},
+                    CasoIrraggiungibile{"MissingFile", "C:\\sulvo\\cassa03\\assente.mdb", ""},
+                    CasoIrraggiungibile{"NoTable", kCassa3, "CREATE TABLE altro (Flag1 SHORT);"},
+                    CasoIrraggiungibile{"NoField", kCassa3,
+                                        "CREATE TABLE Semafori (Flag2 SHORT); INSERT INTO Semafori "
+                                        "VALUES (2);"}),
+    [](const testing::TestParamInfo<CasoIrraggiungibile>& info) { return info.param.nome; });
 
 // A flag that is not a number: an error for LeggiSemaforo, left alone by AzzeraSemaforo.
 TEST_F(SemaforiTest, FlagThatIsNotANumber) {

@@ -96,7 +96,7 @@ bool Scuro(COLORREF c) {
 
 // One window for all: under Wine without a window manager, ending a window that was shown takes
 // two seconds.
-class DisegnoTest : public ::testing::Test {
+class DisegnoTest : public testing::Test {
  protected:
   using Aperta = FinestraAperta;
   static void SetUpTestSuite() { aperta_ = new Aperta; }

@@ -76,7 +76,7 @@ using Aperta = FinestraAperta;
 
 // The checks that change nothing share one window: under Wine without a window manager, ending a
 // window that was shown takes two seconds.
-class FinestraCondivisaTest : public ::testing::Test {
+class FinestraCondivisaTest : public testing::Test {
  protected:
   static void SetUpTestSuite() { aperta_ = new Aperta; }
   static void TearDownTestSuite() {
@@ -95,7 +95,7 @@ class FinestraCondivisaTest : public ::testing::Test {
 Aperta* FinestraCondivisaTest::aperta_ = nullptr;
 
 // A window of its own, for the checks that change it.
-class FinestraTest : public ::testing::Test {
+class FinestraTest : public testing::Test {
  protected:
   HWND Hwnd() const { return finestra_->Handle(); }
   HWND Ctl(std::string_view nome, std::optional<int> indice = std::nullopt) const {
@@ -150,7 +150,7 @@ TEST_F(FinestraCondivisaTest, EveryWindowedControlSitsWhereTheDesignPutsIt) {
   const ModelloFinestra& progetto = Form1::Progetto();
   int con_finestra = 0;
   for (const Controllo& c : progetto.controlli) {
-    SCOPED_TRACE(::testing::Message() << c.nome << " " << c.indice.value_or(0));
+    SCOPED_TRACE(testing::Message() << c.nome << " " << c.indice.value_or(0));
     HWND h = Ctl(c.nome, c.indice);
     const bool senza = c.tipo == TipoControllo::kTimer || c.tipo == TipoControllo::kCerchio ||
                        c.tipo == TipoControllo::kEtichetta;
@@ -343,7 +343,7 @@ struct Richiesta {
   bool scarica;
 };
 
-class ScaricoTest : public ::testing::TestWithParam<Richiesta> {};
+class ScaricoTest : public testing::TestWithParam<Richiesta> {};
 
 TEST_P(ScaricoTest, UnloadsTheFormAndEndsTheWindowAndItsOwner) {
   platform::MemEnv env;
@@ -375,7 +375,7 @@ TEST_P(ScaricoTest, UnloadsTheFormAndEndsTheWindowAndItsOwner) {
 
 INSTANTIATE_TEST_SUITE_P(
     Modi, ScaricoTest,
-    ::testing::Values(
+    testing::Values(
         Richiesta{"Click", [](HWND, HWND u) { ::SendMessageW(u, BM_CLICK, 0, 0); }, true},
         Richiesta{"Space",
                   [](HWND, HWND u) {
@@ -398,7 +398,7 @@ INSTANTIATE_TEST_SUITE_P(
         Richiesta{"MenuCommand",
                   [](HWND f, HWND) { ::PostMessageW(f, WM_COMMAND, MAKEWPARAM(1001, 0), 0); },
                   false}),
-    [](const ::testing::TestParamInfo<Richiesta>& info) { return std::string(info.param.nome); });
+    [](const testing::TestParamInfo<Richiesta>& info) { return std::string(info.param.nome); });
 
 // The visible window captioned "B" of this thread, given back through `risultato`. Callbacks of
 // the system are declared CALLBACK: in a 32-bit program that is another calling convention than
