@@ -44,7 +44,7 @@ std::uint64_t Banco::IstruzioniNegozio() {
   return work_.engine().OpenDatabase(work_.contesto().PercorsoDati)->connection().StatementsRun();
 }
 
-cycle::EsitoCiclo Banco::Ciclo() {
+cycle::EsitoCiclo Banco::RunCycle() {
   const cycle::EsitoCiclo esito = cycle::ElaboraOfferteScadute(ciclo_);
   cycle::ConsegnaEtichette(ciclo_);
   return esito;

@@ -51,7 +51,7 @@ class Banco {
 
   // Runs one processing cycle: deactivates the expired offer and hands its label files over.
   // Throws Errore when it fails.
-  cycle::EsitoCiclo Ciclo();
+  cycle::EsitoCiclo RunCycle();
 
   // The statements the store database's connection has run since it was opened (see
   // data::Connection::StatementsRun).

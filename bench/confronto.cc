@@ -18,17 +18,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class Lettura {
+class StoreReader {
  public:
-  explicit Lettura(const fs::path& file) {
+  explicit StoreReader(const fs::path& file) {
     if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
       sqlite3_close(db_);
       throw DatabaseError("confronto: " + file.string() + " non aperto");
     }
   }
-  ~Lettura() { sqlite3_close(db_); }
-  Lettura(const Lettura&) = delete;
-  Lettura& operator=(const Lettura&) = delete;
+  ~StoreReader() { sqlite3_close(db_); }
+  StoreReader(const StoreReader&) = delete;
+  StoreReader& operator=(const StoreReader&) = delete;
 
   // The rows of `sql`, each its columns as text joined by "|".
   std::vector<std::string> Righe(const std::string& sql) const {
@@ -70,7 +70,7 @@ std::string Quota(std::string_view nome) {
 }
 
 void ConfrontaTabelle(const fs::path& a, const fs::path& b, std::vector<std::string>& differenze) {
-  const Lettura db(FileDati(a));
+  const StoreReader db(FileDati(a));
   db.Righe("ATTACH DATABASE " + Quota(FileDati(b).string()) + " AS altro");
   for (const std::string& tabella : db.Righe(
            "SELECT name FROM main.sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%' "

@@ -134,7 +134,7 @@ fs::path Lavoro(std::string_view nome) {
 
 // Runs the program's cycle on the store of `banco` and checks that it deactivated the offer.
 void CicloNostro(Banco& banco) {
-  if (banco.Ciclo() != cycle::EsitoCiclo::kOffertaDisattivata) {
+  if (banco.RunCycle() != cycle::EsitoCiclo::kOffertaDisattivata) {
     Interrompi("il ciclo non ha disattivato l'offerta");
   }
 }
@@ -165,7 +165,7 @@ std::string Chiave(const Variante& v, const Dimensioni& d) {
 std::uint64_t CicloContato(Banco& banco, const Variante& v, cycle::EsitoCiclo atteso,
                            std::size_t script) {
   const std::uint64_t prima = banco.IstruzioniNegozio();
-  if (banco.Ciclo() != atteso) {
+  if (banco.RunCycle() != atteso) {
     Interrompi(fmt::format("{}: il ciclo non ha dato l'esito atteso", v.nome));
   }
   if (banco.env().script_avviati().size() != script) {
@@ -202,7 +202,7 @@ const Verificata& Verifica(const Variante& v, const Dimensioni& d, const fs::pat
   verificata.istruzioni = istruzioni;
 
   CopiaNegozio(modello, pavimento);
-  if (const int righe = Pavimento(pavimento); righe != d.righe) {
+  if (const int righe = Pavimento(pavimento); righe != d.rows) {
     Interrompi(fmt::format("{}: il pavimento ha trovato {} righe", nome, righe));
   }
   if (Differenze(modello, nostra).empty()) {
@@ -288,7 +288,7 @@ Dimensioni DimensioniDi(const benchmark::State& state) {
 
 void Contatori(benchmark::State& state, const Dimensioni& d) {
   state.counters["righe/s"] =
-      benchmark::Counter(d.righe, benchmark::Counter::kIsIterationInvariantRate);
+      benchmark::Counter(d.rows, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 void BM_Variante(benchmark::State& state, const Variante& v) {
@@ -319,7 +319,7 @@ void BM_Variante(benchmark::State& state, const Variante& v) {
   state.counters["istruzioni"] = static_cast<double>(verificata.istruzioni);
   state.counters["istruzioni/riga"] = (static_cast<double>(verificata.istruzioni) -
                                        static_cast<double>(verificata.istruzioni_a_vuoto)) /
-                                      d.righe;
+                                      d.rows;
 }
 
 void BM_Pavimento(benchmark::State& state) {
@@ -337,7 +337,7 @@ void BM_Pavimento(benchmark::State& state) {
 }
 
 void Registra(benchmark::internal::Benchmark* b, const Dimensioni& d, int iterazioni) {
-  b->Args({d.articoli, d.righe})
+  b->Args({d.articoli, d.rows})
       ->ArgNames({"articoli", "righe"})
       ->Iterations(iterazioni)
       ->Repetitions(3)
@@ -352,11 +352,11 @@ void Registra() {
     Registra(
         benchmark::RegisterBenchmark(std::string(kNostra.nome).c_str(),
                                      [](benchmark::State& state) { BM_Variante(state, kNostra); }),
-        d, Iterazioni(kNostra, d.righe));
+        d, Iterazioni(kNostra, d.rows));
   }
   for (const Dimensioni& d : kDimensioni) {
     Registra(benchmark::RegisterBenchmark("pavimento", &BM_Pavimento), d,
-             Iterazioni(kNostra, d.righe));
+             Iterazioni(kNostra, d.rows));
   }
   for (const Variante& v : kVarianti) {
     if (&v == &kNostra) {
@@ -366,7 +366,7 @@ void Registra() {
       Registra(
           benchmark::RegisterBenchmark(std::string(v.nome).c_str(),
                                        [&v](benchmark::State& state) { BM_Variante(state, v); }),
-          d, Iterazioni(v, d.righe));
+          d, Iterazioni(v, d.rows));
     }
   }
 }
@@ -393,7 +393,7 @@ class Riepilogo : public benchmark::ConsoleReporter {
            "nostra | righe/s | istruzioni/riga | picco RSS (MiB) | crescita RSS (MiB) |\n"
         << "|---:|---:|:---|---:|---:|---:|---:|---:|---:|---:|\n";
     for (const Dimensioni& d : kDimensioni) {
-      const std::string args = fmt::format("articoli:{}/righe:{}", d.articoli, d.righe);
+      const std::string args = fmt::format("articoli:{}/righe:{}", d.articoli, d.rows);
       const Run* pavimento = Mediana("pavimento", args);
       const Run* nostra = Mediana(kNostra.nome, args);
       for (const Variante& v : kVarianti) {
@@ -412,7 +412,7 @@ class Riepilogo : public benchmark::ConsoleReporter {
         };
         out << fmt::format(
             "| {} | {} | {} | {:.1f} | {} | {} | {:.0f} | {:.2f} | {:.1f} | {:.1f} |\n", d.articoli,
-            d.righe, v.titolo, ms, rapporto(pavimento), run == nostra ? "–" : rapporto(nostra),
+            d.rows, v.titolo, ms, rapporto(pavimento), run == nostra ? "–" : rapporto(nostra),
             contatore("righe/s"), contatore("istruzioni/riga"), contatore("picco_MiB"),
             contatore("crescita_MiB"));
       }

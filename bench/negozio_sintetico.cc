@@ -28,7 +28,7 @@ struct Prodotto {
   std::string_view descrizione;
   std::string_view reparto;
   std::string_view gruppo;
-  std::string_view unita;
+  std::string_view unit;
   double quantita;
   double prezzo;
   std::string_view iva;
@@ -69,7 +69,7 @@ std::string Ean(std::int32_t articolo, int variante) {
   return dodici + static_cast<char>('0' + (10 - somma % 10) % 10);
 }
 
-double Centesimi(double valore) {
+double RoundToCents(double valore) {
   return std::round(valore * 100) / 100;
 }
 
@@ -143,9 +143,9 @@ struct RigaOfferta {
   bool ripristinata;  // the article's promotion is the expired offer
 };
 
-RigaOfferta Riga(const Dimensioni& d, int riga) {
+RigaOfferta OfferRowAt(const Dimensioni& d, int riga) {
   // Spread over the whole price list, as an offer's articles are.
-  const std::int64_t passo = d.articoli / d.righe;
+  const std::int64_t passo = d.articoli / d.rows;
   return {kPrimoArticolo + static_cast<std::int32_t>(riga * passo), riga % 2 == 0};
 }
 
@@ -176,8 +176,8 @@ void Riempi(sqlite3* db, const Dimensioni& d) {
 
   // Which articles the offer's rows name, and how.
   std::vector<int> riga_di(static_cast<std::size_t>(d.articoli), -1);
-  for (int r = 0; r < d.righe; ++r) {
-    riga_di[static_cast<std::size_t>(Riga(d, r).articolo - kPrimoArticolo)] = r;
+  for (int r = 0; r < d.rows; ++r) {
+    riga_di[static_cast<std::size_t>(OfferRowAt(d, r).articolo - kPrimoArticolo)] = r;
   }
 
   Istruzione articolo(
@@ -194,7 +194,7 @@ void Riempi(sqlite3* db, const Dimensioni& d) {
     const std::int32_t codice = kPrimoArticolo + i;
     const Prodotto& p = kProdotti[static_cast<std::size_t>(i) % kProdotti.size()];
     const std::string_view fornitore = kFornitori[static_cast<std::size_t>(i / 7) % 6];
-    const double prezzo = Centesimi(p.prezzo * (1 + (i % 40) / 20.0));
+    const double prezzo = RoundToCents(p.prezzo * (1 + (i % 40) / 20.0));
     const std::string descrizione = fmt::format("{} {}", p.descrizione, codice);
     const std::string codafo = fmt::format("F{:02}{:07}", i % 10, 3000000 + i);
     const int riga = riga_di[static_cast<std::size_t>(i)];
@@ -205,8 +205,8 @@ void Riempi(sqlite3* db, const Dimensioni& d) {
     std::string stapro = " ", descom;
     if (riga >= 0) {
       const bool scaduta = riga % 2 == 0;
-      przsal = Centesimi(prezzo * 0.8);
-      cosoff = Centesimi(prezzo * 0.6);
+      przsal = RoundToCents(prezzo * 0.8);
+      cosoff = RoundToCents(prezzo * 0.6);
       data1 = scaduta ? inizio : inizio + 5;
       data2 = scaduta ? fine : oggi + 20;
       numpro = scaduta ? kNumeroOfferta : kOffertaSuccessiva;
@@ -218,7 +218,7 @@ void Riempi(sqlite3* db, const Dimensioni& d) {
     const std::string* descom_o_null = descom.empty() ? nullptr : &descom;
     const std::string* codafo_o_null = i % 7 == 3 ? nullptr : &codafo;
     articolo(codice, descrizione, prezzo, przsal, cosoff, data1, data2, " ", " ", stapro, numpro,
-             codpro, aa, numpro, descom_o_null, codafo_o_null, p.unita, p.unita, p.quantita, p.iva,
+             codpro, aa, numpro, descom_o_null, codafo_o_null, p.unit, p.unit, p.quantita, p.iva,
              fornitore, p.reparto, p.gruppo, p.descrizione, i % 3 == 0 ? "ITALIA" : "UE",
              i % 2 == 0 ? "I" : "II");
     for (int variante = 0; variante < 2; ++variante) {
@@ -233,8 +233,8 @@ void Riempi(sqlite3* db, const Dimensioni& d) {
   Istruzione offmo(db,
                    "INSERT INTO offmo (bnumer, bannoc, briga, eanrig, articoli, sconto, codafo,"
                    " stato, bflag2) VALUES (?, ?, ?, ?, ?, ?, NULL, 'A', ' ')");
-  for (int r = 0; r < d.righe; ++r) {
-    const std::int32_t codice = Riga(d, r).articolo;
+  for (int r = 0; r < d.rows; ++r) {
+    const std::int32_t codice = OfferRowAt(d, r).articolo;
     // Most rows by the article's first EAN; some by its second, some by one codean lacks (the
     // row's own article code counts then).
     const std::string eanrig = r % 100 == 7  ? fmt::format("299{:010}", codice)
@@ -299,8 +299,8 @@ fs::path FileDati(const fs::path& cartella) {
 }
 
 void CreaNegozio(const fs::path& cartella, const Dimensioni& d, Chiavi chiavi) {
-  if (d.righe <= 0 || d.righe > d.articoli) {
-    throw Errore(fmt::format("negozio sintetico: {} righe per {} articoli", d.righe, d.articoli));
+  if (d.rows <= 0 || d.rows > d.articoli) {
+    throw Errore(fmt::format("negozio sintetico: {} righe per {} articoli", d.rows, d.articoli));
   }
   for (const char* sotto : {"c/sulvo/bkp", "c/sulvo/neg01", "c/sulvo/esl", "z"}) {
     fs::create_directories(cartella / sotto);

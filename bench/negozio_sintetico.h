@@ -12,7 +12,7 @@ namespace zav5::bench {
 // How big the store and its expired offer are.
 struct Dimensioni {
   int articoli = 0;  // rows of listi01, each with two EAN rows in codean
-  int righe = 0;     // rows of the expired offer; half of their articles are restored
+  int rows = 0;      // rows of the expired offer; half of their articles are restored
   // "a100000_r10000": the name of the store's folder.
   std::string Nome() const;
 };
@@ -41,13 +41,13 @@ std::string Schema(Chiavi chiavi);
 // Creates the store under `cartella` (which must not exist): drive C: is `cartella`/c, drive Z:
 // `cartella`/z. The store database holds `d.articoli` articles with two EAN codes each, five units,
 // three promotion types, two active label systems (one per layout: C:\sulvo\ with two files,
-// C:\sulvo\esl\ with one) and one switched off, an expired offer of `d.righe` rows and a running
+// C:\sulvo\esl\ with one) and one switched off, an expired offer of `d.rows` rows and a running
 // one. Of the expired offer's rows, the even ones name articles whose promotion is this offer
 // (restored), the odd ones articles that a later promotion took over (left alone). Every seventh
 // article has no supplier code; a few rows name their article by a second EAN, a few by an EAN
 // that codean lacks. The copy script and the site's script are in place. The database has the
 // schema Schema(`chiavi`). Throws Errore on failure.
-// REQUIRES: 0 < d.righe <= d.articoli
+// REQUIRES: 0 < d.rows <= d.articoli
 void CreaNegozio(const std::filesystem::path& cartella, const Dimensioni& d,
                  Chiavi chiavi = Chiavi::kConChiavi);
 

@@ -76,7 +76,7 @@ class Istruzione {
   }
 
   // Steps to the next row: true when there is one.
-  bool Riga() {
+  bool Step() {
     const int rc = sqlite3_step(statement_);
     if (rc == SQLITE_ROW) {
       return true;
@@ -87,7 +87,7 @@ class Istruzione {
     return false;
   }
   void Esegui() {
-    while (Riga()) {
+    while (Step()) {
     }
   }
 
@@ -127,15 +127,15 @@ constexpr std::string_view kArticoloDellaRiga =
     "'             ', 1, 13)), o.articoli)";
 
 // What one import line of one offer row is made of, as the join reads it.
-struct Riga {
+struct JoinedRow {
   labels::RigaImport riga;
   bool promozione = false;
   // The supplier code before the label writer gave the article one; nothing when it had one.
   std::optional<std::string> codice_assegnato;
 };
 
-Riga LeggiRiga(const Istruzione& q) {
-  Riga r;
+JoinedRow LeggiRiga(const Istruzione& q) {
+  JoinedRow r;
   labels::RigaImport& riga = r.riga;
   enum : int {
     kEanrig,
@@ -262,7 +262,7 @@ int Pavimento(const fs::path& cartella) {
                          "SELECT numero, anno, data1, data2 FROM offte WHERE data2 < ?1 AND "
                          "stato = 'A' LIMIT 1");
     scansione.Lega(1, oggi);
-    if (!scansione.Riga()) {
+    if (!scansione.Step()) {
       throw Errore("pavimento: nessuna offerta scaduta");
     }
     numero = scansione.Intero(0);
@@ -312,7 +312,7 @@ int Pavimento(const fs::path& cartella) {
     Istruzione q(db,
                  "SELECT attivato, ftp, vexular, percorsoint FROM elettro WHERE attivato = '1'");
     std::string ftp = "0", vexular;
-    while (q.Riga()) {
+    while (q.Step()) {
       if (q.Null(0) || q.Testo(0) != "1") {
         continue;
       }
@@ -326,7 +326,7 @@ int Pavimento(const fs::path& cartella) {
     }
   }
 
-  std::vector<Riga> righe;
+  std::vector<JoinedRow> righe;
   int numero_righe = 0;
   {
     Istruzione q(db,
@@ -337,12 +337,12 @@ int Pavimento(const fs::path& cartella) {
                  "unitam u ON u.coduni = COALESCE(l.umquaco, '') LEFT JOIN offtab t ON t.codice = "
                  "COALESCE(l.codpro, 0) WHERE o.bnumer = ?1 AND o.bannoc = ?2 ORDER BY o.briga");
     q.Lega(1, numero).Lega(2, anno);
-    while (q.Riga()) {
+    while (q.Step()) {
       righe.push_back(LeggiRiga(q));
     }
     Istruzione conta(db, "SELECT count(*) FROM offmo WHERE bnumer = ?1 AND bannoc = ?2");
     conta.Lega(1, numero).Lega(2, anno);
-    conta.Riga();
+    conta.Step();
     numero_righe = conta.Intero(0);
   }
 
@@ -357,7 +357,7 @@ int Pavimento(const fs::path& cartella) {
     }
     // The first system served gives the articles without a supplier code theirs; the systems
     // after it read the code as stored.
-    const auto riga_per = [s](const Riga& r) {
+    const auto riga_per = [s](const JoinedRow& r) {
       labels::RigaImport riga = r.riga;
       if (s > 0 && r.codice_assegnato) {
         riga.codice_fornitore = data::MidText(*r.codice_assegnato, 3, 7);
@@ -367,7 +367,7 @@ int Pavimento(const fs::path& cartella) {
     if (labels::TracciatoDa(sistema.ftp) == labels::Tracciato::kFileUnico) {
       const std::string nome = labels::NomeFileUnico(sistema.cartella, sistema.vexular, env.Now());
       std::string file;
-      for (const Riga& r : righe) {
+      for (const JoinedRow& r : righe) {
         Aggiungi(file, riga_per(r));
       }
       if (!righe.empty()) {
@@ -377,7 +377,7 @@ int Pavimento(const fs::path& cartella) {
       const std::string prezzi = labels::NomeFilePrezzi(sistema.cartella, env.Now());
       const std::string promozioni = labels::NomeFilePromozioni(sistema.cartella, env.Now());
       std::string file_prezzi, file_promozioni;
-      for (const Riga& r : righe) {
+      for (const JoinedRow& r : righe) {
         Aggiungi(r.promozione ? file_promozioni : file_prezzi, riga_per(r));
       }
       if (!file_prezzi.empty()) {

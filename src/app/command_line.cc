@@ -179,7 +179,7 @@ Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
               fmt::format("--drive {}: expected a drive letter and a folder, e.g. C=/srv/store\n",
                           mapping)};
     }
-    opzioni.unita[*letter] = mapping.substr(equals + 1);
+    opzioni.drives[*letter] = mapping.substr(equals + 1);
   }
   if (app.count("--current-drive") > 0) {
     opzioni.unita_corrente = DriveLetter(current);
@@ -236,7 +236,7 @@ char UnitaCorrente(const Opzioni& opzioni) {
 std::vector<std::string> ComandoScript(const std::filesystem::path& programma,
                                        const Opzioni& opzioni) {
   std::vector<std::string> comando{programma.string()};
-  for (const auto& [lettera, cartella] : opzioni.unita) {
+  for (const auto& [lettera, cartella] : opzioni.drives) {
     comando.emplace_back("--drive");
     comando.push_back(fmt::format("{}={}", lettera, std::filesystem::absolute(cartella).string()));
   }

@@ -21,7 +21,7 @@ struct Opzioni {
 
   // zav5 [--drive X=DIR]... [--current-drive X] [--once] [--today YYYY-MM-DD]
   //      [--odbc-driver NAME] [--odbc "CONNECTION STRING"]
-  std::map<char, std::filesystem::path> unita;  // drive letter (upper case) -> host folder
+  std::map<char, std::filesystem::path> drives;  // drive letter (upper case) -> host folder
   std::optional<char> unita_corrente;           // upper case; none: see UnitaCorrente
   bool una_volta = false;
   std::optional<std::chrono::year_month_day> oggi;

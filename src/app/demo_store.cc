@@ -24,7 +24,7 @@ struct Prodotto {
   std::string_view reparto;
   std::string_view gruppo;
   std::string_view sottogruppo;
-  std::string_view unita;  // unit of measure and its code in unitam
+  std::string_view unit;  // unit of measure and its code in unitam
   double quantita;         // in that unit
   double prezzo;           // public price of the cheapest brand
   std::string_view iva;
@@ -121,7 +121,7 @@ std::string Prezzo(double valore) {
   return fmt::format("{:.2f}", std::round(valore * 100) / 100);
 }
 
-int CodiceArticolo(int indice) {
+int ArticleCodeAt(int indice) {
   return 1001 + indice;
 }
 
@@ -187,7 +187,7 @@ class Generatore {
   void Articolo(int indice) {
     const Prodotto& p = kProdotti[static_cast<std::size_t>(indice) % kProdotti.size()];
     const Marca& m = kMarche[static_cast<std::size_t>(indice) / kProdotti.size()];
-    const int codice = CodiceArticolo(indice);
+    const int codice = ArticleCodeAt(indice);
     const std::string descrizione = fmt::format("{} {}", p.descrizione, m.nome);
     // Some articles have no supplier code yet; the label writer gives them one.
     const std::string codafo =
@@ -199,7 +199,7 @@ class Generatore {
         "({}, {}, {}, 0, 0, 0, 0, 0, ' ', ' ', ' ', 0, 0, 0, 0, NULL, {}, {}, {}, {}, {}, {}, {}, "
         "{}, {}, {}, {})",
         codice, Testo(descrizione.substr(0, 50)), Prezzo(p.prezzo * m.fattore_prezzo), codafo,
-        Testo(p.unita), Testo(p.unita), p.quantita, Testo(p.iva), Testo(m.fornitore),
+        Testo(p.unit), Testo(p.unit), p.quantita, Testo(p.iva), Testo(m.fornitore),
         Testo(p.reparto), Testo(p.gruppo), Testo(p.sottogruppo),
         Testo(indice % 3 == 0 ? "ITALIA" : "UE"), Testo(indice % 2 == 0 ? "I" : "II")));
     Riga(
@@ -225,7 +225,7 @@ class Generatore {
                     o.numero, anno_, Testo(o.descrizione), inizio, fine));
     for (int riga = 0; riga < o.articoli; ++riga) {
       const int indice = o.primo_articolo + riga;
-      const int codice = CodiceArticolo(indice);
+      const int codice = ArticleCodeAt(indice);
       const Prodotto& p = kProdotti[static_cast<std::size_t>(indice) % kProdotti.size()];
       const Marca& m = kMarche[static_cast<std::size_t>(indice) / kProdotti.size()];
       const double pubblico = std::round(p.prezzo * m.fattore_prezzo * 100) / 100;

@@ -49,7 +49,7 @@ int CreaDemo(const Opzioni& opzioni, const char* argv0) {
 
 zav5::platform::DriveMap Unita(const Opzioni& opzioni) {
   zav5::platform::DriveMap unita;
-  for (const auto& [lettera, cartella] : opzioni.unita) {
+  for (const auto& [lettera, cartella] : opzioni.drives) {
     unita[lettera] = std::filesystem::absolute(cartella);
   }
   return unita;

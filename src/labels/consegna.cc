@@ -130,7 +130,7 @@ std::string TestoConsegna(const Consegna& c) {
   const auto riga = [&testo](std::string_view nome, std::string_view valore) {
     testo += fmt::format("{}={}\n", nome, Codifica(valore));
   };
-  riga("numero", std::to_string(c.numero));
+  riga("numero", std::to_string(c.sequence));
   riga("negozio", c.negozio);
   riga("offerta", std::to_string(c.offerta));
   riga("anno", std::to_string(c.anno));
@@ -139,7 +139,7 @@ std::string TestoConsegna(const Consegna& c) {
   riga("prefisso", c.sistema.prefisso);
   riga("script", c.script ? "1" : "0");
   riga("preparata", TimbroFile(c.preparata));
-  riga("stato", c.stato == StatoConsegna::kConfermata ? "confermata" : "preparata");
+  riga("stato", c.state == StatoConsegna::kConfermata ? "confermata" : "preparata");
   for (const FileConsegna& f : c.file) {
     riga("file", fmt::format("{} {} {}", SiglaImport(f.tipo), f.posto ? 1 : 0, f.nome));
   }
@@ -172,7 +172,7 @@ Consegna LeggiConsegna(std::string_view testo) {
   };
 
   Consegna c;
-  c.numero = Numero<std::uint64_t>(campo("numero"), "numero");
+  c.sequence = Numero<std::uint64_t>(campo("numero"), "numero");
   c.negozio = campo("negozio");
   c.offerta = Numero<std::int32_t>(campo("offerta"), "offerta");
   c.anno = Numero<std::int32_t>(campo("anno"), "anno");
@@ -190,7 +190,7 @@ Consegna LeggiConsegna(std::string_view testo) {
   if (stato != "preparata" && stato != "confermata") {
     throw Errore(fmt::format("stato \"{}\" sconosciuto", stato));
   }
-  c.stato = stato == "confermata" ? StatoConsegna::kConfermata : StatoConsegna::kPreparata;
+  c.state = stato == "confermata" ? StatoConsegna::kConfermata : StatoConsegna::kPreparata;
   const auto [primo, ultimo] = campi.equal_range("file");
   for (auto f = primo; f != ultimo; ++f) {
     // "VPA 1 C:\sulvo\Import_VPA_20261207114930.txt": kind, placed, name (may hold blanks).

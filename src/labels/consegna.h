@@ -41,7 +41,7 @@ struct FileConsegna {
 };
 
 struct Consegna {
-  std::uint64_t numero = 0;  // order of preparation, from 1; also the name of its files
+  std::uint64_t sequence = 0;  // order of preparation, from 1; also the name of its files
   std::string negozio;       // the store database the offer belongs to
   std::int32_t offerta = 0;
   std::int32_t anno = 0;
@@ -50,7 +50,7 @@ struct Consegna {
   // row gave a line). Without rows the hand-over only cleans the folder.
   bool script = false;
   platform::LocalTime preparata{};
-  StatoConsegna stato = StatoConsegna::kPreparata;
+  StatoConsegna state = StatoConsegna::kPreparata;
   std::vector<FileConsegna> file;  // in the order they were opened
   bool avviato = false;            // the script was started (after every file was placed)
   // The label folder was cleaned of old import files in this run. Not recorded: a clean-up can

@@ -105,8 +105,8 @@ std::string Consegne::Percorso(std::uint64_t numero, std::string_view estensione
   return fmt::format("{}{:08}.{}", cartella_, numero, estensione);
 }
 
-std::string Consegne::PercorsoDati(const Consegna& consegna, TipoImport tipo) const {
-  return Percorso(consegna.numero, SiglaImport(tipo));
+std::string Consegne::DataFilePath(const Consegna& consegna, TipoImport tipo) const {
+  return Percorso(consegna.sequence, SiglaImport(tipo));
 }
 
 std::uint64_t Consegne::NuovoNumero() {
@@ -147,7 +147,7 @@ std::vector<Consegna> Consegne::Leggi(startup::RunLog* log, std::vector<std::str
     }
   }
   std::sort(consegne.begin(), consegne.end(),
-            [](const Consegna& a, const Consegna& b) { return a.numero < b.numero; });
+            [](const Consegna& a, const Consegna& b) { return a.sequence < b.sequence; });
   return consegne;
 }
 
@@ -156,17 +156,17 @@ void Consegne::Scrivi(const std::string& percorso, std::string_view byte) {
 }
 
 void Consegne::Salva(const Consegna& consegna) {
-  Scrivi(Percorso(consegna.numero, kEstensioneRegistro), TestoConsegna(consegna));
+  Scrivi(Percorso(consegna.sequence, kEstensioneRegistro), TestoConsegna(consegna));
 }
 
 void Consegne::Elimina(const Consegna& consegna) {
   // The record goes last: a crash in between leaves a record whose files have gone, which the
   // hand-over takes for files already placed.
   for (const TipoImport tipo : {TipoImport::kPrezzi, TipoImport::kPromozioni, TipoImport::kUnico}) {
-    env_.DeleteFiles(PercorsoDati(consegna, tipo));
+    env_.DeleteFiles(DataFilePath(consegna, tipo));
   }
-  env_.DeleteFiles(Percorso(consegna.numero, kEstensioneRegistro));
-  memoria_.erase(consegna.numero);
+  env_.DeleteFiles(Percorso(consegna.sequence, kEstensioneRegistro));
+  memoria_.erase(consegna.sequence);
 }
 
 void Consegne::PulisciAvanzi() {
@@ -191,7 +191,7 @@ void Consegne::PulisciAvanzi() {
 
 void Consegne::Scarta(std::string_view negozio, std::int32_t offerta, std::int32_t anno) {
   for (const Consegna& c : Leggi(nullptr)) {
-    if (c.stato == StatoConsegna::kPreparata && StessaOfferta(c, negozio, offerta, anno)) {
+    if (c.state == StatoConsegna::kPreparata && StessaOfferta(c, negozio, offerta, anno)) {
       Elimina(c);
     }
   }
@@ -202,7 +202,7 @@ std::unique_ptr<Preparazione> Consegne::Prepara(std::string_view negozio, std::i
                                                 const SistemaEtichette& sistema) {
   env_.CreateFolder(cartella_);
   Consegna consegna;
-  consegna.numero = NuovoNumero();
+  consegna.sequence = NuovoNumero();
   consegna.negozio = negozio;
   consegna.offerta = offerta;
   consegna.anno = anno;
@@ -213,8 +213,8 @@ std::unique_ptr<Preparazione> Consegne::Prepara(std::string_view negozio, std::i
 
 void Consegne::Conferma(std::string_view negozio, std::int32_t offerta, std::int32_t anno) {
   for (Consegna& c : Leggi(nullptr)) {
-    if (c.stato == StatoConsegna::kPreparata && StessaOfferta(c, negozio, offerta, anno)) {
-      c.stato = StatoConsegna::kConfermata;
+    if (c.state == StatoConsegna::kPreparata && StessaOfferta(c, negozio, offerta, anno)) {
+      c.state = StatoConsegna::kConfermata;
       Salva(c);
     }
   }
@@ -229,7 +229,7 @@ void Consegne::Risolvi(std::string_view negozio, const OffertaDisattivata& disat
     // One question per offer, whatever the number of its label systems.
     std::map<std::pair<std::int32_t, std::int32_t>, std::optional<bool>> esiti;
     for (Consegna& c : Leggi(nullptr)) {
-      if (c.stato != StatoConsegna::kPreparata || !StessoNegozio(c.negozio, negozio)) {
+      if (c.state != StatoConsegna::kPreparata || !StessoNegozio(c.negozio, negozio)) {
         continue;
       }
       const auto chiave = std::make_pair(c.offerta, c.anno);
@@ -241,7 +241,7 @@ void Consegne::Risolvi(std::string_view negozio, const OffertaDisattivata& disat
         continue;
       }
       if (*esito) {
-        c.stato = StatoConsegna::kConfermata;
+        c.state = StatoConsegna::kConfermata;
         Salva(c);
       } else {
         Elimina(c);
@@ -256,7 +256,7 @@ std::vector<Consegna> Consegne::InAttesa(std::string_view negozio) {
   std::vector<Consegna> in_attesa;
   try {
     for (Consegna& c : Leggi(nullptr)) {
-      if (c.stato == StatoConsegna::kConfermata && !c.Consegnata() &&
+      if (c.state == StatoConsegna::kConfermata && !c.Consegnata() &&
           StessoNegozio(c.negozio, negozio)) {
         in_attesa.push_back(std::move(c));
       }
@@ -271,7 +271,7 @@ std::vector<Consegne::Aperta> Consegne::Aperte(std::string_view negozio,
                                                std::vector<std::string>* illeggibili) {
   std::vector<Aperta> aperte;
   for (Consegna& c : Leggi(nullptr, illeggibili)) {
-    if (c.stato != StatoConsegna::kConfermata || !StessoNegozio(c.negozio, negozio)) {
+    if (c.state != StatoConsegna::kConfermata || !StessoNegozio(c.negozio, negozio)) {
       continue;
     }
     if (!c.Consegnata()) {
@@ -286,7 +286,7 @@ std::vector<Consegne::Aperta> Consegne::Aperte(std::string_view negozio,
 void Consegne::SegnalaInAttesa(std::string_view negozio, startup::RunLog& log) {
   for (const Consegna& c : InAttesa(negozio)) {
     // Reported: its catching up gets its line, as after a failure met in this run.
-    memoria_[c.numero].segnalata = "in attesa all'avvio";
+    memoria_[c.sequence].segnalata = "in attesa all'avvio";
     log.ScriviRiga(startup::RigaErrore(fmt::format(
         "etichette dell'offerta {} in attesa dal {} per il sistema {}: i file sono in {}; "
         "finché non arrivano, gli scaffali di quel sistema mostrano il prezzo promozionale "
@@ -333,7 +333,7 @@ std::vector<std::string> Consegne::FileRimasti(const Consegna& consegna) {
 }
 
 void Consegne::Segnala(const Consegna& consegna, const std::string& motivo, startup::RunLog& log) {
-  Memoria& memoria = memoria_[consegna.numero];
+  Memoria& memoria = memoria_[consegna.sequence];
   if (memoria.segnalata == motivo) {
     return;
   }
@@ -346,7 +346,7 @@ void Consegne::Segnala(const Consegna& consegna, const std::string& motivo, star
 }
 
 void Consegne::Recuperata(const Consegna& consegna, startup::RunLog& log) {
-  Memoria& memoria = memoria_[consegna.numero];
+  Memoria& memoria = memoria_[consegna.sequence];
   if (memoria.segnalata.empty()) {
     return;
   }
@@ -376,7 +376,7 @@ void Consegne::ConsegnaTutte(std::string_view negozio, const SistemiDaServire& s
   // Folders whose files of an earlier delivery still wait there, with the delivery that waits.
   std::map<std::string, const Consegna*> occupate;
   for (Consegna& c : tutte) {
-    if (c.stato != StatoConsegna::kConfermata || !StessoNegozio(c.negozio, negozio) ||
+    if (c.state != StatoConsegna::kConfermata || !StessoNegozio(c.negozio, negozio) ||
         !c.Consegnata()) {
       continue;
     }
@@ -386,7 +386,7 @@ void Consegne::ConsegnaTutte(std::string_view negozio, const SistemiDaServire& s
         Elimina(c);
         continue;
       }
-      Memoria& memoria = memoria_[c.numero];
+      Memoria& memoria = memoria_[c.sequence];
       if (!memoria.avviata) {
         memoria.avviata = adesso;  // started by an earlier run: counted from now
       }
@@ -412,7 +412,7 @@ void Consegne::ConsegnaTutte(std::string_view negozio, const SistemiDaServire& s
   // behind it, so that a label system never gets an older offer's files after a newer one's.
   std::map<std::string, const Consegna*> bloccate;
   for (Consegna& c : tutte) {
-    if (c.stato != StatoConsegna::kConfermata || !StessoNegozio(c.negozio, negozio) ||
+    if (c.state != StatoConsegna::kConfermata || !StessoNegozio(c.negozio, negozio) ||
         c.Consegnata()) {
       continue;
     }
@@ -444,7 +444,7 @@ void Consegne::ConsegnaTutte(std::string_view negozio, const SistemiDaServire& s
       // by its "del" without having been copied. (The loop above starts it again once the
       // waiting files are overdue.) Reported only then: a script at work is no fault.
       const Consegna& attesa = *occupata->second;
-      if (!memoria_[attesa.numero].segnalata.empty()) {
+      if (!memoria_[attesa.sequence].segnalata.empty()) {
         Segnala(c,
                 fmt::format("i file dell'offerta {} sono ancora nella cartella e non sono stati "
                             "consegnati",
@@ -495,7 +495,7 @@ void Consegne::ConsegnaUna(Consegna& consegna, const std::vector<Consegna>& tutt
     Elimina(consegna);
     return;
   }
-  memoria_[consegna.numero].avviata = env_.SteadyNow();
+  memoria_[consegna.sequence].avviata = env_.SteadyNow();
 }
 
 void Consegne::PulisciCartella(const Consegna& consegna, const std::vector<Consegna>& tutte) {
@@ -562,7 +562,7 @@ void Consegne::Timbra(Consegna& consegna) {
 }
 
 void Consegne::Posa(Consegna& consegna, FileConsegna& file) {
-  const std::string dati = PercorsoDati(consegna, file.tipo);
+  const std::string dati = DataFilePath(consegna, file.tipo);
   for (int tentativo = 0; tentativo < kTentativiNome; ++tentativo) {
     const std::optional<std::string> byte = env_.ReadFile(dati);
     if (!byte) {

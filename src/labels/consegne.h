@@ -151,7 +151,7 @@ class Consegne {
                              std::vector<std::string>* illeggibili = nullptr);
 
   // The Windows path in the outbox of the file of `tipo` that `consegna` prepared.
-  std::string PercorsoDati(const Consegna& consegna, TipoImport tipo) const;
+  std::string DataFilePath(const Consegna& consegna, TipoImport tipo) const;
 
   // One "ERRORE" line in `log` for each delivery of `negozio` that waits: for the run log's
   // start-up, so that waiting files are reported at every start until they go out or an operator

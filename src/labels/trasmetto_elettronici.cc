@@ -37,7 +37,7 @@ TipoImport TipoDi(Tracciato tracciato, bool promozione) {
 struct Posizione {
   std::int32_t numero;
   std::int32_t anno;
-  int riga;  // counted from 1 in the order the rows are read
+  int row;  // counted from 1 in the order the rows are read
 };
 
 // A field that the line cannot do without; Null is an error that names the offer and the row.
@@ -46,7 +46,7 @@ const Value& Obbligatorio(const data::RowEditor& row, std::string_view table,
   const Value& value = row.Field(field);
   if (value.IsNull()) {
     throw ConversionError(fmt::format("offerta {}/{}, riga {}: il campo {}.{} è vuoto (Null)",
-                                      dove.numero, dove.anno, dove.riga, table, field));
+                                      dove.numero, dove.anno, dove.row, table, field));
   }
   return value;
 }
@@ -63,7 +63,7 @@ std::int32_t CodiceArticoloDellaRiga(work::WorkContext& work, const Recordset& o
   }
   throw ConversionError(fmt::format(
       "offerta {}/{}, riga {}: EAN {} non trovato in codean e campo offmo.articoli vuoto (Null)",
-      dove.numero, dove.anno, dove.riga, ean));
+      dove.numero, dove.anno, dove.row, ean));
 }
 
 // Copies a text field into `target` unless it is Null.
@@ -259,7 +259,7 @@ void Trasmetto_Elettronici(work::WorkContext& work, Consegne& outbox,
   TabellePiccole tabelle;
   offerta.MoveFirst();
   while (!offerta.Eof()) {
-    ++dove.riga;
+    ++dove.row;
     const std::string ean =
         data::FitText(Obbligatorio(offerta, "offmo", "eanrig", dove).ToText(), 13);
     const std::int32_t codice_articolo = CodiceArticoloDellaRiga(work, offerta, ean, dove);

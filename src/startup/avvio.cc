@@ -51,42 +51,42 @@ struct Interrotto {
 
 class Avvio {
  public:
-  explicit Avvio(const AmbienteAvvio& a) : a_(a), c_(a.contesto) {}
+  explicit Avvio(const AmbienteAvvio& a) : environment_(a), store_context_(a.contesto) {}
 
   EsitoAvvio Esegui();
 
  private:
   // Binds `var` to a database and a query and runs it; true when the query gave a row.
   bool Interroga(const std::string& database, const std::string& sql) {
-    a_.var.DatabaseName = database;
-    a_.var.RecordSource = sql;
-    a_.var.Refresh();
-    return !a_.var.Recordset().Eof();
+    environment_.var.DatabaseName = database;
+    environment_.var.RecordSource = sql;
+    environment_.var.Refresh();
+    return !environment_.var.Recordset().Eof();
   }
-  data::Recordset& Riga() { return a_.var.Recordset(); }
+  data::Recordset& Riga() { return environment_.var.Recordset(); }
 
   std::string QuerySocieta() const {
-    return fmt::format("select * from società where codute = {} ", c_.CodiceSocieta);
+    return fmt::format("select * from società where codute = {} ", store_context_.CodiceSocieta);
   }
   void LeggiUtente();
   void LeggiAutoma();
   void LeggiPuntoVendita();
   void Passi8a20(const std::string& percorso_azienda);
 
-  AmbienteAvvio a_;
-  ContestoNegozio& c_;
+  AmbienteAvvio environment_;
+  ContestoNegozio& store_context_;
 };
 
 EsitoAvvio Avvio::Esegui() {
-  c_.PercorsoLog = LogPath(a_.env.Now());
-  a_.log.ApriLog(c_.PercorsoLog);
-  c_.CodiceSocieta = 1;
-  c_.LetteraUnita = std::string(1, a_.unita_corrente);
-  a_.log.ScriviRigaDatata("- Avvio programma");
+  store_context_.PercorsoLog = LogPath(environment_.env.Now());
+  environment_.log.ApriLog(store_context_.PercorsoLog);
+  store_context_.CodiceSocieta = 1;
+  store_context_.LetteraUnita = std::string(1, environment_.unita_corrente);
+  environment_.log.ScriviRigaDatata("- Avvio programma");
 
-  const std::string percorso_azienda = c_.LetteraUnita.str() + ":\\dorn\\sulvo.mdb";
-  if (!platform::FileExists(a_.env, percorso_azienda)) {
-    a_.env.MessageBox(MessaggioAziendaMancante(percorso_azienda), "ZAV5");
+  const std::string percorso_azienda = store_context_.LetteraUnita.str() + ":\\dorn\\sulvo.mdb";
+  if (!platform::FileExists(environment_.env, percorso_azienda)) {
+    environment_.env.MessageBox(MessaggioAziendaMancante(percorso_azienda), "ZAV5");
     return EsitoAvvio::kAziendaMancante;
   }
 
@@ -94,10 +94,10 @@ EsitoAvvio Avvio::Esegui() {
     Passi8a20(percorso_azienda);
     return EsitoAvvio::kCompleto;
   } catch (const Interrotto& stop) {
-    a_.log.ScriviRiga(stop.riga);
+    environment_.log.ScriviRiga(stop.riga);
   } catch (const Errore& error) {
     // A database that does not open, a missing table or field, a value that does not convert.
-    a_.log.ScriviRiga(RigaErrore(error.what()));
+    environment_.log.ScriviRiga(RigaErrore(error.what()));
   }
   return EsitoAvvio::kInterrotto;
 }
@@ -107,82 +107,82 @@ void Avvio::Passi8a20(const std::string& percorso_azienda) {
     throw Interrotto{std::string(kErroreSocieta)};
   }
   const std::string database = data::FieldText(Riga(), "società", "database");
-  c_.CartellaDati = CartellaDaPercorso(database, c_.LetteraUnita.str()[0]);
-  c_.PercorsoDati = c_.CartellaDati + "dati.mdb";
-  c_.PercorsoVendite = c_.CartellaDati + "vendite.mdb";
-  c_.PercorsoFidel = c_.CartellaDati + "fidel.mdb";
-  a_.log.ScriviRigaDatata(std::string(kAproDb) + c_.PercorsoDati);
-  a_.log.ScriviRigaDatata(std::string(kAproDb) + c_.PercorsoVendite);
+  store_context_.CartellaDati = CartellaDaPercorso(database, store_context_.LetteraUnita.str()[0]);
+  store_context_.PercorsoDati = store_context_.CartellaDati + "dati.mdb";
+  store_context_.PercorsoVendite = store_context_.CartellaDati + "vendite.mdb";
+  store_context_.PercorsoFidel = store_context_.CartellaDati + "fidel.mdb";
+  environment_.log.ScriviRigaDatata(std::string(kAproDb) + store_context_.PercorsoDati);
+  environment_.log.ScriviRigaDatata(std::string(kAproDb) + store_context_.PercorsoVendite);
 
   if (!Interroga(percorso_azienda,
-                 fmt::format("select * from inizio where codute = {} ", c_.CodiceSocieta))) {
+                 fmt::format("select * from inizio where codute = {} ", store_context_.CodiceSocieta))) {
     throw Interrotto{std::string(kErroreSocieta)};
   }
-  a_.log.ScriviRigaDatata(std::string(kAproDb) + percorso_azienda);
+  environment_.log.ScriviRigaDatata(std::string(kAproDb) + percorso_azienda);
 
   // The company record is read once more; from here on the store database is the upper-cased
   // `database` value itself.
   if (!Interroga(percorso_azienda, QuerySocieta())) {
     throw Interrotto{std::string(kErroreSocieta)};
   }
-  c_.PercorsoDati = platform::UpperCase(data::FieldText(Riga(), "società", "database"));
-  if (!platform::FileExists(a_.env, c_.PercorsoDati)) {
+  store_context_.PercorsoDati = platform::UpperCase(data::FieldText(Riga(), "società", "database"));
+  if (!platform::FileExists(environment_.env, store_context_.PercorsoDati)) {
     throw Interrotto{std::string(kErroreDb)};
   }
-  a_.log.ScriviRiga("DB OK  ");
+  environment_.log.ScriviRiga("DB OK  ");
 
   LeggiUtente();
   LeggiAutoma();
-  a_.log.ScriviRiga("CONTROLLO DB SULVO OK");
-  a_.log.ScriviRigaDatata("- Controllo  DB  OK");
+  environment_.log.ScriviRiga("CONTROLLO DB SULVO OK");
+  environment_.log.ScriviRigaDatata("- Controllo  DB  OK");
   LeggiPuntoVendita();
-  a_.log.ScriviRiga("CONTROLLO COLLEGAMENTO CASSE");
-  a_.log.ScriviRigaDatata("- Controllo  collegamento casse");
-  c_.ContatoreCicli = 1;
+  environment_.log.ScriviRiga("CONTROLLO COLLEGAMENTO CASSE");
+  environment_.log.ScriviRigaDatata("- Controllo  collegamento casse");
+  store_context_.ContatoreCicli = 1;
 }
 
 void Avvio::LeggiUtente() {
-  if (!Interroga(c_.PercorsoDati,
-                 fmt::format("select * from utenti where codutente = {} ", c_.CodiceSocieta))) {
+  if (!Interroga(store_context_.PercorsoDati,
+                 fmt::format("select * from utenti where codutente = {} ", store_context_.CodiceSocieta))) {
     return;
   }
   data::Recordset& riga = Riga();
   // Each setting is taken only when the field holds a value; a Null leaves it as it was.
   if (!riga.Field("nrpos").IsNull()) {
-    c_.NumeroPos = data::FieldLong(riga, "utenti", "nrpos");
+    store_context_.NumeroPos = data::FieldLong(riga, "utenti", "nrpos");
   }
   if (!riga.Field("artico").IsNull()) {
-    c_.FlagArtico = data::FieldText(riga, "utenti", "artico");
+    store_context_.FlagArtico = data::FieldText(riga, "utenti", "artico");
   }
   if (!riga.Field("chiusura").IsNull()) {
-    c_.FlagChiusura = data::FieldText(riga, "utenti", "chiusura");
+    store_context_.FlagChiusura = data::FieldText(riga, "utenti", "chiusura");
   }
   if (!riga.Field("fid_rep").IsNull()) {
     const double numero = data::LeadingNumber(data::FieldText(riga, "utenti", "fid_rep"));
     try {
-      c_.RepartoFid = data::Value::Double(numero).ToInteger();
+      store_context_.RepartoFid = data::Value::Double(numero).ToInteger();
     } catch (const ConversionError& error) {
       throw ConversionError(std::string("campo utenti.fid_rep: ") + error.what());
     }
   }
-  c_.FlagCF = false;
+  store_context_.FlagCF = false;
   const data::Value& flag_cf = riga.Field("Flag_CF");
   if (!flag_cf.IsNull() && data::FieldText(riga, "utenti", "Flag_CF") == "S") {
-    c_.FlagCF = true;
+    store_context_.FlagCF = true;
   }
 }
 
 void Avvio::LeggiAutoma() {
-  c_.EscludoCaselle.clear();
-  if (Interroga(c_.PercorsoDati, "select * from automa where codice = 1 ") &&
+  store_context_.EscludoCaselle.clear();
+  if (Interroga(store_context_.PercorsoDati, "select * from automa where codice = 1 ") &&
       !Riga().Field("escludocaselle").IsNull()) {
-    c_.EscludoCaselle = data::FieldText(Riga(), "automa", "escludocaselle");
+    store_context_.EscludoCaselle = data::FieldText(Riga(), "automa", "escludocaselle");
   }
 }
 
 void Avvio::LeggiPuntoVendita() {
-  if (Interroga(c_.PercorsoDati, "select * from pv where proprio = '1' ")) {
-    c_.CodicePv = data::FieldLong(Riga(), "pv", "codice");
+  if (Interroga(store_context_.PercorsoDati, "select * from pv where proprio = '1' ")) {
+    store_context_.CodicePv = data::FieldLong(Riga(), "pv", "codice");
   }
 }
 

@@ -106,7 +106,7 @@ TEST(ConsegnaEtichette, AnExpiredDemoOfferIsRestoredAndItsFilesReachDriveZ) {
   const fs::path dati = demo.unita_c / "sulvo" / "neg01" / "dati.mdb";
 
   Opzioni opzioni;
-  opzioni.unita = {{'C', demo.unita_c}, {'Z', demo.unita_z}};
+  opzioni.drives = {{'C', demo.unita_c}, {'Z', demo.unita_z}};
   platform::PosixEnv posix({{'C', demo.unita_c}, {'Z', demo.unita_z}}, 'C');
   posix.SetScriptLauncher(ComandoScript(ZAV5_PROGRAM, opzioni));
   EnvConsegna env(posix, demo.unita_c);

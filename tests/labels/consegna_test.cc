@@ -22,14 +22,14 @@ constexpr platform::LocalTime kPreparata =
 // Every field away from its default, so that a field the text forgets cannot come back by chance.
 Consegna Esempio() {
   Consegna c;
-  c.numero = 17;
+  c.sequence = 17;
   c.negozio = "C:\\negozi\\negozio1.mdb";
   c.offerta = 101;
   c.anno = 2026;
   c.sistema = {"C:\\sulvo\\esl\\", Tracciato::kFileUnico, "ESL"};
   c.script = true;
   c.preparata = kPreparata;
-  c.stato = StatoConsegna::kConfermata;
+  c.state = StatoConsegna::kConfermata;
   c.file = {{TipoImport::kPrezzi, "C:\\sulvo\\\\Import_VPA_20261207114930.txt", true},
             {TipoImport::kPromozioni, "C:\\sulvo\\\\Import_PRO_20261207114930.txt", false},
             {TipoImport::kUnico, "", false}};
@@ -38,7 +38,7 @@ Consegna Esempio() {
 }
 
 void ExpectUguali(const Consegna& letta, const Consegna& attesa) {
-  EXPECT_EQ(letta.numero, attesa.numero);
+  EXPECT_EQ(letta.sequence, attesa.sequence);
   EXPECT_EQ(letta.negozio, attesa.negozio);
   EXPECT_EQ(letta.offerta, attesa.offerta);
   EXPECT_EQ(letta.anno, attesa.anno);
@@ -47,7 +47,7 @@ void ExpectUguali(const Consegna& letta, const Consegna& attesa) {
   EXPECT_EQ(letta.sistema.prefisso, attesa.sistema.prefisso);
   EXPECT_EQ(letta.script, attesa.script);
   EXPECT_EQ(letta.preparata, attesa.preparata);
-  EXPECT_EQ(letta.stato, attesa.stato);
+  EXPECT_EQ(letta.state, attesa.state);
   ASSERT_EQ(letta.file.size(), attesa.file.size());
   for (std::size_t i = 0; i < letta.file.size(); ++i) {
     EXPECT_EQ(letta.file[i].tipo, attesa.file[i].tipo) << "file " << i;
@@ -110,12 +110,12 @@ TEST(ConsegnaTest, NumbersFlagsKindsAndStatesComeBackAtTheirLimits) {
   for (const Caso& caso : casi) {
     SCOPED_TRACE(caso.numero);
     Consegna c = Esempio();
-    c.numero = caso.numero;
+    c.sequence = caso.numero;
     c.offerta = caso.offerta;
     c.anno = caso.anno;
     c.sistema.tracciato = caso.tracciato;
     c.script = caso.script;
-    c.stato = caso.stato;
+    c.state = caso.stato;
     c.avviato = caso.avviato;
     ExpectUguali(LeggiConsegna(TestoConsegna(c)), c);
   }

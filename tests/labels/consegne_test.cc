@@ -205,7 +205,7 @@ struct Banco {
     std::map<std::uint64_t, Consegna> registri;
     for (const std::string& nome : mem.FindFiles(kPosta + "*.consegna")) {
       const Consegna c = LeggiConsegna(*mem.FileBytes(kPosta + nome));
-      registri.emplace(c.numero, c);
+      registri.emplace(c.sequence, c);
     }
     return registri;
   }
@@ -288,7 +288,7 @@ TEST(ConsegneTest, FilesHaveOnlyTemporaryNamesUntilChiudiRecordsThemAsPrepared) 
   EXPECT_EQ(b.mem.FileBytes(kPosta + "00000001.VPA"), kByteVPA);
   EXPECT_EQ(b.mem.FileBytes(kPosta + "00000001.PRO"), kBytePRO);
   const Consegna c = b.Registri().at(1);
-  EXPECT_EQ(c.stato, StatoConsegna::kPreparata);
+  EXPECT_EQ(c.state, StatoConsegna::kPreparata);
   EXPECT_EQ(c.negozio, kNegozio);
   EXPECT_EQ(c.Offerta(), "101/2026");
   EXPECT_TRUE(c.sistema.Stesso(kSulvo));
@@ -305,7 +305,7 @@ TEST(ConsegneTest, FilesHaveOnlyTemporaryNamesUntilChiudiRecordsThemAsPrepared) 
   EXPECT_TRUE(b.consegne.InAttesa(kNegozio).empty()) << "not owed before the commit";
 
   b.consegne.Conferma(kNegozio, 101, 2026);
-  EXPECT_EQ(b.Registri().at(1).stato, StatoConsegna::kConfermata);
+  EXPECT_EQ(b.Registri().at(1).state, StatoConsegna::kConfermata);
   EXPECT_EQ(b.consegne.InAttesa(kNegozio).size(), 1u);
 
   // Numbers go on, also for a program started again on the same outbox.
@@ -373,10 +373,10 @@ TEST(ConsegneTest, ScartaDropsOnlyTheUnconfirmedDeliveriesOfThatOfferAndConferma
 
   b.consegne.Conferma(kNegozio, 102, 2026);
   registri = b.Registri();
-  EXPECT_EQ(registri.at(5).stato, StatoConsegna::kConfermata);
-  EXPECT_EQ(registri.at(6).stato, StatoConsegna::kPreparata);
-  EXPECT_EQ(registri.at(7).stato, StatoConsegna::kPreparata);
-  EXPECT_EQ(registri.at(1).stato, StatoConsegna::kConfermata);
+  EXPECT_EQ(registri.at(5).state, StatoConsegna::kConfermata);
+  EXPECT_EQ(registri.at(6).state, StatoConsegna::kPreparata);
+  EXPECT_EQ(registri.at(7).state, StatoConsegna::kPreparata);
+  EXPECT_EQ(registri.at(1).state, StatoConsegna::kConfermata);
 }
 
 TEST(ConsegneTest, RisolviAsksOncePerOfferAndConfirmsDropsOrKeepsAsTheDatabaseSays) {
@@ -401,13 +401,13 @@ TEST(ConsegneTest, RisolviAsksOncePerOfferAndConfirmsDropsOrKeepsAsTheDatabaseSa
   std::sort(domande.begin(), domande.end());
   EXPECT_EQ(domande, (std::vector<std::int32_t>{201, 202, 203}));
   std::map<std::uint64_t, Consegna> registri = b.Registri();
-  EXPECT_EQ(registri.at(1).stato, StatoConsegna::kConfermata);
-  EXPECT_EQ(registri.at(2).stato, StatoConsegna::kConfermata);
+  EXPECT_EQ(registri.at(1).state, StatoConsegna::kConfermata);
+  EXPECT_EQ(registri.at(2).state, StatoConsegna::kConfermata);
   EXPECT_FALSE(registri.contains(3));
   EXPECT_TRUE(b.mem.FindFiles(kPosta + "00000003.*").empty());
-  EXPECT_EQ(registri.at(4).stato, StatoConsegna::kPreparata);
-  EXPECT_EQ(registri.at(5).stato, StatoConsegna::kPreparata);
-  EXPECT_EQ(registri.at(6).stato, StatoConsegna::kConfermata);
+  EXPECT_EQ(registri.at(4).state, StatoConsegna::kPreparata);
+  EXPECT_EQ(registri.at(5).state, StatoConsegna::kPreparata);
+  EXPECT_EQ(registri.at(6).state, StatoConsegna::kConfermata);
   EXPECT_EQ(b.mem.FindFiles(kPosta + "00000001.*").size(), 3u);
 
   domande.clear();

@@ -146,7 +146,7 @@ class TrasmettoTest : public testing::Test {
   // Writes the offer's import files and hands them over, as the cycle does after its commit.
   void Trasmetti(const std::string& cartella, std::int32_t numero = 101) {
     Trasmetto_Elettronici(negozio_.work(), negozio_.consegne(), cartella, numero, 2026);
-    negozio_.Consegna(numero);
+    negozio_.HandOver(numero);
   }
   std::string Leggi(std::string_view relative) const {
     return ReadFile(negozio_.DriveC() / relative);
@@ -191,7 +191,7 @@ TEST_F(TrasmettoTest, SupplierCodeFallbackIsStoredAndReadBackOnTheNextCall) {
   // already given.
   std::filesystem::remove(negozio_.DriveC() / "sulvo" / "Import_PRO_20261207114930.txt");
   std::filesystem::remove(negozio_.DriveC() / "sulvo" / "Import_VPA_20261207114930.txt");
-  negozio_.Consegna(101);
+  negozio_.HandOver(101);
   Trasmetti("C:\\sulvo\\");
   EXPECT_EQ(Leggi("sulvo/Import_PRO_20261207114931.txt"), RigaBiscotti("1002") + "\r\n");
 }
@@ -300,7 +300,7 @@ TEST_F(TrasmettoTest, AFailingRowLeavesNothingBehind) {
   EXPECT_THROW(
       Trasmetto_Elettronici(negozio_.work(), negozio_.consegne(), "C:\\sulvo\\", 101, 2026),
       ConversionError);
-  negozio_.Consegna(101);
+  negozio_.HandOver(101);
   EXPECT_EQ(negozio_.File("c/sulvo"), std::vector<std::string>{});
   EXPECT_EQ(negozio_.File("c/dorn/zav5/consegne"), std::vector<std::string>{});
   EXPECT_TRUE(negozio_.env().started_scripts.empty());
@@ -322,7 +322,7 @@ TEST_F(TrasmettoTest, AFailedWriteIsReportedAndNothingIsHandedOver) {
           Trasmetto_Elettronici(negozio.work(), negozio.consegne(), "C:\\sulvo\\", 101, 2026),
           FileError);
       negozio.env().before_step = nullptr;
-      negozio.Consegna(101);
+      negozio.HandOver(101);
       EXPECT_TRUE(negozio.env().started_scripts.empty());
       EXPECT_EQ(negozio.File("c/sulvo"), std::vector<std::string>{});
       EXPECT_EQ(negozio.File("c/dorn/zav5/consegne"), std::vector<std::string>{});

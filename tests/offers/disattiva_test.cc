@@ -69,7 +69,7 @@ void FileImportVecchio(const WorkingStore& negozio) {
 // Deactivates the offer and hands its label files over, as the cycle does after its commit.
 void Disattiva(WorkingStore& negozio, std::int32_t numero = kNumero) {
   offers::Disattiva(negozio.work(), negozio.consegne(), numero, kAnno, kPrimoGiorno, kUltimoGiorno);
-  negozio.Consegna(numero, kAnno);
+  negozio.HandOver(numero, kAnno);
 }
 
 Righe Tabella(const WorkingStore& negozio, std::string_view tabella) {

@@ -40,7 +40,7 @@ WorkingStore::WorkingStore(std::string_view rows, data::OpzioniMotore motore)
   }
 }
 
-void WorkingStore::Consegna(std::int32_t numero, std::int32_t anno, startup::RunLog* log) {
+void WorkingStore::HandOver(std::int32_t numero, std::int32_t anno, startup::RunLog* log) {
   const std::string& store = work_.contesto().PercorsoDati;
   outbox_.Conferma(store, numero, anno);
   std::vector<labels::SistemaEtichette> sistemi;

@@ -40,7 +40,7 @@ class WorkingStore : public TestStore {
   // Hands over the label files that the label operations made for offer `numero`/`anno`, as the
   // processing cycle does after its commit, to every label system they were made for (the tests
   // of those operations need no table elettro). The run log's lines, when a log is given.
-  void Consegna(std::int32_t numero, std::int32_t anno = 2026, startup::RunLog* log = nullptr);
+  void HandOver(std::int32_t numero, std::int32_t anno = 2026, startup::RunLog* log = nullptr);
 
   // SQL and queries on the store database (TestStore::Sql and TestStore::Rows).
   using TestStore::Sql;

@@ -88,10 +88,10 @@ class NegozioSenzaFinestra {
 };
 
 TEST(HeadlessTest, RunsACycleEverySecondTickUntilTheStopAndThenUnloads) {
-  NegozioSenzaFinestra negozio;
-  EXPECT_EQ(negozio.EseguiFinoA(seconds{37}), "nrposw: 3\n");
-  const test::TestStore& store = negozio.store;
-  Form1& form = negozio.form;
+  NegozioSenzaFinestra run;
+  EXPECT_EQ(run.EseguiFinoA(seconds{37}), "nrposw: 3\n");
+  const test::TestStore& store = run.store;
+  Form1& form = run.form;
   // Started at 11:49:30: ticks every 5 s, the first cycle on the second; each cycle starts the
   // timer afresh, so the next comes two intervals after it. The clock stands still in a cycle.
   EXPECT_THAT(OreDeiCicli(store), ElementsAre("11:49:40", "11:49:50", "11:50:00"));
@@ -100,11 +100,11 @@ TEST(HeadlessTest, RunsACycleEverySecondTickUntilTheStopAndThenUnloads) {
   EXPECT_TRUE(form.Scaricata());
   EXPECT_FALSE(form.Log().IsOpen());
   // One wait per tick and one that ended with the stop.
-  EXPECT_EQ(negozio.stop->attese, 8);
+  EXPECT_EQ(run.stop->attese, 8);
 }
 
 TEST(HeadlessTest, KeepsItsRhythmOverHundredsOfTicks) {
-  NegozioSenzaFinestra negozio;
+  NegozioSenzaFinestra run;
   negozio.EseguiFinoA(seconds{1000});
 
   // 200 ticks: a cycle every 10 s from the tenth second, the last at 990 s.

@@ -98,18 +98,18 @@ bool Scuro(COLORREF c) {
 // two seconds.
 class DisegnoTest : public testing::Test {
  protected:
-  using Aperta = FinestraAperta;
-  static void SetUpTestSuite() { aperta_ = new Aperta; }
+  using OpenWin = FinestraAperta;
+  static void SetUpTestSuite() { aperta_ = new OpenWin; }
   static void TearDownTestSuite() {
     delete aperta_;
     aperta_ = nullptr;
   }
 
-  static Aperta* aperta_;
+  static OpenWin* aperta_;
   FinestraWin32& finestra_ = aperta_->finestra;
 };
 
-DisegnoTest::Aperta* DisegnoTest::aperta_ = nullptr;
+DisegnoTest::OpenWin* DisegnoTest::aperta_ = nullptr;
 
 TEST_F(DisegnoTest, FramePaintsTheTillPanelBackToFront) {
   const Immagine riquadro = Immagine::Di(finestra_.Controllo("Frame1"));

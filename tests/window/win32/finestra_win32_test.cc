@@ -72,13 +72,13 @@ LOGFONTW Carattere(HWND h) {
   return lf;
 }
 
-using Aperta = FinestraAperta;
+using OpenWin = FinestraAperta;
 
 // The checks that change nothing share one window: under Wine without a window manager, ending a
 // window that was shown takes two seconds.
 class FinestraCondivisaTest : public testing::Test {
  protected:
-  static void SetUpTestSuite() { aperta_ = new Aperta; }
+  static void SetUpTestSuite() { aperta_ = new OpenWin; }
   static void TearDownTestSuite() {
     delete aperta_;
     aperta_ = nullptr;
@@ -89,10 +89,10 @@ class FinestraCondivisaTest : public testing::Test {
     return aperta_->finestra.Controllo(nome, indice);
   }
 
-  static Aperta* aperta_;
+  static OpenWin* aperta_;
 };
 
-Aperta* FinestraCondivisaTest::aperta_ = nullptr;
+OpenWin* FinestraCondivisaTest::aperta_ = nullptr;
 
 // A window of its own, for the checks that change it.
 class FinestraTest : public testing::Test {
@@ -102,7 +102,7 @@ class FinestraTest : public testing::Test {
     return finestra_->Controllo(nome, indice);
   }
 
-  Aperta aperta_;
+  OpenWin aperta_;
   platform::MemEnv& env_ = aperta_.env;
   Form1& form_ = aperta_.form;
   FinestraWin32* finestra_ = &aperta_.finestra;
