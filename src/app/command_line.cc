@@ -39,7 +39,7 @@ std::optional<std::chrono::year_month_day> IsoDate(const std::string& text) {
 }
 
 // "101/2026": an offer's number and year.
-std::optional<std::pair<std::int32_t, std::int32_t>> NumeroAnno(const std::string& text) {
+std::optional<std::pair<std::int32_t, std::int32_t>> ParseOfferNumber(const std::string& text) {
   std::int32_t numero = 0;
   std::int32_t anno = 0;
   char barra = 0;
@@ -53,19 +53,19 @@ std::optional<std::pair<std::int32_t, std::int32_t>> NumeroAnno(const std::strin
 }
 
 // The options every check takes: the day, the language and the length of the lists.
-void OpzioniControllo(CLI::App& comando, std::string& today, std::string& lingua,
-                      std::size_t& limite) {
-  comando.fallthrough();
-  comando.add_option("--today", today, "The day taken for today, YYYY-MM-DD");
-  comando.add_option("--lang", lingua, "Language of the output: it (default) or en")
+void AddCheckOptions(CLI::App& command, std::string& today, std::string& lingua,
+                     std::size_t& limite) {
+  command.fallthrough();
+  command.add_option("--today", today, "The day taken for today, YYYY-MM-DD");
+  command.add_option("--lang", lingua, "Language of the output: it (default) or en")
       ->check(CLI::IsMember({"it", "en"}));
-  comando.add_option("--limit", limite, "Rows shown per list, the rest counted (0: all)")
+  command.add_option("--limit", limite, "Rows shown per list, the rest counted (0: all)")
       ->capture_default_str();
 }
 
 // "zav5 1.0.0 (Windows, 32 bit)": which build this is matters on Windows, where the Access driver
 // is found by programs of its own bitness only.
-std::string Versione() {
+std::string VersionText() {
 #ifdef _WIN32
   constexpr std::string_view kSistema = "Windows";
 #else
@@ -76,15 +76,15 @@ std::string Versione() {
 
 }  // namespace
 
-Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
+CommandLineResult ParseCommandLine(int argc, const char* const* argv) {
   CLI::App app{
       "zav5: takes expired promotional offers off the store's price list and tells the "
       "electronic shelf labels.",
       "zav5"};
   // Options begin with "-" on every system: on Windows too "/srv/store" is a folder.
   app.allow_windows_style_options(false);
-  app.set_version_flag("--version", Versione(), "Print the version and the build, and exit");
-  Opzioni opzioni;
+  app.set_version_flag("--version", VersionText(), "Print the version and the build, and exit");
+  Options options;
   std::vector<std::string> drives;
   std::string current;
   std::string today;
@@ -94,13 +94,13 @@ Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
   app.add_option("--current-drive", current,
                  "The drive the program runs on (default: on Windows the drive of the folder it "
                  "starts in, elsewhere C)");
-  app.add_flag("--once", opzioni.una_volta, "Stop after start-up and one processing cycle");
+  app.add_flag("--once", options.once, "Stop after start-up and one processing cycle");
   app.add_option("--today", today,
                  "The day the processing cycle takes for today, YYYY-MM-DD (tests and previews)");
-  app.add_option("--odbc-driver", opzioni.motore.driver_access,
+  app.add_option("--odbc-driver", options.engine_options.driver_access,
                  "The ODBC driver that opens Access (Jet) files")
       ->capture_default_str();
-  app.add_option("--odbc", opzioni.motore.connessione_odbc,
+  app.add_option("--odbc", options.engine_options.odbc_connection,
                  "Open every database through ODBC with this connection string, in which {path} "
                  "stands for the database file, e.g. \"Driver=SQLite3;Database={path};\"");
   CLI::App* demo = app.add_subcommand("demo", "Create a demo store under DIR");
@@ -108,39 +108,39 @@ Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
   demo->add_option("DIR", demo_dir, "Folder for the demo store")->required();
   CLI::App* run_batch = app.add_subcommand(
       "run-batch", "Run a batch script (a Windows path) the way the command interpreter would");
-  run_batch->add_option("SCRIPT", opzioni.script, "The script, e.g. C:\\sulvo\\frontalini.bat")
+  run_batch->add_option("SCRIPT", options.script, "The script, e.g. C:\\sulvo\\frontalini.bat")
       ->required();
 
   std::string lingua = "it";
-  std::size_t limite = opzioni.uscita.limit;
+  std::size_t limite = options.output.limit;
   CLI::App* status = app.add_subcommand(
       "status",
       "Is it working? The store found, whether zav5 runs on it, the expired offers waiting, the "
       "offers and label systems failing, the label deliveries waiting and the last cycle. Exit "
       "code 0 all well, 1 something waits too long, 2 an error, 3 unknown. Changes nothing.\n"
       "Example: zav5 --drive C=/srv/store/c --drive Z=/srv/store/z status --json");
-  OpzioniControllo(*status, today, lingua, limite);
-  status->add_flag("--json", opzioni.uscita.json, "The same data as one JSON object");
-  status->add_flag("--allow-stopped", opzioni.fermo_ammesso,
+  AddCheckOptions(*status, today, lingua, limite);
+  status->add_flag("--json", options.output.json, "The same data as one JSON object");
+  status->add_flag("--allow-stopped", options.allow_stopped,
                    "zav5 runs from a scheduled task with --once: its not running is no warning");
-  int minuti = static_cast<int>(opzioni.attesa_massima.count());
+  int minuti = static_cast<int>(options.max_wait.count());
   status
       ->add_option("--max-wait", minuti,
                    "Minutes an expired offer or a label delivery may wait before it counts as "
                    "late")
       ->check(CLI::Range(1, 10080))
       ->capture_default_str();
-  std::string offerta;
-  std::string cartella;
+  std::string offer;
+  std::string folder;
   CLI::App* preview = app.add_subcommand(
       "preview",
       "What the next cycles (every expired offer, in their order) or one offer would do: each "
       "row's article restored or left alone, and every active label system's import lines. Runs "
       "the real deactivation in a transaction that is always rolled back: changes nothing.\n"
       "Example: zav5 preview --today 2026-12-10 --offer 101/2026 --out /tmp/anteprima");
-  OpzioniControllo(*preview, today, lingua, limite);
-  preview->add_option("--offer", offerta, "This offer alone, NUMBER/YEAR, e.g. 101/2026");
-  preview->add_option("--out", cartella,
+  AddCheckOptions(*preview, today, lingua, limite);
+  preview->add_option("--offer", offer, "This offer alone, NUMBER/YEAR, e.g. 101/2026");
+  preview->add_option("--out", folder,
                       "Also write the import files, as they would be, into this folder");
   CLI::App* audit = app.add_subcommand(
       "audit",
@@ -148,7 +148,7 @@ Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
       "deactivated, and rows of active offers whose article is not in the price list. Exit code "
       "0 nothing found, 1 something found, 2 the check could not be made. Changes nothing.\n"
       "Example: zav5 audit --lang en --limit 0");
-  OpzioniControllo(*audit, today, lingua, limite);
+  AddCheckOptions(*audit, today, lingua, limite);
 
   try {
     app.parse(argc, argv);
@@ -166,9 +166,9 @@ Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
   // A wrong value ends the run with 2; the status, whose codes a monitoring agent reads, with 3.
   const int errata = status->parsed() ? static_cast<int>(checks::Verdict::kUnknown) : 2;
   if (demo->parsed()) {
-    opzioni.comando = Opzioni::Comando::kDemo;
-    opzioni.cartella_demo = demo_dir;
-    return {opzioni, 0, {}};
+    options.command = Options::Command::kDemo;
+    options.demo_folder = demo_dir;
+    return {options, 0, {}};
   }
   for (const std::string& mapping : drives) {
     const std::size_t equals = mapping.find('=');
@@ -179,78 +179,78 @@ Lettura LeggiRigaDiComando(int argc, const char* const* argv) {
               fmt::format("--drive {}: expected a drive letter and a folder, e.g. C=/srv/store\n",
                           mapping)};
     }
-    opzioni.drives[*letter] = mapping.substr(equals + 1);
+    options.drives[*letter] = mapping.substr(equals + 1);
   }
   if (app.count("--current-drive") > 0) {
-    opzioni.unita_corrente = DriveLetter(current);
-    if (!opzioni.unita_corrente) {
+    options.current_drive = DriveLetter(current);
+    if (!options.current_drive) {
       return {std::nullopt, errata,
               fmt::format("--current-drive {}: expected one drive letter\n", current)};
     }
   }
   if (run_batch->parsed()) {
-    opzioni.comando = Opzioni::Comando::kEseguiScript;
-    return {opzioni, 0, {}};
+    options.command = Options::Command::kRunBatch;
+    return {options, 0, {}};
   }
-  opzioni.uscita.language =
+  options.output.language =
       lingua == "en" ? checks::Language::kEnglish : checks::Language::kItalian;
-  opzioni.uscita.limit = limite;
-  opzioni.attesa_massima = std::chrono::minutes{minuti};
+  options.output.limit = limite;
+  options.max_wait = std::chrono::minutes{minuti};
   if (status->parsed()) {
-    opzioni.comando = Opzioni::Comando::kStato;
+    options.command = Options::Command::kStatus;
   } else if (preview->parsed()) {
-    opzioni.comando = Opzioni::Comando::kAnteprima;
-    if (!offerta.empty()) {
-      opzioni.offerta = NumeroAnno(offerta);
-      if (!opzioni.offerta) {
+    options.command = Options::Command::kPreview;
+    if (!offer.empty()) {
+      options.offer = ParseOfferNumber(offer);
+      if (!options.offer) {
         return {std::nullopt, errata,
-                fmt::format("--offer {}: expected NUMBER/YEAR, e.g. 101/2026\n", offerta)};
+                fmt::format("--offer {}: expected NUMBER/YEAR, e.g. 101/2026\n", offer)};
       }
     }
-    if (!cartella.empty()) {
-      opzioni.cartella_anteprima = cartella;
+    if (!folder.empty()) {
+      options.preview_folder = folder;
     }
   } else if (audit->parsed()) {
-    opzioni.comando = Opzioni::Comando::kVerificaPrezzi;
+    options.command = Options::Command::kAudit;
   }
-  if (!opzioni.motore.connessione_odbc.empty() &&
-      opzioni.motore.connessione_odbc.find("{path}") == std::string::npos) {
+  if (!options.engine_options.odbc_connection.empty() &&
+      options.engine_options.odbc_connection.find("{path}") == std::string::npos) {
     return {std::nullopt, errata,
             fmt::format("--odbc {}: the connection string must name the database as {{path}}\n",
-                        opzioni.motore.connessione_odbc)};
+                        options.engine_options.odbc_connection)};
   }
   if (!today.empty()) {
-    opzioni.oggi = IsoDate(today);
-    if (!opzioni.oggi) {
+    options.today = IsoDate(today);
+    if (!options.today) {
       return {std::nullopt, errata,
               fmt::format("--today {}: expected a date as YYYY-MM-DD\n", today)};
     }
   }
-  return {opzioni, 0, {}};
+  return {options, 0, {}};
 }
 
-char UnitaCorrente(const Opzioni& opzioni) {
-  return opzioni.unita_corrente ? *opzioni.unita_corrente : platform::ProcessCurrentDrive();
+char ProgramDrive(const Options& options) {
+  return options.current_drive ? *options.current_drive : platform::ProcessCurrentDrive();
 }
 
-std::vector<std::string> ComandoScript(const std::filesystem::path& programma,
-                                       const Opzioni& opzioni) {
-  std::vector<std::string> comando{programma.string()};
-  for (const auto& [lettera, cartella] : opzioni.drives) {
-    comando.emplace_back("--drive");
-    comando.push_back(fmt::format("{}={}", lettera, std::filesystem::absolute(cartella).string()));
+std::vector<std::string> ScriptCommand(const std::filesystem::path& programma,
+                                       const Options& options) {
+  std::vector<std::string> command{programma.string()};
+  for (const auto& [lettera, folder] : options.drives) {
+    command.emplace_back("--drive");
+    command.push_back(fmt::format("{}={}", lettera, std::filesystem::absolute(folder).string()));
   }
-  comando.emplace_back("--current-drive");
-  comando.emplace_back(1, UnitaCorrente(opzioni));
-  comando.emplace_back("run-batch");
-  return comando;
+  command.emplace_back("--current-drive");
+  command.emplace_back(1, ProgramDrive(options));
+  command.emplace_back("run-batch");
+  return command;
 }
 
-std::string ComandoPerDemo(const std::filesystem::path& programma,
-                           const std::filesystem::path& unita_c,
-                           const std::filesystem::path& unita_z) {
-  return fmt::format("{} --drive C={} --drive Z={}", programma.string(), unita_c.string(),
-                     unita_z.string());
+std::string DemoCommand(const std::filesystem::path& programma,
+                        const std::filesystem::path& drive_c,
+                        const std::filesystem::path& drive_z) {
+  return fmt::format("{} --drive C={} --drive Z={}", programma.string(), drive_c.string(),
+                     drive_z.string());
 }
 
 }  // namespace zav5::app

@@ -19,18 +19,18 @@ namespace zav5::app {
 namespace {
 
 // A product line of the demo catalogue; every line comes in each brand below.
-struct Prodotto {
+struct Product {
   std::string_view descrizione;
-  std::string_view reparto;
-  std::string_view gruppo;
-  std::string_view sottogruppo;
+  std::string_view department;
+  std::string_view group;
+  std::string_view subgroup;
   std::string_view unit;  // unit of measure and its code in unitam
-  double quantita;         // in that unit
-  double prezzo;           // public price of the cheapest brand
-  std::string_view iva;
+  double quantity;        // in that unit
+  double price;           // public price of the cheapest brand
+  std::string_view vat_code;
 };
 
-constexpr std::array<Prodotto, 30> kProdotti = {{
+constexpr std::array<Product, 30> kProducts = {{
     {"SPAGHETTI N.5", "ALIMENTARI", "PASTA", "PASTA SECCA", "GR", 500, 0.89, "04"},
     {"PENNE RIGATE", "ALIMENTARI", "PASTA", "PASTA SECCA", "GR", 500, 0.89, "04"},
     {"FUSILLI", "ALIMENTARI", "PASTA", "PASTA SECCA", "GR", 500, 0.95, "04"},
@@ -63,13 +63,13 @@ constexpr std::array<Prodotto, 30> kProdotti = {{
     {"DENTIFRICIO PROTEZIONE CARIE", "IGIENE PERSONA", "ORALE", "DENTIFRICI", "ML", 75, 1.79, "22"},
 }};
 
-struct Marca {
-  std::string_view nome;
-  std::string_view fornitore;
-  double fattore_prezzo;
+struct Brand {
+  std::string_view name;
+  std::string_view supplier;
+  double price_factor;
 };
 
-constexpr std::array<Marca, 10> kMarche = {{
+constexpr std::array<Brand, 10> kBrands = {{
     {"PRIMO PREZZO", "DISTRIBUZIONE NORD SRL", 1.00},
     {"BUONGUSTO", "BUONGUSTO ALIMENTARE SPA", 1.25},
     {"VALLE VERDE", "COOPERATIVA VALLE VERDE", 1.35},
@@ -82,24 +82,24 @@ constexpr std::array<Marca, 10> kMarche = {{
     {"SELEZIONE ORO", "SELEZIONE ORO GOURMET SRL", 1.90},
 }};
 
-struct Offerta {
+struct Offer {
   int numero;
   std::string_view descrizione;
   int inizio;  // days from today
-  int fine;
-  int primo_articolo;  // index into the catalogue
+  int end_day;
+  int first_article;  // index into the catalogue
   int articoli;
-  int tipo;  // offtab code
+  int kind;  // offtab code
 };
 
-constexpr std::array<Offerta, 3> kOfferte = {{
+constexpr std::array<Offer, 3> kDemoOffers = {{
     {101, "VOLANTINO DI NOVEMBRE", -20, -6, 10, 12, 2},
     {102, "SOTTOCOSTO SETTIMANALE", -9, -1, 40, 8, 1},
     {103, "OFFERTE DI DICEMBRE", -3, 11, 70, 10, 3},
 }};
 
 // The check digit of an EAN-13 from its first twelve digits.
-char CifraControllo(std::string_view dodici) {
+char CheckDigit(std::string_view dodici) {
   int somma = 0;
   for (std::size_t i = 0; i < dodici.size(); ++i) {
     const int cifra = dodici[i] - '0';
@@ -108,36 +108,36 @@ char CifraControllo(std::string_view dodici) {
   return static_cast<char>('0' + (10 - somma % 10) % 10);
 }
 
-std::string Ean(int articolo, int variante) {
-  const std::string dodici = fmt::format("80{:05}{:05}", 12345 + variante * 7, articolo);
-  return dodici + CifraControllo(dodici);
+std::string Ean(int article, int variante) {
+  const std::string dodici = fmt::format("80{:05}{:05}", 12345 + variante * 7, article);
+  return dodici + CheckDigit(dodici);
 }
 
-std::string Testo(std::string_view text) {
+std::string TextValue(std::string_view text) {
   return data::SqlLiteral(text);
 }
 
-std::string Prezzo(double valore) {
+std::string PriceText(double valore) {
   return fmt::format("{:.2f}", std::round(valore * 100) / 100);
 }
 
-int ArticleCodeAt(int indice) {
-  return 1001 + indice;
+int ArticleCodeAt(int index) {
+  return 1001 + index;
 }
 
-class Generatore {
+class Generator {
  public:
-  explicit Generatore(std::chrono::year_month_day oggi)
-      : oggi_(data::DayNumber(oggi)), anno_(static_cast<int>(oggi.year())) {}
+  explicit Generator(std::chrono::year_month_day today)
+      : today_(data::DayNumber(today)), year_(static_cast<int>(today.year())) {}
 
-  std::string Genera(int* articoli) {
-    Impostazioni();
-    const int totale = static_cast<int>(kProdotti.size() * kMarche.size());
+  std::string Generate(int* articoli) {
+    Settings();
+    const int totale = static_cast<int>(kProducts.size() * kBrands.size());
     for (int i = 0; i < totale; ++i) {
-      Articolo(i);
+      Article(i);
     }
-    for (const Offerta& offerta : kOfferte) {
-      Promozione(offerta);
+    for (const Offer& offer : kDemoOffers) {
+      Promotion(offer);
     }
     if (articoli != nullptr) {
       *articoli = totale;
@@ -146,18 +146,19 @@ class Generatore {
   }
 
  private:
-  void Riga(std::string_view text) {
+  void CurrentRow(std::string_view text) {
     sql_ += text;
     sql_ += ";\n";
   }
 
-  void Impostazioni() {
-    Riga(
+  void Settings() {
+    CurrentRow(
         "INSERT INTO utenti (codutente, nome, nrpos, artico, chiusura, fid_rep, Flag_CF) "
         "VALUES (1, 'NEGOZIO DEMO', 4, 'S', 'N', '12', 'S')");
-    Riga("INSERT INTO automa (codice, escludocaselle) VALUES (1, '')");
-    Riga("INSERT INTO pv (codice, descrizione, proprio) VALUES (1, 'PUNTO VENDITA CENTRO', '1')");
-    Riga("INSERT INTO pv (codice, descrizione, proprio) VALUES (2, 'MAGAZZINO', '0')");
+    CurrentRow("INSERT INTO automa (codice, escludocaselle) VALUES (1, '')");
+    CurrentRow(
+        "INSERT INTO pv (codice, descrizione, proprio) VALUES (1, 'PUNTO VENDITA CENTRO', '1')");
+    CurrentRow("INSERT INTO pv (codice, descrizione, proprio) VALUES (2, 'MAGAZZINO', '0')");
     for (const auto& [codice, descrizione, fattore] :
          std::array<std::tuple<std::string_view, std::string_view, int>, 5>{{
              {"KG", "CHILOGRAMMO", 1},
@@ -166,97 +167,100 @@ class Generatore {
              {"ML", "MILLILITRO", 1000},
              {"PZ", "PEZZO", 1},
          }}) {
-      Riga(fmt::format("INSERT INTO unitam (coduni, descrizione, fatxmul) VALUES ({}, {}, {})",
-                       Testo(codice), Testo(descrizione), fattore));
+      CurrentRow(
+          fmt::format("INSERT INTO unitam (coduni, descrizione, fatxmul) VALUES ({}, {}, {})",
+                      TextValue(codice), TextValue(descrizione), fattore));
     }
-    Riga("INSERT INTO offtab (codice, descrizione, codelettro) VALUES (1, 'SOTTOCOSTO', 'S')");
-    Riga("INSERT INTO offtab (codice, descrizione, codelettro) VALUES (2, 'VOLANTINO', 'V')");
-    Riga("INSERT INTO offtab (codice, descrizione, codelettro) VALUES (3, 'PREZZI BLOCCATI', 'B')");
+    CurrentRow(
+        "INSERT INTO offtab (codice, descrizione, codelettro) VALUES (1, 'SOTTOCOSTO', 'S')");
+    CurrentRow("INSERT INTO offtab (codice, descrizione, codelettro) VALUES (2, 'VOLANTINO', 'V')");
+    CurrentRow(
+        "INSERT INTO offtab (codice, descrizione, codelettro) VALUES (3, 'PREZZI BLOCCATI', 'B')");
     // Two active label systems, one per layout, and one switched off.
-    Riga(
+    CurrentRow(
         "INSERT INTO elettro (codice, descrizione, attivato, ftp, vexular, percorsoint) "
         "VALUES (1, 'ETICHETTE CORSIE', '1', '0', NULL, 'C:\\sulvo\\')");
-    Riga(
+    CurrentRow(
         "INSERT INTO elettro (codice, descrizione, attivato, ftp, vexular, percorsoint) "
         "VALUES (2, 'ETICHETTE BANCO FRESCHI', '1', '1', 'ESL', 'C:\\sulvo\\esl\\')");
-    Riga(
+    CurrentRow(
         "INSERT INTO elettro (codice, descrizione, attivato, ftp, vexular, percorsoint) "
         "VALUES (3, 'VECCHIO IMPIANTO', '0', '0', NULL, 'C:\\sulvo\\old\\')");
   }
 
-  void Articolo(int indice) {
-    const Prodotto& p = kProdotti[static_cast<std::size_t>(indice) % kProdotti.size()];
-    const Marca& m = kMarche[static_cast<std::size_t>(indice) / kProdotti.size()];
-    const int codice = ArticleCodeAt(indice);
-    const std::string descrizione = fmt::format("{} {}", p.descrizione, m.nome);
+  void Article(int index) {
+    const Product& p = kProducts[static_cast<std::size_t>(index) % kProducts.size()];
+    const Brand& m = kBrands[static_cast<std::size_t>(index) / kProducts.size()];
+    const int codice = ArticleCodeAt(index);
+    const std::string descrizione = fmt::format("{} {}", p.descrizione, m.name);
     // Some articles have no supplier code yet; the label writer gives them one.
     const std::string codafo =
-        indice % 7 == 3 ? "NULL" : Testo(fmt::format("F{:02}{:07}", indice % 10, 30000 + indice));
-    Riga(fmt::format(
+        index % 7 == 3 ? "NULL" : TextValue(fmt::format("F{:02}{:07}", index % 10, 30000 + index));
+    CurrentRow(fmt::format(
         "INSERT INTO listi01 (codart, desart, przpub, przsal, cosoff, data1, data2, escludo, "
         "fl2art, taglia, stapro, numpro, codpro, AA_offerta, NR_offerta, descom, codafo, umart, "
         "umquaco, quaco, ivart, desfor, desrep, desgru, dessot, provenienza, categoria) VALUES "
         "({}, {}, {}, 0, 0, 0, 0, 0, ' ', ' ', ' ', 0, 0, 0, 0, NULL, {}, {}, {}, {}, {}, {}, {}, "
         "{}, {}, {}, {})",
-        codice, Testo(descrizione.substr(0, 50)), Prezzo(p.prezzo * m.fattore_prezzo), codafo,
-        Testo(p.unit), Testo(p.unit), p.quantita, Testo(p.iva), Testo(m.fornitore),
-        Testo(p.reparto), Testo(p.gruppo), Testo(p.sottogruppo),
-        Testo(indice % 3 == 0 ? "ITALIA" : "UE"), Testo(indice % 2 == 0 ? "I" : "II")));
-    Riga(
+        codice, TextValue(descrizione.substr(0, 50)), PriceText(p.price * m.price_factor), codafo,
+        TextValue(p.unit), TextValue(p.unit), p.quantity, TextValue(p.vat_code),
+        TextValue(m.supplier), TextValue(p.department), TextValue(p.group), TextValue(p.subgroup),
+        TextValue(index % 3 == 0 ? "ITALIA" : "UE"), TextValue(index % 2 == 0 ? "I" : "II")));
+    CurrentRow(
         fmt::format("INSERT INTO codean (eanare, codare, soglia, sconto, scoval, omaggio, puntif, "
                     "mix, codpro, nrcard, descom, przpro, numpro) "
                     "VALUES ({}, {}, 0, 0, 0, 0, 0, 0, 0, 0, NULL, 0, 0)",
-                    Testo(Ean(codice, 0)), codice));
-    if (indice % 5 == 0) {  // a second pack size sold under its own EAN
-      Riga(
+                    TextValue(Ean(codice, 0)), codice));
+    if (index % 5 == 0) {  // a second pack size sold under its own EAN
+      CurrentRow(
           fmt::format("INSERT INTO codean (eanare, codare, soglia, sconto, scoval, omaggio, "
                       "puntif, mix, codpro, nrcard, descom, przpro, numpro) "
                       "VALUES ({}, {}, 0, 0, 0, 0, 0, 0, 0, 0, NULL, 0, 0)",
-                      Testo(Ean(codice, 1)), codice));
+                      TextValue(Ean(codice, 1)), codice));
     }
   }
 
-  void Promozione(const Offerta& o) {
-    const int inizio = oggi_ + o.inizio;
-    const int fine = oggi_ + o.fine;
-    Riga(
+  void Promotion(const Offer& o) {
+    const int inizio = today_ + o.inizio;
+    const int end_day = today_ + o.end_day;
+    CurrentRow(
         fmt::format("INSERT INTO offte (numero, anno, descrizione, data1, data2, stato) "
                     "VALUES ({}, {}, {}, {}, {}, 'A')",
-                    o.numero, anno_, Testo(o.descrizione), inizio, fine));
-    for (int riga = 0; riga < o.articoli; ++riga) {
-      const int indice = o.primo_articolo + riga;
-      const int codice = ArticleCodeAt(indice);
-      const Prodotto& p = kProdotti[static_cast<std::size_t>(indice) % kProdotti.size()];
-      const Marca& m = kMarche[static_cast<std::size_t>(indice) / kProdotti.size()];
-      const double pubblico = std::round(p.prezzo * m.fattore_prezzo * 100) / 100;
-      const std::string promozionale = Prezzo(pubblico * 0.8);
-      const int sconto = riga % 4 == 1 ? 10 : 0;  // some rows give a further discount at the till
-      const std::string descom = Testo(o.descrizione.substr(0, 30));
-      Riga(fmt::format(
+                    o.numero, year_, TextValue(o.descrizione), inizio, end_day));
+    for (int line = 0; line < o.articoli; ++line) {
+      const int index = o.first_article + line;
+      const int codice = ArticleCodeAt(index);
+      const Product& p = kProducts[static_cast<std::size_t>(index) % kProducts.size()];
+      const Brand& m = kBrands[static_cast<std::size_t>(index) / kProducts.size()];
+      const double pubblico = std::round(p.price * m.price_factor * 100) / 100;
+      const std::string promozionale = PriceText(pubblico * 0.8);
+      const int sconto = line % 4 == 1 ? 10 : 0;  // some rows give a further discount at the till
+      const std::string descom = TextValue(o.descrizione.substr(0, 30));
+      CurrentRow(fmt::format(
           "UPDATE listi01 SET przsal = {}, cosoff = {}, data1 = {}, data2 = {}, stapro = 'A', "
           "numpro = {}, codpro = {}, AA_offerta = {}, NR_offerta = {}, descom = {} "
           "WHERE codart = {}",
-          promozionale, Prezzo(pubblico * 0.6), inizio, fine, o.numero, o.tipo, anno_, o.numero,
-          descom, codice));
-      Riga(
+          promozionale, PriceText(pubblico * 0.6), inizio, end_day, o.numero, o.kind, year_,
+          o.numero, descom, codice));
+      CurrentRow(
           fmt::format("UPDATE codean SET przpro = {}, numpro = {}, codpro = {}, descom = {} "
                       "WHERE codare = {}",
-                      promozionale, o.numero, o.tipo, descom, codice));
-      Riga(
+                      promozionale, o.numero, o.kind, descom, codice));
+      CurrentRow(
           fmt::format("INSERT INTO offmo (bnumer, bannoc, briga, eanrig, articoli, sconto, "
                       "codafo, stato, bflag2) VALUES ({}, {}, {}, {}, {}, {}, NULL, 'A', ' ')",
-                      o.numero, anno_, riga + 1, Testo(Ean(codice, 0)), codice, sconto));
+                      o.numero, year_, line + 1, TextValue(Ean(codice, 0)), codice, sconto));
     }
   }
 
-  int oggi_;
-  int anno_;
+  int today_;
+  int year_;
   std::string sql_;
 };
 
 // The site's hand-over script of the one-file label system: it sends the files of its folder to
 // the drop folder on drive Z: and removes them, only once they have been copied.
-void ScriviScriptSito(const std::filesystem::path& path) {
+void WriteSiteScript(const std::filesystem::path& path) {
   std::ofstream script(path, std::ios::binary);
   script << "@echo off\r\n"
             "rem Consegna i file delle etichette del banco freschi all'impianto (Z:)\r\n"
@@ -270,19 +274,19 @@ void ScriviScriptSito(const std::filesystem::path& path) {
 
 }  // namespace
 
-std::string DatiNegozioDemo(std::chrono::year_month_day oggi, int* articoli) {
-  return Generatore(oggi).Genera(articoli);
+std::string DemoStoreRows(std::chrono::year_month_day today, int* articoli) {
+  return Generator(today).Generate(articoli);
 }
 
-NegozioDemo CreaNegozioDemo(const std::filesystem::path& folder, std::chrono::year_month_day oggi) {
-  NegozioDemo demo;
+DemoStore CreateDemoStore(const std::filesystem::path& folder, std::chrono::year_month_day today) {
+  DemoStore demo;
   const std::filesystem::path root = std::filesystem::absolute(folder).lexically_normal();
-  demo.unita_c = root / "c";
-  demo.unita_z = root / "z";
+  demo.drive_c = root / "c";
+  demo.drive_z = root / "z";
   std::error_code error;
   for (const auto& dir :
-       {demo.unita_c / "dorn", demo.unita_c / "sulvo" / "bkp", demo.unita_c / "sulvo" / "neg01",
-        demo.unita_c / "sulvo" / "esl", demo.unita_z}) {
+       {demo.drive_c / "dorn", demo.drive_c / "sulvo" / "bkp", demo.drive_c / "sulvo" / "neg01",
+        demo.drive_c / "sulvo" / "esl", demo.drive_z}) {
     std::filesystem::create_directories(dir, error);
     if (error) {
       throw FileError("cartella " + dir.string() + " non creata: " + error.message());
@@ -293,13 +297,13 @@ NegozioDemo CreaNegozioDemo(const std::filesystem::path& folder, std::chrono::ye
       "INSERT INTO società (codute, ragsoc, database) "
       "VALUES (1, 'SUPERMERCATO DEMO SRL', 'C:\\sulvo\\neg01\\dati.mdb');\n"
       "INSERT INTO inizio (codute, descrizione) VALUES (1, 'AVVIO AUTOMATICO');\n";
-  data::CreateSqliteDatabase((demo.unita_c / "dorn" / "sulvo.mdb").string(),
+  data::CreateSqliteDatabase((demo.drive_c / "dorn" / "sulvo.mdb").string(),
                              std::string(schema::k_azienda) + azienda);
-  data::CreateSqliteDatabase((demo.unita_c / "sulvo" / "neg01" / "dati.mdb").string(),
+  data::CreateSqliteDatabase((demo.drive_c / "sulvo" / "neg01" / "dati.mdb").string(),
                              std::string(schema::k_negozio) + "BEGIN;\n" +
-                                 DatiNegozioDemo(oggi, &demo.articoli) + "COMMIT;\n");
-  ScriviScriptSito(demo.unita_c / "sulvo" / "comandoP.bat");
-  demo.offerte_scadute = 2;
+                                 DemoStoreRows(today, &demo.articoli) + "COMMIT;\n");
+  WriteSiteScript(demo.drive_c / "sulvo" / "comandoP.bat");
+  demo.expired_offers = 2;
   return demo;
 }
 

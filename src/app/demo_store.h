@@ -9,19 +9,19 @@
 
 namespace zav5::app {
 
-struct NegozioDemo {
-  std::filesystem::path unita_c;  // folder mapped as drive C:
-  std::filesystem::path unita_z;  // folder mapped as drive Z:, the label systems' drop folder
+struct DemoStore {
+  std::filesystem::path drive_c;  // folder mapped as drive C:
+  std::filesystem::path drive_z;  // folder mapped as drive Z:, the label systems' drop folder
   int articoli = 0;
-  int offerte_scadute = 0;
+  int expired_offers = 0;
 };
 
-// Creates the demo store under `folder` with offers dated around `oggi`. Throws Errore when a
+// Creates the demo store under `folder` with offers dated around `today`. Throws Error when a
 // database of the demo exists already there (nothing is overwritten) or cannot be created.
-NegozioDemo CreaNegozioDemo(const std::filesystem::path& folder, std::chrono::year_month_day oggi);
+DemoStore CreateDemoStore(const std::filesystem::path& folder, std::chrono::year_month_day today);
 
 // The store database's rows: settings, units, promotion types, label systems, articles, EAN
 // codes and offers, as SQL text.
-std::string DatiNegozioDemo(std::chrono::year_month_day oggi, int* articoli = nullptr);
+std::string DemoStoreRows(std::chrono::year_month_day today, int* articoli = nullptr);
 
 }  // namespace zav5::app

@@ -9,8 +9,8 @@
 
 #include "app/command_line.h"
 #include "app/demo_store.h"
-#include "app/istanza_unica.h"
 #include "app/program_path.h"
+#include "app/single_instance.h"
 #include "checks/commands.h"
 #include "errors.h"
 #include "platform/batch/batch_runner.h"
@@ -21,85 +21,86 @@
 #ifdef _WIN32
 #include "app/windows_arguments.h"
 #include "app/windows_console.h"
-#include "window/win32/finestra_win32.h"
+#include "window/win32/win32_window.h"
 #else
 #include "platform/posix/posix_stop_signal.h"
 #endif
 
 namespace {
 
-using zav5::app::Opzioni;
+using zav5::app::Options;
 using zav5::platform::HostEnv;
 
 std::chrono::year_month_day Today(zav5::platform::Env& env) {
   return std::chrono::year_month_day{std::chrono::floor<std::chrono::days>(env.Now())};
 }
 
-int CreaDemo(const Opzioni& opzioni, const char* argv0) {
+int CreateDemo(const Options& options, const char* argv0) {
   HostEnv env({}, 'C');
-  const zav5::app::NegozioDemo demo = zav5::app::CreaNegozioDemo(opzioni.cartella_demo, Today(env));
+  const zav5::app::DemoStore demo = zav5::app::CreateDemoStore(options.demo_folder, Today(env));
   std::cout << "Negozio dimostrativo creato in "
-            << std::filesystem::absolute(opzioni.cartella_demo).lexically_normal().string() << ": "
-            << demo.articoli << " articoli, " << demo.offerte_scadute
+            << std::filesystem::absolute(options.demo_folder).lexically_normal().string() << ": "
+            << demo.articoli << " articoli, " << demo.expired_offers
             << " offerte scadute e una in corso.\nPer avviarlo:\n  "
-            << zav5::app::ComandoPerDemo(zav5::app::ThisProgram(argv0), demo.unita_c, demo.unita_z)
+            << zav5::app::DemoCommand(zav5::app::ThisProgram(argv0), demo.drive_c, demo.drive_z)
             << "\n";
   return 0;
 }
 
-zav5::platform::DriveMap Unita(const Opzioni& opzioni) {
-  zav5::platform::DriveMap unita;
-  for (const auto& [lettera, cartella] : opzioni.drives) {
-    unita[lettera] = std::filesystem::absolute(cartella);
+zav5::platform::DriveMap DriveMapOf(const Options& options) {
+  zav5::platform::DriveMap drive;
+  for (const auto& [lettera, folder] : options.drives) {
+    drive[lettera] = std::filesystem::absolute(folder);
   }
-  return unita;
+  return drive;
 }
 
 // The stand-in for the command interpreter: runs one script the program started.
-int EseguiScript(const Opzioni& opzioni) {
-  HostEnv env(Unita(opzioni), zav5::app::UnitaCorrente(opzioni));
+int RunBatchScript(const Options& options) {
+  HostEnv env(DriveMapOf(options), zav5::app::ProgramDrive(options));
   zav5::platform::BatchRunner runner(env, std::cout, std::cerr);
-  return runner.Run(opzioni.script) ? 0 : 1;
+  return runner.Run(options.script) ? 0 : 1;
 }
 
 // zav5 status | preview | audit. They read the store and change nothing; a store that cannot be
 // found from here is their answer, not a failure of theirs.
-int Controlla(const Opzioni& opzioni) {
+int RunCheck(const Options& options) {
 #ifdef _WIN32
-  zav5::app::UsaConsoleDelChiamante();
+  zav5::app::AttachParentConsole();
 #endif
-  const bool stato = opzioni.comando == Opzioni::Comando::kStato;
-  char unita_corrente = 'C';
+  const bool stato = options.command == Options::Command::kStatus;
+  char current_drive = 'C';
   try {
-    unita_corrente = zav5::app::UnitaCorrente(opzioni);
+    current_drive = zav5::app::ProgramDrive(options);
   } catch (const zav5::FileError& error) {
     std::cout << "ERRORE : " << error.what() << "\n";
     return stato ? 3 : 2;
   }
-  HostEnv env(Unita(opzioni), unita_corrente);
+  HostEnv env(DriveMapOf(options), current_drive);
 #ifdef _WIN32
   env.SetMessageBoxWindows(false);
 #endif
   try {
-    switch (opzioni.comando) {
-      case Opzioni::Comando::kStato: {
+    switch (options.command) {
+      case Options::Command::kStatus: {
         zav5::checks::StatusOptions stato_opzioni;
-        stato_opzioni.today = opzioni.oggi;
-        stato_opzioni.max_wait = opzioni.attesa_massima;
-        stato_opzioni.allow_stopped = opzioni.fermo_ammesso;
-        for (const auto& [lettera, cartella] : Unita(opzioni)) {
-          const std::u8string utf8 = cartella.u8string();
+        stato_opzioni.today = options.today;
+        stato_opzioni.max_wait = options.max_wait;
+        stato_opzioni.allow_stopped = options.allow_stopped;
+        for (const auto& [lettera, folder] : DriveMapOf(options)) {
+          const std::u8string utf8 = folder.u8string();
           stato_opzioni.drives[lettera] = std::string(utf8.begin(), utf8.end());
         }
-        return zav5::checks::StatusCommand(env, opzioni.motore, stato_opzioni, opzioni.uscita,
-                                           std::cout);
+        return zav5::checks::StatusCommand(env, options.engine_options, stato_opzioni,
+                                           options.output, std::cout);
       }
-      case Opzioni::Comando::kAnteprima:
-        return zav5::checks::PreviewCommand(env, opzioni.motore, {opzioni.oggi, opzioni.offerta},
-                                            opzioni.cartella_anteprima, opzioni.uscita, std::cout);
+      case Options::Command::kPreview:
+        return zav5::checks::PreviewCommand(env, options.engine_options,
+                                            {options.today, options.offer}, options.preview_folder,
+                                            options.output, std::cout);
       default:
-        return zav5::checks::AuditCommand(env, opzioni.motore, {opzioni.oggi}, opzioni.uscita,
-                                          std::cout);
+        return zav5::checks::AuditCommand(env, options.engine_options, {options.today},
+                                          options.output, std::cout);
     }
   } catch (const std::exception& error) {
     // Whatever went wrong, the check did not give its answer.
@@ -108,7 +109,7 @@ int Controlla(const Opzioni& opzioni) {
   }
 }
 
-int Esegui(const Opzioni& opzioni, [[maybe_unused]] const char* argv0) {
+int Run(const Options& options, [[maybe_unused]] const char* argv0) {
 #ifndef _WIN32
   // Before anything else: Ctrl+C and SIGTERM are the exit button from here on.
   zav5::platform::PosixStopSignal stop;
@@ -116,32 +117,32 @@ int Esegui(const Opzioni& opzioni, [[maybe_unused]] const char* argv0) {
 
   // The store is found from the current drive. Without one (a network folder) nothing is guessed:
   // the message says so, on an Env that only shows it.
-  char unita_corrente = 'C';
+  char current_drive = 'C';
   std::string senza_unita;
   try {
-    unita_corrente = zav5::app::UnitaCorrente(opzioni);
+    current_drive = zav5::app::ProgramDrive(options);
   } catch (const zav5::FileError& error) {
     senza_unita = error.what();
   }
-  HostEnv env(Unita(opzioni), unita_corrente);
+  HostEnv env(DriveMapOf(options), current_drive);
 #ifdef _WIN32
   // An unattended run shows no message box that nobody would confirm.
-  env.SetMessageBoxWindows(!opzioni.una_volta);
+  env.SetMessageBoxWindows(!options.once);
 #endif
   if (!senza_unita.empty()) {
     env.MessageBox("ERRORE : " + senza_unita, "ZAV5");
     return 1;
   }
 #ifndef _WIN32
-  env.SetScriptLauncher(zav5::app::ComandoScript(zav5::app::ThisProgram(argv0), opzioni));
+  env.SetScriptLauncher(zav5::app::ScriptCommand(zav5::app::ThisProgram(argv0), options));
 #endif
   // Before anything of the store is touched, the run log included.
   std::unique_ptr<zav5::platform::FileLock> blocco;
   try {
-    blocco = zav5::app::BloccaNegozio(env);
-  } catch (const zav5::app::GiaInEsecuzione& error) {
+    blocco = zav5::app::LockStore(env);
+  } catch (const zav5::app::AlreadyRunning& error) {
     env.MessageBox(error.what(), "ZAV5");
-    return zav5::app::kCodiceGiaInEsecuzione;
+    return zav5::app::kAlreadyRunningExitCode;
   } catch (const zav5::FileError& error) {
     env.MessageBox(std::string("ERRORE : ") + error.what(), "ZAV5");
     return 1;
@@ -149,45 +150,45 @@ int Esegui(const Opzioni& opzioni, [[maybe_unused]] const char* argv0) {
 #ifdef _WIN32
   // The cycle runs on the window's thread, between its messages: while it waits for a lock the
   // window cannot be closed, and no stop is looked for; the wait keeps its bound.
-  zav5::window::Form1 form(env, opzioni.motore);
+  zav5::window::Form1 form(env, options.engine_options);
 #else
   // A stop (Ctrl+C, SIGTERM) also ends a cycle's wait for another program's lock.
-  zav5::window::Form1 form(env, zav5::window::MotoreConFermata(opzioni.motore, stop));
+  zav5::window::Form1 form(env, zav5::window::EngineOptionsWithStop(options.engine_options, stop));
 #endif
-  if (opzioni.oggi) {
-    form.FissaOggi(*opzioni.oggi);
+  if (options.today) {
+    form.FixToday(*options.today);
   }
-  if (opzioni.una_volta) {
-    return zav5::window::EseguiUnCiclo(form, std::cout);
+  if (options.once) {
+    return zav5::window::RunOnce(form, std::cout);
   }
 #ifdef _WIN32
-  return zav5::window::EseguiConFinestra(form);
+  return zav5::window::RunWindowed(form);
 #else
-  zav5::window::EseguiSenzaFinestra(form, stop, std::cout);
+  zav5::window::RunHeadless(form, stop, std::cout);
   return 0;
 #endif
 }
 
 int Main(int argc, const char* const* argv) {
-  const zav5::app::Lettura lettura = zav5::app::LeggiRigaDiComando(argc, argv);
-  if (!lettura.opzioni) {
-    (lettura.codice_uscita == 0 ? std::cout : std::cerr) << lettura.messaggio;
-    return lettura.codice_uscita;
+  const zav5::app::CommandLineResult lettura = zav5::app::ParseCommandLine(argc, argv);
+  if (!lettura.options) {
+    (lettura.exit_code == 0 ? std::cout : std::cerr) << lettura.message;
+    return lettura.exit_code;
   }
   try {
-    if (lettura.opzioni->comando == Opzioni::Comando::kDemo) {
-      return CreaDemo(*lettura.opzioni, argv[0]);
+    if (lettura.options->command == Options::Command::kDemo) {
+      return CreateDemo(*lettura.options, argv[0]);
     }
-    if (lettura.opzioni->comando == Opzioni::Comando::kEseguiScript) {
-      return EseguiScript(*lettura.opzioni);
+    if (lettura.options->command == Options::Command::kRunBatch) {
+      return RunBatchScript(*lettura.options);
     }
-    if (lettura.opzioni->comando == Opzioni::Comando::kStato ||
-        lettura.opzioni->comando == Opzioni::Comando::kAnteprima ||
-        lettura.opzioni->comando == Opzioni::Comando::kVerificaPrezzi) {
-      return Controlla(*lettura.opzioni);
+    if (lettura.options->command == Options::Command::kStatus ||
+        lettura.options->command == Options::Command::kPreview ||
+        lettura.options->command == Options::Command::kAudit) {
+      return RunCheck(*lettura.options);
     }
-    return Esegui(*lettura.opzioni, argv[0]);
-  } catch (const zav5::Errore& error) {
+    return Run(*lettura.options, argv[0]);
+  } catch (const zav5::Error& error) {
     std::cerr << "ZAV5: " << error.what() << "\n";
     return 1;
   }
@@ -198,7 +199,7 @@ int Main(int argc, const char* const* argv) {
 int main([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
 #ifdef _WIN32
   // The arguments as Windows passes them, in UTF-8: the 8-bit ones lose what the code page lacks.
-  const zav5::app::ArgomentiWindows argomenti;
+  const zav5::app::WindowsArguments argomenti;
   return Main(argomenti.argc(), argomenti.argv());
 #else
   return Main(argc, argv);

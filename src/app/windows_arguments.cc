@@ -10,22 +10,22 @@
 
 namespace zav5::app {
 
-ArgomentiWindows::ArgomentiWindows() {
+WindowsArguments::WindowsArguments() {
   int count = 0;
   wchar_t** arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
   if (arguments != nullptr) {
     for (int i = 0; i < count; ++i) {
-      argomenti_.push_back(platform::WideToUtf8(arguments[i]));
+      arguments_.push_back(platform::WideToUtf8(arguments[i]));
     }
     ::LocalFree(arguments);
   }
-  if (argomenti_.empty()) {
-    argomenti_.emplace_back("zav5");
+  if (arguments_.empty()) {
+    arguments_.emplace_back("zav5");
   }
-  for (const std::string& argomento : argomenti_) {
-    puntatori_.push_back(argomento.c_str());
+  for (const std::string& argomento : arguments_) {
+    pointers_.push_back(argomento.c_str());
   }
-  puntatori_.push_back(nullptr);
+  pointers_.push_back(nullptr);
 }
 
 }  // namespace zav5::app

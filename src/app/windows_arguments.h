@@ -9,16 +9,16 @@ namespace zav5::app {
 // The program's arguments as Windows keeps them (UTF-16), converted to UTF-8, with an argv that
 // points into them. The C runtime's own argv is in the 8-bit code page and loses every character
 // that the code page lacks, in folder names too.
-class ArgomentiWindows {
+class WindowsArguments {
  public:
-  ArgomentiWindows();
+  WindowsArguments();
 
-  int argc() const { return static_cast<int>(puntatori_.size()) - 1; }
-  const char* const* argv() const { return puntatori_.data(); }
+  int argc() const { return static_cast<int>(pointers_.size()) - 1; }
+  const char* const* argv() const { return pointers_.data(); }
 
  private:
-  std::vector<std::string> argomenti_;
-  std::vector<const char*> puntatori_;  // ends with nullptr, like argv
+  std::vector<std::string> arguments_;
+  std::vector<const char*> pointers_;  // ends with nullptr, like argv
 };
 
 }  // namespace zav5::app

@@ -25,7 +25,7 @@ bool Redirected(DWORD which) {
 
 }  // namespace
 
-void UsaConsoleDelChiamante() {
+void AttachParentConsole() {
   const bool out = Redirected(STD_OUTPUT_HANDLE);
   const bool err = Redirected(STD_ERROR_HANDLE);
   if ((out && err) || !::AttachConsole(ATTACH_PARENT_PROCESS)) {

@@ -10,7 +10,7 @@ namespace zav5::app {
 // Writes standard output and standard error to the console of the parent process (in UTF-8,
 // whose code page is given back at exit), each unless it is redirected already. Without a parent
 // console nothing changes.
-void UsaConsoleDelChiamante();
+void AttachParentConsole();
 
 }  // namespace zav5::app
 

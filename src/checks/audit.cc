@@ -16,7 +16,7 @@
 #include "data/table_cursor.h"
 #include "data/value.h"
 #include "errors.h"
-#include "labels/articolo_ean.h"
+#include "labels/article_of_ean.h"
 #include "platform/case_fold.h"
 
 namespace zav5::checks {
@@ -31,7 +31,7 @@ std::optional<std::int32_t> WholeNumber(const data::Value& value) {
   }
   try {
     return value.ToLong();
-  } catch (const Errore&) {
+  } catch (const Error&) {
     return std::nullopt;
   }
 }
@@ -120,7 +120,7 @@ void MissingArticles(StoreSession& session, const std::map<OfferKey, std::string
       continue;
     }
     const std::string ean = data::FitText(row.Field("eanrig").ToText(), 13);
-    std::optional<std::int32_t> article = labels::ArticoloDellEan(session.work(), ean);
+    std::optional<std::int32_t> article = labels::ArticleOfEan(session.work(), ean);
     if (!article) {
       article = WholeNumber(row.Field("articoli"));
     }
@@ -143,10 +143,10 @@ void MissingArticles(StoreSession& session, const std::map<OfferKey, std::string
 
 }  // namespace
 
-AuditResult RunAudit(platform::Env& env, const data::OpzioniMotore& motore,
+AuditResult RunAudit(platform::Env& env, const data::EngineOptions& engine_options,
                      const AuditOptions& options) {
   AuditResult result;
-  StoreSession session(env, motore);
+  StoreSession session(env, engine_options);
   result.store_found = session.lookup().StoreFound();
   if (!result.store_found) {
     result.error = session.lookup().problem;

@@ -43,7 +43,7 @@ struct AuditResult {
 };
 
 // Checks the store of env's current drive; changes nothing.
-AuditResult RunAudit(platform::Env& env, const data::OpzioniMotore& motore,
+AuditResult RunAudit(platform::Env& env, const data::EngineOptions& engine_options,
                      const AuditOptions& options);
 
 }  // namespace zav5::checks

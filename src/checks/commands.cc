@@ -11,9 +11,9 @@
 
 namespace zav5::checks {
 
-int StatusCommand(platform::Env& env, const data::OpzioniMotore& motore,
+int StatusCommand(platform::Env& env, const data::EngineOptions& engine_options,
                   const StatusOptions& options, const OutputOptions& output, std::ostream& out) {
-  const StoreStatus status = CollectStatus(env, motore, options);
+  const StoreStatus status = CollectStatus(env, engine_options, options);
   const Judgement judgement = Judge(status, options, output.language);
   if (output.json) {
     WriteStatusJson(status, judgement, out);
@@ -23,11 +23,11 @@ int StatusCommand(platform::Env& env, const data::OpzioniMotore& motore,
   return static_cast<int>(judgement.code);
 }
 
-int PreviewCommand(platform::Env& env, const data::OpzioniMotore& motore,
+int PreviewCommand(platform::Env& env, const data::EngineOptions& engine_options,
                    const PreviewOptions& options,
                    const std::optional<std::filesystem::path>& folder, const OutputOptions& output,
                    std::ostream& out) {
-  const PreviewResult preview = RunPreview(env, motore, options);
+  const PreviewResult preview = RunPreview(env, engine_options, options);
   WritePreview(preview, output.language, output.limit, out);
   if (folder) {
     try {
@@ -40,7 +40,7 @@ int PreviewCommand(platform::Env& env, const data::OpzioniMotore& motore,
       for (const std::filesystem::path& file : files) {
         out << "  " << file.string() << '\n';
       }
-    } catch (const Errore& error) {
+    } catch (const Error& error) {
       out << "ERRORE : " << error.what() << '\n';
       return 2;
     }
@@ -50,9 +50,9 @@ int PreviewCommand(platform::Env& env, const data::OpzioniMotore& motore,
   return preview.store_found && preview.error.empty() && !failed ? 0 : 2;
 }
 
-int AuditCommand(platform::Env& env, const data::OpzioniMotore& motore, const AuditOptions& options,
-                 const OutputOptions& output, std::ostream& out) {
-  const AuditResult audit = RunAudit(env, motore, options);
+int AuditCommand(platform::Env& env, const data::EngineOptions& engine_options,
+                 const AuditOptions& options, const OutputOptions& output, std::ostream& out) {
+  const AuditResult audit = RunAudit(env, engine_options, options);
   WriteAudit(audit, output.language, output.limit, out);
   if (!audit.store_found || !audit.error.empty()) {
     return 2;

@@ -12,7 +12,7 @@
 #include "data/data_source.h"
 #include "data/field_reading.h"
 #include "errors.h"
-#include "labels/consegne.h"
+#include "labels/outbox.h"
 #include "offers/disattiva.h"
 #include "platform/windows_path.h"
 #include "work/work_context.h"
@@ -43,7 +43,7 @@ PreviewedRow Watched(const offers::RowOutcome& outcome) {
 // The offers the cycles would take, in their order: the scan's.
 std::vector<OfferKey> ExpiredOffers(work::WorkContext& work, std::int32_t today) {
   std::vector<OfferKey> keys;
-  data::Recordset& offers = work.PointSource("var2", cycle::TestoOfferteScadute(today)).Recordset();
+  data::Recordset& offers = work.PointSource("var2", cycle::ExpiredOffersQuery(today)).Recordset();
   for (; !offers.Eof(); offers.MoveNext()) {
     keys.emplace_back(data::FieldLong(offers, "offte", "numero"),
                       data::FieldLong(offers, "offte", "anno"));
@@ -51,27 +51,27 @@ std::vector<OfferKey> ExpiredOffers(work::WorkContext& work, std::int32_t today)
   return keys;
 }
 
-void EmptyOutbox(platform::MemEnv& memory, const labels::Consegne& outbox) {
-  memory.MakeFolder(outbox.Cartella());
-  memory.DeleteFiles(outbox.Cartella() + "*.*");
+void EmptyOutbox(platform::MemEnv& memory, const labels::Outbox& outbox) {
+  memory.MakeFolder(outbox.Folder());
+  memory.DeleteFiles(outbox.Folder() + "*.*");
 }
 
 // The label files the deactivation made for the offer, from the outbox in memory, which is
 // emptied for the next offer.
-std::vector<PreviewedFile> FilesMade(platform::MemEnv& memory, labels::Consegne& outbox,
+std::vector<PreviewedFile> FilesMade(platform::MemEnv& memory, labels::Outbox& outbox,
                                      const std::string& store, const OfferKey& key,
                                      platform::LocalTime now) {
   std::vector<PreviewedFile> files;
-  outbox.Conferma(store, key.first, key.second);
-  for (const labels::Consegna& delivery : outbox.InAttesa(store)) {
-    if (delivery.offerta != key.first || delivery.anno != key.second) {
+  outbox.Confirm(store, key.first, key.second);
+  for (const labels::Delivery& delivery : outbox.Pending(store)) {
+    if (delivery.offer != key.first || delivery.anno != key.second) {
       continue;
     }
-    for (const labels::FileConsegna& file : delivery.file) {
-      const std::string name = labels::NomeImport(delivery.sistema, file.tipo, now);
-      files.push_back({labels::NomeSistema(delivery.sistema),
+    for (const labels::DeliveryFile& file : delivery.file) {
+      const std::string name = labels::ImportFileName(delivery.system, file.kind, now);
+      files.push_back({labels::SystemName(delivery.system),
                        std::string(platform::ParseWindowsPath(name, 'c').Name()),
-                       memory.FileBytes(outbox.PercorsoDati(delivery, file.tipo)).value_or("")});
+                       memory.FileBytes(outbox.DataFilePath(delivery, file.kind)).value_or("")});
     }
   }
   EmptyOutbox(memory, outbox);
@@ -80,7 +80,7 @@ std::vector<PreviewedFile> FilesMade(platform::MemEnv& memory, labels::Consegne&
 
 // Deactivates the offer as the cycle does, inside the open transaction. False when offte does
 // not have it.
-bool Deactivate(work::WorkContext& work, labels::Consegne& outbox, const OfferKey& key,
+bool Deactivate(work::WorkContext& work, labels::Outbox& outbox, const OfferKey& key,
                 PreviewedOffer& previewed) {
   previewed.number = key.first;
   previewed.year = key.second;
@@ -111,10 +111,10 @@ bool Deactivate(work::WorkContext& work, labels::Consegne& outbox, const OfferKe
 
 }  // namespace
 
-PreviewResult RunPreview(platform::Env& env, const data::OpzioniMotore& motore,
+PreviewResult RunPreview(platform::Env& env, const data::EngineOptions& engine_options,
                          const PreviewOptions& options) {
   PreviewResult result;
-  StoreSession session(env, motore);
+  StoreSession session(env, engine_options);
   result.store_found = session.lookup().StoreFound();
   if (!result.store_found) {
     result.error = session.lookup().problem;

@@ -71,7 +71,7 @@ struct PreviewResult {
 };
 
 // Runs the preview on the store of env's current drive.
-PreviewResult RunPreview(platform::Env& env, const data::OpzioniMotore& motore,
+PreviewResult RunPreview(platform::Env& env, const data::EngineOptions& engine_options,
                          const PreviewOptions& options);
 
 }  // namespace zav5::checks

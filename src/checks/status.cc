@@ -13,11 +13,11 @@
 #include "data/data_source.h"
 #include "data/field_reading.h"
 #include "errors.h"
-#include "labels/consegne.h"
+#include "labels/outbox.h"
 #include "platform/case_fold.h"
 #include "platform/codepage.h"
-#include "startup/blocco_negozio.h"
 #include "startup/log_format.h"
+#include "startup/store_lock.h"
 
 namespace zav5::checks {
 
@@ -28,7 +28,7 @@ void ReadExpiredOffers(data::DbEngine& engine, StoreStatus& status) {
   data::DataSource rows(engine, "data3", "data3");
   offers.DatabaseName = status.store_database;
   rows.DatabaseName = status.store_database;
-  offers.RecordSource = cycle::TestoOfferteScadute(status.today);
+  offers.RecordSource = cycle::ExpiredOffersQuery(status.today);
   offers.Refresh();
   data::Recordset& offer = offers.Recordset();
   for (; !offer.Eof(); offer.MoveNext()) {
@@ -84,14 +84,14 @@ void ReadRunLog(platform::Env& env, StoreStatus& status, RunLogDigest& digest) {
 }
 
 void ReadDeliveries(platform::Env& env, StoreStatus& status, const RunLogDigest& digest) {
-  labels::Consegne outbox(env, labels::CartellaConsegne(env.CurrentDrive()));
-  for (const labels::Consegne::Aperta& open :
-       outbox.Aperte(status.store_database, &status.unreadable_records)) {
+  labels::Outbox outbox(env, labels::OutboxFolder(env.CurrentDrive()));
+  for (const labels::Outbox::OpenDelivery& open :
+       outbox.OpenDeliveries(status.store_database, &status.unreadable_records)) {
     StoreStatus::Delivery delivery;
-    delivery.system = labels::NomeSistema(open.consegna.sistema);
-    delivery.offer = open.consegna.Offerta();
-    delivery.since = open.consegna.preparata;
-    delivery.in_folder = open.nella_cartella;
+    delivery.system = labels::SystemName(open.delivery.system);
+    delivery.offer = open.delivery.Offer();
+    delivery.since = open.delivery.prepared_at;
+    delivery.in_folder = open.in_label_folder;
     if (const RunLogDigest::LabelLine* line = digest.LastAbout(delivery.offer, delivery.system)) {
       delivery.reason = LabelReason(line->text, delivery.system);
       delivery.at = line->at;
@@ -103,15 +103,15 @@ void ReadDeliveries(platform::Env& env, StoreStatus& status, const RunLogDigest&
 
 }  // namespace
 
-StoreStatus CollectStatus(platform::Env& env, const data::OpzioniMotore& motore,
+StoreStatus CollectStatus(platform::Env& env, const data::EngineOptions& engine_options,
                           const StatusOptions& options) {
   ReadOnlyEnv quiet(env);
-  data::DbEngine engine(quiet, motore);
+  data::DbEngine engine(quiet, engine_options);
   StoreStatus status;
   status.checked_at = quiet.Now();
-  status.today = cycle::GiornoScansione(quiet, options.today);
+  status.today = cycle::ScanDayNumber(quiet, options.today);
   status.drives = options.drives;
-  status.lock_file = startup::PercorsoBloccoNegozio(quiet.CurrentDrive());
+  status.lock_file = startup::StoreLockPath(quiet.CurrentDrive());
 
   const StoreLookup lookup = LookUpStore(quiet, engine);
   status.company_database = lookup.company_database;
@@ -124,7 +124,7 @@ StoreStatus CollectStatus(platform::Env& env, const data::OpzioniMotore& motore,
   if (status.company_found) {
     try {
       status.running = quiet.LockHeld(status.lock_file);
-    } catch (const Errore&) {
+    } catch (const Error&) {
       status.running.reset();
     }
   }
@@ -132,7 +132,7 @@ StoreStatus CollectStatus(platform::Env& env, const data::OpzioniMotore& motore,
   RunLogDigest digest;
   try {
     ReadRunLog(quiet, status, digest);
-  } catch (const Errore&) {
+  } catch (const Error&) {
     // Told as a run log not found.
   }
   status.last_cycle = digest.last_cycle;

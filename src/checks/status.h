@@ -79,7 +79,7 @@ struct StoreStatus {
 
 // Looks at the store on env's current drive and changes nothing: no file is written, no lock
 // taken, no database changed.
-StoreStatus CollectStatus(platform::Env& env, const data::OpzioniMotore& motore,
+StoreStatus CollectStatus(platform::Env& env, const data::EngineOptions& engine_options,
                           const StatusOptions& options);
 
 // The monitoring plugins' codes.

@@ -31,12 +31,12 @@ StoreLookup LookUpStore(platform::Env& env, data::DbEngine& engine) {
   startup::RunLog log(memory);
   ReadOnlyEnv quiet(env);
   data::DataSource var(engine, "var", "var");
-  lookup.outcome = startup::EseguiAvvio({quiet, lookup.context, log, var, env.CurrentDrive()});
-  lookup.company_found = lookup.outcome != startup::EsitoAvvio::kAziendaMancante;
+  lookup.outcome = startup::RunStartup({quiet, lookup.context, log, var, env.CurrentDrive()});
+  lookup.company_found = lookup.outcome != startup::StartupOutcome::kNoCompanyDatabase;
   if (!lookup.company_found && !quiet.message_boxes().empty()) {
     lookup.problem = quiet.message_boxes().back();
   }
-  if (lookup.outcome == startup::EsitoAvvio::kInterrotto) {
+  if (lookup.outcome == startup::StartupOutcome::kCheckFailed) {
     const std::string text =
         platform::Windows1252ToUtf8(memory.FileBytes(lookup.context.PercorsoLog).value_or(""));
     const std::size_t error = text.rfind("ERRORE");

@@ -7,15 +7,15 @@
 
 #include "data/database.h"
 #include "platform/env.h"
-#include "startup/avvio.h"
 #include "startup/contesto_negozio.h"
+#include "startup/run_startup.h"
 
 namespace zav5::checks {
 
 struct StoreLookup {
   std::string company_database;  // X:\dorn\sulvo.mdb
   bool company_found = false;
-  startup::EsitoAvvio outcome = startup::EsitoAvvio::kAziendaMancante;
+  startup::StartupOutcome outcome = startup::StartupOutcome::kNoCompanyDatabase;
   // Why start-up stopped (its "ERRORE" line), when it did.
   std::string problem;
   // The problem is a database that another program keeps locked: nothing can be told now.

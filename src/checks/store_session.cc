@@ -6,15 +6,15 @@
 
 namespace zav5::checks {
 
-StoreSession::StoreSession(platform::Env& env, const data::OpzioniMotore& motore)
+StoreSession::StoreSession(platform::Env& env, const data::EngineOptions& engine_options)
     : env_(env),
-      work_(env_, motore),
+      work_(env_, engine_options),
       lookup_(LookUpStore(env_, work_.engine())),
       memory_(env.CurrentDrive()),
-      outbox_(memory_, labels::CartellaConsegne(env.CurrentDrive())) {
-  work_.contesto() = lookup_.context;
-  for (const window::Controllo* source : window::Form1::Progetto().SorgentiDati()) {
-    work_.sources().Aggiungi(source->nome, source->didascalia);
+      outbox_(memory_, labels::OutboxFolder(env.CurrentDrive())) {
+  work_.store_context() = lookup_.context;
+  for (const window::Control* source : window::Form1::Design().DataSources()) {
+    work_.sources().Add(source->name, source->caption);
   }
 }
 

@@ -12,7 +12,7 @@
 #include "checks/store_lookup.h"
 #include "cycle/elabora_offerte_scadute.h"
 #include "data/database.h"
-#include "labels/consegne.h"
+#include "labels/outbox.h"
 #include "platform/fake/mem_env.h"
 #include "work/work_context.h"
 
@@ -21,23 +21,23 @@ namespace zav5::checks {
 class StoreSession {
  public:
   // Finds the store on env's current drive. REQUIRES: `env` outlives the session
-  StoreSession(platform::Env& env, const data::OpzioniMotore& motore);
+  StoreSession(platform::Env& env, const data::EngineOptions& engine_options);
   // Closes every data source and connection.
   ~StoreSession();
   StoreSession(const StoreSession&) = delete;
   StoreSession& operator=(const StoreSession&) = delete;
 
   const StoreLookup& lookup() const { return lookup_; }
-  const std::string& store() const { return work_.contesto().PercorsoDati; }
+  const std::string& store() const { return work_.store_context().PercorsoDati; }
   ReadOnlyEnv& env() { return env_; }
   data::DbEngine& engine() { return work_.engine(); }
   work::WorkContext& work() { return work_; }
   platform::MemEnv& memory() { return memory_; }
-  labels::Consegne& outbox() { return outbox_; }
+  labels::Outbox& outbox() { return outbox_; }
 
   // The day the cycle's scan takes for today: `today` when given, else the clock's.
   std::int32_t ScanDay(const std::optional<std::chrono::year_month_day>& today) {
-    return cycle::GiornoScansione(env_, today);
+    return cycle::ScanDayNumber(env_, today);
   }
 
   // Closes every data source and connection: what a connection left unfinished is undone.
@@ -48,7 +48,7 @@ class StoreSession {
   work::WorkContext work_;
   StoreLookup lookup_;
   platform::MemEnv memory_;
-  labels::Consegne outbox_;
+  labels::Outbox outbox_;
 };
 
 }  // namespace zav5::checks

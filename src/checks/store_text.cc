@@ -27,7 +27,7 @@ std::string Day(const data::Value& value) {
   }
   try {
     return FormatDay(value.ToLong());
-  } catch (const Errore&) {
+  } catch (const Error&) {
     return {};
   }
 }

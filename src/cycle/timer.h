@@ -38,12 +38,12 @@ class Timer {
 
 // Stops a timer while some work runs and starts a fresh interval when the work ends, whichever way
 // it ends, so that the ticks go on after an error and the next one comes a whole interval later.
-class TimerFermo {
+class TimerPause {
  public:
-  explicit TimerFermo(Timer& timer) : timer_(timer) { timer_.SetEnabled(false); }
-  ~TimerFermo() { timer_.SetEnabled(true); }
-  TimerFermo(const TimerFermo&) = delete;
-  TimerFermo& operator=(const TimerFermo&) = delete;
+  explicit TimerPause(Timer& timer) : timer_(timer) { timer_.SetEnabled(false); }
+  ~TimerPause() { timer_.SetEnabled(true); }
+  TimerPause(const TimerPause&) = delete;
+  TimerPause& operator=(const TimerPause&) = delete;
 
  private:
   Timer& timer_;

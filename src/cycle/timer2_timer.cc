@@ -2,39 +2,39 @@
 
 #include <exception>
 
-#include "cycle/consegna_etichette.h"
+#include "cycle/hand_over_labels.h"
 
 namespace zav5::cycle {
 
-std::optional<EsitoCiclo> Timer2_Timer(Ciclo& ciclo) {
-  if (ciclo.work.contesto().ContatoreCicli < 2) {
-    ++ciclo.work.contesto().ContatoreCicli;
+std::optional<CycleOutcome> Timer2_Timer(CycleContext& cycle_context) {
+  if (cycle_context.work.store_context().ContatoreCicli < 2) {
+    ++cycle_context.work.store_context().ContatoreCicli;
     return std::nullopt;
   }
-  const EsitoCiclo esito = EseguiCiclo(ciclo);
+  const CycleOutcome esito = RunCycle(cycle_context);
   // Also after an error: the next cycle comes two ticks later, as after any other, and does not
   // press on a database that another program holds.
-  ciclo.work.contesto().ContatoreCicli = 1;
+  cycle_context.work.store_context().ContatoreCicli = 1;
   return esito;
 }
 
-EsitoCiclo EseguiCiclo(Ciclo& ciclo) {
-  ciclo.log.ApriLog(ciclo.work.contesto().PercorsoLog);
-  ciclo.log.ScriviRigaDatata("- Inizio elaborazione ");
+CycleOutcome RunCycle(CycleContext& cycle_context) {
+  cycle_context.log.ApriLog(cycle_context.work.store_context().PercorsoLog);
+  cycle_context.log.ScriviRigaDatata("- Inizio elaborazione ");
   // The scan, the offer's transaction and the hand-over of the label files share one bound for
   // their waits on other programs' locks: the time that a cycle can be held up by them.
-  const data::LimiteAttese limite = ciclo.work.engine().LimitaAttese();
-  EsitoCiclo esito = EsitoCiclo::kErrore;
+  const data::CycleWaitBound limite = cycle_context.work.engine().BoundWaits();
+  CycleOutcome esito = CycleOutcome::kError;
   try {
-    esito = ElaboraOfferteScadute(ciclo);
+    esito = ElaboraOfferteScadute(cycle_context);
   } catch (const std::exception& error) {
     // The label writer may have closed the log: it comes back for the error.
-    ciclo.work.env().CloseAll();
-    ciclo.log.ApriLog(ciclo.work.contesto().PercorsoLog);
-    ciclo.log.ScriviRiga(startup::RigaErrore(error.what()));
+    cycle_context.work.env().CloseAll();
+    cycle_context.log.ApriLog(cycle_context.work.store_context().PercorsoLog);
+    cycle_context.log.ScriviRiga(startup::ErrorLine(error.what()));
   }
   // Also after a failed offer: files that earlier cycles could not hand over go out all the same.
-  ConsegnaEtichette(ciclo);
+  HandOverLabels(cycle_context);
   return esito;
 }
 

@@ -47,7 +47,7 @@ FileSignature ReadSignature(const std::string& native_path) {
   return FileSignature::kUnknown;
 }
 
-std::string StringaConnessione(const OpzioniMotore& opzioni, std::string_view native_path) {
+std::string OdbcConnectionString(const EngineOptions& options, std::string_view native_path) {
   std::string path(native_path);
   if (path.find_first_of(";{}") != std::string::npos) {
     std::string braced = "{";
@@ -59,12 +59,12 @@ std::string StringaConnessione(const OpzioniMotore& opzioni, std::string_view na
     }
     path = braced + "}";
   }
-  if (opzioni.connessione_odbc.empty()) {
+  if (options.odbc_connection.empty()) {
     // "DBQ" in capitals: MDB Tools' driver knows the key only so; ODBC's keys are otherwise read
     // in any case.
-    return fmt::format("Driver={{{}}};DBQ={};", opzioni.driver_access, path);
+    return fmt::format("Driver={{{}}};DBQ={};", options.driver_access, path);
   }
-  std::string text = opzioni.connessione_odbc;
+  std::string text = options.odbc_connection;
   for (std::size_t at = text.find("{path}"); at != std::string::npos;
        at = text.find("{path}", at + path.size())) {
     text.replace(at, 6, path);
@@ -72,7 +72,7 @@ std::string StringaConnessione(const OpzioniMotore& opzioni, std::string_view na
   return text;
 }
 
-std::string BuildPerIlDriverAccess(int bits) {
+std::string AccessDriverBuildAdvice(int bits) {
   if (bits == 64) {
     return "il driver non è installato per i programmi a 64 bit: questo è lo zav5.exe a 64 bit; "
            "quello a 32 bit usa il driver che Windows ha";
@@ -112,7 +112,7 @@ std::shared_ptr<Database> DbEngine::OpenDatabase(std::string_view path) {
     throw DatabaseError(fmt::format("il file {} è vuoto, non è un database", where));
   }
   // A site that routes its databases through ODBC lets its driver judge the file.
-  const bool odbc = !opzioni_.connessione_odbc.empty() || signature == FileSignature::kJet;
+  const bool odbc = !options_.odbc_connection.empty() || signature == FileSignature::kJet;
   if (!odbc && signature != FileSignature::kSqlite) {
     throw DatabaseError(fmt::format("il file {} non è un database SQLite né Access", where));
   }
@@ -121,26 +121,26 @@ std::shared_ptr<Database> DbEngine::OpenDatabase(std::string_view path) {
   try {
     if (odbc) {
       connection =
-          OpenOdbcConnection(StringaConnessione(opzioni_, native), attese_, opzioni_.profilo_odbc);
+          OpenOdbcConnection(OdbcConnectionString(options_, native), waits_, options_.odbc_profile);
     } else {
-      connection = std::make_unique<SqliteConnection>(native, attese_);
+      connection = std::make_unique<SqliteConnection>(native, waits_);
     }
   } catch (const DatabaseError& error) {
-    if (signature == FileSignature::kJet && opzioni_.connessione_odbc.empty()) {
+    if (signature == FileSignature::kJet && options_.odbc_connection.empty()) {
       std::string message =
           fmt::format("aprendo il database Access (Jet) {} con il driver ODBC {}: {}", path,
-                      opzioni_.driver_access, error.what());
+                      options_.driver_access, error.what());
 #ifdef _WIN32
-      if (odbc::DriverInstalled(opzioni_.driver_access) == false) {
-        message += fmt::format(" ({})", BuildPerIlDriverAccess(sizeof(void*) == 4 ? 32 : 64));
+      if (odbc::DriverInstalled(options_.driver_access) == false) {
+        message += fmt::format(" ({})", AccessDriverBuildAdvice(sizeof(void*) == 4 ? 32 : 64));
       }
 #endif
       throw DatabaseError(message);
     }
     throw DatabaseError(fmt::format("aprendo il database {}: {}", path, error.what()));
   }
-  if (opzioni_.avvolgi) {
-    connection = opzioni_.avvolgi(std::move(connection));
+  if (options_.wrap_connection) {
+    connection = options_.wrap_connection(std::move(connection));
   }
   auto database = std::make_shared<Database>(std::string(path), std::move(connection));
   open_.emplace(native, database);

@@ -98,9 +98,9 @@ std::optional<std::int64_t> ScaleToCurrency(double value) {
 
 // Currency amount to a whole number, an exact half to the even neighbour.
 std::int64_t RoundCurrency(Currency amount) {
-  std::int64_t whole = amount.diecimillesimi / Currency::kScala;
-  const std::int64_t rest = amount.diecimillesimi % Currency::kScala;  // same sign as the amount
-  const std::int64_t half = Currency::kScala / 2;
+  std::int64_t whole = amount.ten_thousandths / Currency::kScale;
+  const std::int64_t rest = amount.ten_thousandths % Currency::kScale;  // same sign as the amount
+  const std::int64_t half = Currency::kScale / 2;
   if (rest > half || (rest == half && whole % 2 != 0)) {
     ++whole;
   } else if (rest < -half || (rest == -half && whole % 2 != 0)) {
@@ -129,7 +129,7 @@ std::int64_t ToWhole(const Value& value, std::int64_t low, std::int64_t high,
       whole = RoundCurrency(value.AsCurrency());
       break;
     case ValueKind::kDate:
-      whole = WholeInRange(RoundHalfEven(value.AsDate().giorni), low);
+      whole = WholeInRange(RoundHalfEven(value.AsDate().ole_days), low);
       break;
     case ValueKind::kBoolean:
       whole = value.AsBoolean() ? -1 : 0;
@@ -198,11 +198,11 @@ std::string FormatDouble(double value, char decimal_separator) {
 }
 
 std::string FormatCurrency(Currency amount, char decimal_separator) {
-  const bool negative = amount.diecimillesimi < 0;
+  const bool negative = amount.ten_thousandths < 0;
   // In unsigned arithmetic so that the most negative amount has a magnitude too.
-  const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(amount.diecimillesimi)
-                                           : static_cast<std::uint64_t>(amount.diecimillesimi);
-  const std::uint64_t scale = static_cast<std::uint64_t>(Currency::kScala);
+  const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(amount.ten_thousandths)
+                                           : static_cast<std::uint64_t>(amount.ten_thousandths);
+  const std::uint64_t scale = static_cast<std::uint64_t>(Currency::kScale);
   std::string text = (negative ? "-" : "") + std::to_string(magnitude / scale);
   std::string decimals = std::to_string(magnitude % scale + scale).substr(1);  // four digits
   decimals.erase(decimals.find_last_not_of('0') + 1);
@@ -231,16 +231,16 @@ std::string FormatCalendarDay(year_month_day day) {
 // A date's text; nullopt for a day number outside the dates Visual Basic can hold. The whole part
 // is the day; the fraction, counted forward from that day's start even for days before day 0, is
 // the time. Day 0 shows only its time.
-std::optional<std::string> FormatDate(double giorni) {
-  if (!(giorni > kFirstDay - 1 && giorni < kLastDay + 1)) {
+std::optional<std::string> FormatDate(double ole_days) {
+  if (!(ole_days > kFirstDay - 1 && ole_days < kLastDay + 1)) {
     return std::nullopt;
   }
-  const double whole = std::trunc(giorni);
+  const double whole = std::trunc(ole_days);
   std::int32_t day = static_cast<std::int32_t>(whole);
-  long seconds = std::lround(std::fabs(giorni - whole) * 86400);
+  long seconds = std::lround(std::fabs(ole_days - whole) * 86400);
   if (seconds >= 86400) {  // a time that rounds up to the next midnight
     seconds -= 86400;
-    day += giorni < 0 ? -1 : 1;
+    day += ole_days < 0 ? -1 : 1;
   }
   const unsigned s = static_cast<unsigned>(seconds);
   const std::string time =
@@ -428,7 +428,7 @@ double Value::ToDouble() const {
     case ValueKind::kCurrency:
       return AsCurrency().ToDouble();
     case ValueKind::kDate:
-      return AsDate().giorni;
+      return AsDate().ole_days;
     case ValueKind::kBoolean:
       return AsBoolean() ? -1 : 0;
     case ValueKind::kText: {
@@ -475,7 +475,7 @@ Currency Value::ToCurrency() const {
     }
     default:
       // 16- and 32-bit integers and flags: always in range.
-      return Currency{ToLong() * Currency::kScala};
+      return Currency{ToLong() * Currency::kScale};
   }
 }
 
@@ -509,7 +509,7 @@ bool Value::ToBoolean() const {
     case ValueKind::kBoolean:
       return AsBoolean();
     case ValueKind::kCurrency:
-      return AsCurrency().diecimillesimi != 0;
+      return AsCurrency().ten_thousandths != 0;
     case ValueKind::kText: {
       const std::string_view text = Trim(AsText());
       if (platform::EqualsIgnoringCase(text, "True") ||
@@ -540,11 +540,11 @@ std::string Value::ToText(const RegionalSettings& regionale) const {
     case ValueKind::kLong:
       return std::to_string(AsLong());
     case ValueKind::kDouble:
-      return FormatDouble(AsDouble(), regionale.separatore_decimale);
+      return FormatDouble(AsDouble(), regionale.decimal_separator);
     case ValueKind::kCurrency:
-      return FormatCurrency(AsCurrency(), regionale.separatore_decimale);
+      return FormatCurrency(AsCurrency(), regionale.decimal_separator);
     case ValueKind::kDate: {
-      std::optional<std::string> text = FormatDate(AsDate().giorni);
+      std::optional<std::string> text = FormatDate(AsDate().ole_days);
       if (!text) {
         ThrowOutOfRange(*this, kToText);
       }
@@ -570,9 +570,9 @@ std::string Describe(const Value& value) {
       return "importo " + value.ToText();
     case ValueKind::kDate: {
       // Not through ToText: describing a value for a message must not fail.
-      const std::optional<std::string> text = FormatDate(value.AsDate().giorni);
+      const std::optional<std::string> text = FormatDate(value.AsDate().ole_days);
       return text ? "data " + *text
-                  : "data con numero di giorno " + FormatDouble(value.AsDate().giorni, ',');
+                  : "data con numero di giorno " + FormatDouble(value.AsDate().ole_days, ',');
     }
     case ValueKind::kBoolean:
       return "valore logico " + value.ToText();

@@ -17,29 +17,29 @@ enum class ValueKind { kNull, kInteger, kLong, kDouble, kCurrency, kDate, kBoole
 
 // A currency amount: a 64-bit count of ten-thousandths.
 struct Currency {
-  std::int64_t diecimillesimi = 0;
+  std::int64_t ten_thousandths = 0;
 
-  static constexpr std::int64_t kScala = 10000;
+  static constexpr std::int64_t kScale = 10000;
   // Rounds to four decimals, halves to the even neighbour. Throws ConversionError when out of
   // range. A half is a half as the number is written (1.00005 gives 1.0000, 1.00015 gives 1.0002),
   // not as its binary approximation falls on either side of it.
   static Currency FromDouble(double value);
-  double ToDouble() const { return static_cast<double>(diecimillesimi) / kScala; }
+  double ToDouble() const { return static_cast<double>(ten_thousandths) / kScale; }
   friend bool operator==(Currency, Currency) = default;
 };
 
 // A date on the OLE Automation scale.
 struct Date {
-  double giorni = 0;
+  double ole_days = 0;
   friend bool operator==(Date, Date) = default;
 };
 
 // The number and date forms of the machine's regional settings. The store runs with Italian ones.
 struct RegionalSettings {
-  char separatore_decimale = ',';
-  char separatore_migliaia = '.';
+  char decimal_separator = ',';
+  char thousands_separator = '.';
 };
-inline constexpr RegionalSettings kItaliano{};
+inline constexpr RegionalSettings kItalianSettings{};
 
 class Value {
  public:
@@ -67,7 +67,7 @@ class Value {
   // The value's text form: numbers in decimal digits with the regional decimal separator and no
   // grouping, whole numbers without decimals, dates as dd/mm/yyyy (and hh:mm:ss when they carry a
   // time), flags as True/False.
-  std::string ToText(const RegionalSettings& regionale = kItaliano) const;
+  std::string ToText(const RegionalSettings& regionale = kItalianSettings) const;
 
   // Access to the stored alternative, for backends and tests. REQUIRES: Kind() matches.
   std::int16_t AsInteger() const { return std::get<std::int16_t>(storage_); }

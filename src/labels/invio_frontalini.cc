@@ -4,24 +4,24 @@
 #include <string>
 
 #include "data/field_reading.h"
-#include "labels/consegne.h"
-#include "labels/testi_etichette.h"
+#include "labels/label_texts.h"
+#include "labels/outbox.h"
 #include "labels/trasmetto_elettronici.h"
 
 namespace zav5::labels {
 
 namespace {
 
-constexpr std::string_view kSistemiAttivi = "SELECT * FROM elettro WHERE attivato = '1'";
+constexpr std::string_view kActiveSystemsQuery = "SELECT * FROM elettro WHERE attivato = '1'";
 
 // The engine compares without regard to case; the setting counts only as exactly "1".
-bool Attivato(const data::Recordset& sistemi) {
+bool IsActivated(const data::Recordset& sistemi) {
   const data::Value& attivato = sistemi.Field("attivato");
   return !attivato.IsNull() && attivato.ToText() == "1";
 }
 
 // Takes the row's `ftp` and `vexular` into `ftp` and `vexular`, each unless it is Null.
-void Impostazioni(const data::Recordset& sistemi, std::string& ftp, std::string& vexular) {
+void Settings(const data::Recordset& sistemi, std::string& ftp, std::string& vexular) {
   if (const data::Value& valore = sistemi.Field("ftp"); !valore.IsNull()) {
     ftp = valore.ToText();
   }
@@ -32,9 +32,9 @@ void Impostazioni(const data::Recordset& sistemi, std::string& ftp, std::string&
 
 }  // namespace
 
-void InvioFrontaliniElettronici(work::WorkContext& work, Consegne& outbox, std::int32_t Numpro,
+void InvioFrontaliniElettronici(work::WorkContext& work, Outbox& outbox, std::int32_t Numpro,
                                 std::int32_t AnnoPro) {
-  data::Recordset& sistemi = work.PointSource("elettro", kSistemiAttivi, true).Recordset();
+  data::Recordset& sistemi = work.PointSource("elettro", kActiveSystemsQuery, true).Recordset();
   // The defaults, once per call: "0" (two files) and no prefix.
   work.FtpElettro.assign(1, '0');
   work.VexularElettro.clear();
@@ -44,8 +44,8 @@ void InvioFrontaliniElettronici(work::WorkContext& work, Consegne& outbox, std::
   }
   sistemi.MoveFirst();
   while (!sistemi.Eof()) {
-    if (Attivato(sistemi)) {
-      Impostazioni(sistemi, work.FtpElettro, work.VexularElettro);
+    if (IsActivated(sistemi)) {
+      Settings(sistemi, work.FtpElettro, work.VexularElettro);
       const std::string PercorsoElettro = data::FieldText(sistemi, "elettro", "percorsoint");
       Trasmetto_Elettronici(work, outbox, PercorsoElettro, Numpro, AnnoPro);
     }
@@ -53,35 +53,35 @@ void InvioFrontaliniElettronici(work::WorkContext& work, Consegne& outbox, std::
   }
 }
 
-std::vector<SistemaEtichette> SistemiAttivi(work::WorkContext& work) {
-  data::Recordset& sistemi = work.PointSource("elettro", kSistemiAttivi, true).Recordset();
-  std::vector<SistemaEtichette> attivi;
+std::vector<LabelSystem> ActiveLabelSystems(work::WorkContext& work) {
+  data::Recordset& sistemi = work.PointSource("elettro", kActiveSystemsQuery, true).Recordset();
+  std::vector<LabelSystem> active;
   if (sistemi.Eof()) {
-    return attivi;
+    return active;
   }
   std::string ftp = "0";
   std::string vexular;
   for (sistemi.MoveFirst(); !sistemi.Eof(); sistemi.MoveNext()) {
-    if (!Attivato(sistemi)) {
+    if (!IsActivated(sistemi)) {
       continue;
     }
-    Impostazioni(sistemi, ftp, vexular);
-    if (const data::Value& cartella = sistemi.Field("percorsoint"); !cartella.IsNull()) {
-      attivi.push_back({cartella.ToText(), TracciatoDa(ftp), std::string(Rifilato(vexular))});
+    Settings(sistemi, ftp, vexular);
+    if (const data::Value& folder = sistemi.Field("percorsoint"); !folder.IsNull()) {
+      active.push_back({folder.ToText(), LayoutFromFtp(ftp), std::string(Trimmed(vexular))});
     }
   }
-  return attivi;
+  return active;
 }
 
-void ConsegnaAiSistemiAttivi(work::WorkContext& work, Consegne& outbox, startup::RunLog& log) {
-  std::optional<std::vector<SistemaEtichette>> attivi;
-  outbox.ConsegnaTutte(
-      work.contesto().PercorsoDati,
-      [&]() -> const std::vector<SistemaEtichette>& {
-        if (!attivi) {
-          attivi = SistemiAttivi(work);
+void HandOverToActiveSystems(work::WorkContext& work, Outbox& outbox, startup::RunLog& log) {
+  std::optional<std::vector<LabelSystem>> active;
+  outbox.HandOverAll(
+      work.store_context().PercorsoDati,
+      [&]() -> const std::vector<LabelSystem>& {
+        if (!active) {
+          active = ActiveLabelSystems(work);
         }
-        return *attivi;
+        return *active;
       },
       log);
 }

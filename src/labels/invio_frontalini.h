@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "labels/consegne.h"
-#include "labels/sistema_etichette.h"
+#include "labels/label_system.h"
+#include "labels/outbox.h"
 #include "startup/run_log.h"
 #include "work/work_context.h"
 
@@ -18,17 +18,17 @@ namespace zav5::labels {
 // The settings start at "0" and empty once per call, not once per system: a system whose setting
 // is Null is served with the value left by the system before it.
 // Throws at the first failure; the systems after it are not served.
-void InvioFrontaliniElettronici(work::WorkContext& work, Consegne& outbox, std::int32_t Numpro,
+void InvioFrontaliniElettronici(work::WorkContext& work, Outbox& outbox, std::int32_t Numpro,
                                 std::int32_t AnnoPro);
 
 // The label systems that InvioFrontaliniElettronici would serve now, with the settings it would
 // give each (the same carrying over of Null settings); a system without a folder is left out.
 // Leaves FtpElettro and VexularElettro alone. Throws DatabaseError.
-std::vector<SistemaEtichette> SistemiAttivi(work::WorkContext& work);
+std::vector<LabelSystem> ActiveLabelSystems(work::WorkContext& work);
 
-// Hands over the confirmed label files of the store database (Consegne::ConsegnaTutte) to the
+// Hands over the confirmed label files of the store database (Outbox::HandOverAll) to the
 // label systems active now, which are read from table elettro only when a delivery needs them,
 // and once. Never throws.
-void ConsegnaAiSistemiAttivi(work::WorkContext& work, Consegne& outbox, startup::RunLog& log);
+void HandOverToActiveSystems(work::WorkContext& work, Outbox& outbox, startup::RunLog& log);
 
 }  // namespace zav5::labels

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "labels/consegne.h"
+#include "labels/outbox.h"
 #include "work/work_context.h"
 
 namespace zav5::labels {
@@ -22,7 +22,7 @@ namespace zav5::labels {
 //
 // A row whose article is not in the price list gives no line. Throws (DatabaseError,
 // ConversionError, FileError) at the first failure; nothing of the delivery is left then.
-void Trasmetto_Elettronici(work::WorkContext& work, Consegne& outbox,
+void Trasmetto_Elettronici(work::WorkContext& work, Outbox& outbox,
                            const std::string& PercorsoElettro, std::int32_t Numpro,
                            std::int32_t AnnoPro);
 

@@ -7,15 +7,15 @@
 #include <string_view>
 
 #include "data/recordset.h"
-#include "labels/consegne.h"
+#include "labels/outbox.h"
 #include "work/work_context.h"
 
 namespace zav5::offers {
 
 // What is written into a promotion description when the promotion is taken off: 30 characters of
 // code 0, the content of a fixed-length text that nothing was ever stored into.
-inline constexpr char kCaratteriNulli[30] = {};
-inline constexpr std::string_view kDescrizioneVuota(kCaratteriNulli, 30);
+inline constexpr char kNulChars[30] = {};
+inline constexpr std::string_view kDescrizioneVuota(kNulChars, 30);
 
 // What Disattiva does with one row of the offer, told before the row's article is touched: for
 // whoever watches the work (a preview), never needed by it.
@@ -46,7 +46,7 @@ using RowWatcher = std::function<void(const RowOutcome&)>;
 // when the failure is in the articles. Nothing is undone here: the caller runs the call in a
 // transaction.
 // `watcher`, when given, is told of each row.
-void Disattiva(work::WorkContext& work, labels::Consegne& outbox, std::int32_t Numpro,
+void Disattiva(work::WorkContext& work, labels::Outbox& outbox, std::int32_t Numpro,
                std::int32_t AnnoPro, std::int32_t DataX, std::int32_t DataY,
                const RowWatcher& watcher = {});
 

@@ -12,7 +12,7 @@ void Remove(Env& env, TemporaryFile& temporary) noexcept {
   temporary.file.reset();
   try {
     env.DeleteFiles(temporary.path);
-  } catch (const Errore&) {
+  } catch (const Error&) {
   }
 }
 
@@ -27,7 +27,7 @@ RenameOutcome WriteWholeFile(Env& env, std::string_view folder, std::string_view
     temporary.file->Sync();
     temporary.file->Close();
     outcome = env.RenameFile(temporary.path, target, replace);
-  } catch (const Errore&) {
+  } catch (const Error&) {
     Remove(env, temporary);
     throw;
   }

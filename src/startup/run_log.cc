@@ -69,7 +69,7 @@ void RunLog::ChiudiLog() {
   }
 }
 
-std::string RigaErrore(std::string_view message) {
+std::string ErrorLine(std::string_view message) {
   std::string line = "ERRORE : ";
   for (const char c : message) {
     line += (c == '\r' || c == '\n') ? ' ' : c == '\0' ? '?' : c;

@@ -47,6 +47,6 @@ class RunLog {
 
 // The run-log line for an error that ended some work: "ERRORE : " and the error's message, kept
 // on one line whatever the message holds.
-std::string RigaErrore(std::string_view message);
+std::string ErrorLine(std::string_view message);
 
 }  // namespace zav5::startup

@@ -11,25 +11,25 @@
 #include <string_view>
 
 #include "cycle/elabora_offerte_scadute.h"
+#include "cycle/offer_turn.h"
 #include "cycle/timer.h"
-#include "cycle/turno_offerte.h"
 #include "data/data_source.h"
 #include "data/database.h"
-#include "labels/consegne.h"
+#include "labels/outbox.h"
 #include "platform/env.h"
-#include "startup/avvio.h"
 #include "startup/contesto_negozio.h"
 #include "startup/run_log.h"
-#include "window/controlli.h"
+#include "startup/run_startup.h"
 #include "window/semafori.h"
+#include "window/window_model.h"
 #include "work/work_context.h"
 
 namespace zav5::window {
 
 class Form1 {
  public:
-  // Databases are reached as `motore` says.
-  explicit Form1(platform::Env& env, data::OpzioniMotore motore = {});
+  // Databases are reached as `engine_options` says.
+  explicit Form1(platform::Env& env, data::EngineOptions engine_options = {});
 
   // Load handler: runs start-up once, before the window is shown.
   void Form_Load();
@@ -41,23 +41,23 @@ class Form1 {
   // Handler of each tick of Timer2: every second tick runs a processing cycle.
   void Timer2_Timer();
   // One processing cycle at once, whatever the tick count (a single run from the command line).
-  cycle::EsitoCiclo EseguiCiclo();
+  cycle::CycleOutcome RunCycle();
   // Whether label files owed to a label system wait in the outbox, not handed over.
-  bool ConsegneInAttesa();
+  bool DeliveriesPending();
   // How the last processing cycle ended; empty before the first.
-  std::optional<cycle::EsitoCiclo> UltimoCiclo() const { return ultimo_ciclo_; }
+  std::optional<cycle::CycleOutcome> LastCycle() const { return last_cycle_; }
 
   // Unloads the window: runs the unload handler, once. The exit button does this, and so does
   // closing the window by the window system (Alt+F4, the end of the Windows session).
-  void Scarica();
+  void Unload();
   // Click of the exit button "Uscita": unloads the window.
   void Command1_Click();
   // True once the window has unloaded; the front end then ends the program.
-  bool Scaricata() const { return scaricata_; }
+  bool Unloaded() const { return unloaded_; }
 
   // The data source named `name` (var, var2, Data1, listi01, ...). Throws std::out_of_range for
   // a name the window does not carry.
-  data::DataSource& Sorgente(std::string_view name) { return work_.sources().Sorgente(name); }
+  data::DataSource& Source(std::string_view name) { return work_.sources().Source(name); }
 
   // Takes the expired offer `Numpro`/`AnnoPro` (days `DataX` to `DataY`) off the articles and
   // writes the import files of every active label system. These three operations work outside
@@ -79,12 +79,12 @@ class Form1 {
 
   // The window as designed: frame, controls, menu. Front ends draw it from this, with the state
   // below (the text of nrposw, which data sources are hidden).
-  static const ModelloFinestra& Progetto() { return ProgettoForm1(); }
+  static const WindowModel& Design() { return Form1Design(); }
 
   // What the offer, label and cycle operations share, the settings of the label system being
   // served (FtpElettro, VexularElettro) among it.
   work::WorkContext& Work() { return work_; }
-  startup::ContestoNegozio& Contesto() { return work_.contesto(); }
+  startup::ContestoNegozio& StoreContext() { return work_.store_context(); }
   startup::RunLog& Log() { return log_; }
   data::DbEngine& Engine() { return work_.engine(); }
   platform::Env& Env() { return work_.env(); }
@@ -95,31 +95,31 @@ class Form1 {
   char Drive1() const { return drive_; }
   // Fixes the day that the processing cycle takes for today (tests and previews); the run log
   // and the file names keep the real clock.
-  void FissaOggi(std::chrono::year_month_day oggi) { oggi_fisso_ = oggi; }
+  void FixToday(std::chrono::year_month_day today) { fixed_today_ = today; }
   // Today's OLE day number for the processing cycle's scan.
-  std::int32_t OggiScansione();
+  std::int32_t TodayForScan();
 
   // How the last start-up ended; empty before Form_Load.
-  std::optional<startup::EsitoAvvio> Esito() const { return esito_; }
+  std::optional<startup::StartupOutcome> LastStartup() const { return startup_outcome_; }
 
  private:
-  window::Casse DatiCasse();
+  window::Tills TillAccess();
   // Hands over the label files just made for the offer, with any that wait.
-  void ConsegnaOra(std::int32_t Numpro, std::int32_t AnnoPro);
+  void HandOverNow(std::int32_t Numpro, std::int32_t AnnoPro);
   // What the processing cycle works with.
-  cycle::Ciclo Ciclo();
+  cycle::CycleContext CycleContext();
 
   work::WorkContext work_;
   startup::RunLog log_;
   std::string nrposw_;
   char drive_;
-  labels::Consegne consegne_;
-  std::optional<startup::EsitoAvvio> esito_;
-  std::optional<std::chrono::year_month_day> oggi_fisso_;
+  labels::Outbox outbox_;
+  std::optional<startup::StartupOutcome> startup_outcome_;
+  std::optional<std::chrono::year_month_day> fixed_today_;
   cycle::Timer timer2_;
-  cycle::TurnoOfferte turno_;
-  std::optional<cycle::EsitoCiclo> ultimo_ciclo_;
-  bool scaricata_ = false;
+  cycle::OfferTurn offer_turn_;
+  std::optional<cycle::CycleOutcome> last_cycle_;
+  bool unloaded_ = false;
 };
 
 }  // namespace zav5::window

@@ -4,21 +4,22 @@ namespace zav5::window {
 
 namespace {
 
-void MostraNumeroPos(const Form1& form, std::ostream& out) {
+void PrintNumeroPos(const Form1& form, std::ostream& out) {
   out << "nrposw: " << form.nrposw() << std::endl;
 }
 
 }  // namespace
 
-data::OpzioniMotore MotoreConFermata(data::OpzioniMotore motore, platform::StopSignal& stop) {
-  motore.fermata = [&stop] { return stop.Requested(); };
-  return motore;
+data::EngineOptions EngineOptionsWithStop(data::EngineOptions engine_options,
+                                          platform::StopSignal& stop) {
+  engine_options.stop_requested = [&stop] { return stop.Requested(); };
+  return engine_options;
 }
 
-void EseguiSenzaFinestra(Form1& form, platform::StopSignal& stop, std::ostream& out) {
+void RunHeadless(Form1& form, platform::StopSignal& stop, std::ostream& out) {
   form.Form_Load();
-  MostraNumeroPos(form, out);
-  while (!form.Scaricata()) {
+  PrintNumeroPos(form, out);
+  while (!form.Unloaded()) {
     const platform::SteadyTime due = form.Timer2().Due().value_or(platform::SteadyTime::max());
     if (stop.WaitUntil(due)) {
       form.Command1_Click();
@@ -29,13 +30,13 @@ void EseguiSenzaFinestra(Form1& form, platform::StopSignal& stop, std::ostream& 
   }
 }
 
-int EseguiUnCiclo(Form1& form, std::ostream& out) {
+int RunOnce(Form1& form, std::ostream& out) {
   form.Form_Load();
-  MostraNumeroPos(form, out);
-  const cycle::EsitoCiclo esito = form.EseguiCiclo();
-  const bool in_attesa = form.ConsegneInAttesa();
+  PrintNumeroPos(form, out);
+  const cycle::CycleOutcome esito = form.RunCycle();
+  const bool in_attesa = form.DeliveriesPending();
   form.Form_Unload();
-  return esito == cycle::EsitoCiclo::kErrore || esito == cycle::EsitoCiclo::kDatabaseMancante ||
+  return esito == cycle::CycleOutcome::kError || esito == cycle::CycleOutcome::kNoStoreDatabase ||
                  in_attesa
              ? 1
              : 0;

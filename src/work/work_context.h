@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "data/data_source.h"
+#include "data/data_sources.h"
 #include "data/database.h"
-#include "data/sorgenti_dati.h"
 #include "platform/env.h"
 #include "startup/contesto_negozio.h"
 
@@ -20,15 +20,15 @@ class WorkContext {
   // Databases are reached as `options` say. The data sources start empty: the owner adds those
   // its operations use (the window adds the ones it is designed with).
   // REQUIRES: `env` outlives this object
-  explicit WorkContext(platform::Env& env, data::OpzioniMotore options = {});
+  explicit WorkContext(platform::Env& env, data::EngineOptions options = {});
   WorkContext(const WorkContext&) = delete;
   WorkContext& operator=(const WorkContext&) = delete;
 
   platform::Env& env() { return env_; }
   data::DbEngine& engine() { return engine_; }
-  data::SorgentiDati& sources() { return sources_; }
-  startup::ContestoNegozio& contesto() { return contesto_; }
-  const startup::ContestoNegozio& contesto() const { return contesto_; }
+  data::DataSources& sources() { return sources_; }
+  startup::ContestoNegozio& store_context() { return store_context_; }
+  const startup::ContestoNegozio& store_context() const { return store_context_; }
 
   // Points the data source `name` at the store database with the query `sql`, hides it when
   // `hidden`, and refreshes it. Throws DatabaseError; std::out_of_range for a name not carried.
@@ -42,8 +42,8 @@ class WorkContext {
  private:
   platform::Env& env_;
   data::DbEngine engine_;
-  data::SorgentiDati sources_;
-  startup::ContestoNegozio contesto_;
+  data::DataSources sources_;
+  startup::ContestoNegozio store_context_;
 };
 
 }  // namespace zav5::work

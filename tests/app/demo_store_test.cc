@@ -9,7 +9,7 @@
 #include "data/database.h"
 #include "data/value.h"
 #include "errors.h"
-#include "support/motore_di_prova.h"
+#include "support/test_engine_options.h"
 #include "support/test_store.h"
 #include "window/form1.h"
 
@@ -23,8 +23,8 @@ constexpr year_month_day kToday = 2026y / December / 7;
 class DemoStoreTest : public testing::Test {
  protected:
   DemoStoreTest()
-      : demo_(CreaNegozioDemo(dir_.path() / "demo", kToday)),
-        env_(platform::DriveMap{{'C', demo_.unita_c}, {'Z', demo_.unita_z}}, 'C') {}
+      : demo_(CreateDemoStore(dir_.path() / "demo", kToday)),
+        env_(platform::DriveMap{{'C', demo_.drive_c}, {'Z', demo_.drive_z}}, 'C') {}
 
   // Runs `sql` on the store database and returns the recordset's first row's `field`.
   data::Value First(const std::string& sql, std::string_view field) {
@@ -46,19 +46,19 @@ class DemoStoreTest : public testing::Test {
   }
 
   test::TempDir dir_;
-  NegozioDemo demo_;
+  DemoStore demo_;
   test::TestEnv env_;
-  data::DbEngine engine_{env_, test::MotoreDiProva()};
+  data::DbEngine engine_{env_, test::TestEngineOptions()};
   data::DataSource source_{engine_, "test", "Data3"};
 };
 
 TEST_F(DemoStoreTest, StartUpCompletesOnIt) {
-  window::Form1 form(env_, test::MotoreDiProva());
+  window::Form1 form(env_, test::TestEngineOptions());
   form.Form_Load();
-  EXPECT_EQ(form.Esito(), startup::EsitoAvvio::kCompleto);
+  EXPECT_EQ(form.LastStartup(), startup::StartupOutcome::kComplete);
   EXPECT_EQ(form.nrposw(), "4");
-  EXPECT_TRUE(std::filesystem::exists(demo_.unita_c / "sulvo" / "bkp" / "logzav3_07122026.txt"));
-  EXPECT_TRUE(std::filesystem::is_directory(demo_.unita_z));
+  EXPECT_TRUE(std::filesystem::exists(demo_.drive_c / "sulvo" / "bkp" / "logzav3_07122026.txt"));
+  EXPECT_TRUE(std::filesystem::is_directory(demo_.drive_z));
 }
 
 TEST_F(DemoStoreTest, TwoOffersHaveExpiredAndOneRuns) {
@@ -107,7 +107,7 @@ TEST_F(DemoStoreTest, TextsCompareWithoutRegardToCaseAsInAccess) {
 }
 
 TEST_F(DemoStoreTest, NeverOverwritesAnExistingStore) {
-  EXPECT_THROW(CreaNegozioDemo(dir_.path() / "demo", kToday), Errore);
+  EXPECT_THROW(CreateDemoStore(dir_.path() / "demo", kToday), Error);
   // The first store is intact.
   EXPECT_EQ(Count("SELECT * FROM listi01"), demo_.articoli);
 }

@@ -7,9 +7,9 @@
 
 #include <fmt/core.h>
 
-#include "cycle/ciclo_prova.h"
+#include "cycle/cycle_test_store.h"
 #include "schema_texts.h"
-#include "support/motore_di_prova.h"
+#include "support/test_engine_options.h"
 #include "window/form1.h"
 
 namespace zav5::checks {
@@ -27,10 +27,10 @@ std::int32_t ExampleDayNumber() {
 std::string ExpiredOffer(int number) {
   const std::int32_t today = ExampleDayNumber();
   const int a = number * 10;
-  return cycle::Offerta(number, today - 30, today - 1) +
-         cycle::ArticoloInOfferta(a, number, today - 30, today - 1) +
-         cycle::ArticoloInOfferta(a + 1, number, today - 30, today - 1) +
-         cycle::ArticoloInOfferta(a + 2, number, today - 20, today + 9) +
+  return cycle::Offer(number, today - 30, today - 1) +
+         cycle::OfferArticleRows(a, number, today - 30, today - 1) +
+         cycle::OfferArticleRows(a + 1, number, today - 30, today - 1) +
+         cycle::OfferArticleRows(a + 2, number, today - 20, today + 9) +
          fmt::format(
              "INSERT INTO offmo (bnumer, bannoc, briga, eanrig, articoli, sconto, stato, bflag2) "
              "VALUES ({0}, 2026, 99, '9999999999999', {1}, 10, 'A', NULL);",
@@ -39,7 +39,7 @@ std::string ExpiredOffer(int number) {
 
 CheckedStore::CheckedStore(std::string_view store_rows, bool company, bool esl_folder)
     : env_(platform::DriveMap{{'C', dir_.path() / "c"}, {'Z', dir_.path() / "z"}}, 'C'),
-      motore_(test::MotoreDiProva()) {
+      engine_options_(test::TestEngineOptions()) {
   for (const char* folder : {"c/sulvo/bkp", "c/sulvo/neg01", "c/dorn", "z"}) {
     dir_.MakeDir(folder);
   }
@@ -59,11 +59,11 @@ CheckedStore::CheckedStore(std::string_view store_rows, bool company, bool esl_f
   dir_.WriteFile("c/sulvo/comandoP.bat", "copy ESL*.txt Z:\\\r\n");
 }
 
-cycle::EsitoCiclo CheckedStore::Cycle() {
-  window::Form1 form(env_, motore_);
-  form.FissaOggi(ExampleDay());
+cycle::CycleOutcome CheckedStore::Cycle() {
+  window::Form1 form(env_, engine_options_);
+  form.FixToday(ExampleDay());
   form.Form_Load();
-  const cycle::EsitoCiclo esito = form.EseguiCiclo();
+  const cycle::CycleOutcome esito = form.RunCycle();
   form.Form_Unload();
   return esito;
 }
@@ -108,20 +108,20 @@ std::vector<std::string> CheckedStore::Rows(std::string_view sql) const {
 
 CheckedStore::Outcome CheckedStore::Status(StatusOptions options, OutputOptions output) {
   std::ostringstream out;
-  const int code = StatusCommand(env_, motore_, options, output, out);
+  const int code = StatusCommand(env_, engine_options_, options, output, out);
   return {code, out.str()};
 }
 
 CheckedStore::Outcome CheckedStore::Preview(PreviewOptions options, OutputOptions output,
                                             const std::optional<fs::path>& folder) {
   std::ostringstream out;
-  const int code = PreviewCommand(env_, motore_, options, folder, output, out);
+  const int code = PreviewCommand(env_, engine_options_, options, folder, output, out);
   return {code, out.str()};
 }
 
 CheckedStore::Outcome CheckedStore::Audit(OutputOptions output) {
   std::ostringstream out;
-  const int code = AuditCommand(env_, motore_, {ExampleDay()}, output, out);
+  const int code = AuditCommand(env_, engine_options_, {ExampleDay()}, output, out);
   return {code, out.str()};
 }
 

@@ -40,10 +40,10 @@ class CheckedStore {
   test::TestEnv& env() { return env_; }
   std::filesystem::path C() const { return dir_.path() / "c"; }
   std::filesystem::path Store() const { return C() / "sulvo" / "neg01" / "dati.mdb"; }
-  data::OpzioniMotore& motore() { return motore_; }
+  data::EngineOptions& engine_options() { return engine_options_; }
 
   // Loads the real window, runs one processing cycle on the example day and unloads it.
-  cycle::EsitoCiclo Cycle();
+  cycle::CycleOutcome Cycle();
 
   // Every file under the store's folders, by relative path, with its bytes.
   std::map<std::string, std::string> Files() const;
@@ -62,7 +62,7 @@ class CheckedStore {
  private:
   test::TempDir dir_;
   test::TestEnv env_;
-  data::OpzioniMotore motore_;
+  data::EngineOptions engine_options_;
 };
 
 }  // namespace zav5::checks

@@ -13,12 +13,12 @@
 
 #include "checks/checked_store.h"
 #include "checks/preview.h"
-#include "cycle/ciclo_prova.h"
-#include "support/motore_di_prova.h"
+#include "cycle/cycle_test_store.h"
 #include "support/temp_dir.h"
+#include "support/test_engine_options.h"
 
 #ifndef _WIN32
-#include "support/altro_programma.h"
+#include "support/other_program.h"
 #endif
 
 namespace zav5::checks {
@@ -95,7 +95,7 @@ TEST(ChecksTest, HealthyStoreBeforeItsCycle) {
 
 TEST(ChecksTest, PreviewGivesTheLinesAndChangesTheCycleThenMakesInBothLayouts) {
   CheckedStore store(Stores());
-  const PreviewResult preview = RunPreview(store.env(), store.motore(), {ExampleDay(), {}});
+  const PreviewResult preview = RunPreview(store.env(), store.engine_options(), {ExampleDay(), {}});
   ASSERT_TRUE(preview.error.empty()) << preview.error;
   ASSERT_EQ(preview.offers.size(), 1u);
   const PreviewedOffer& offer = preview.offers[0];
@@ -105,7 +105,7 @@ TEST(ChecksTest, PreviewGivesTheLinesAndChangesTheCycleThenMakesInBothLayouts) {
   }
   ASSERT_EQ(previewed.size(), 3u) << "price and promotion files, and the one-file layout's";
 
-  ASSERT_EQ(store.Cycle(), cycle::EsitoCiclo::kOffertaDisattivata);
+  ASSERT_EQ(store.Cycle(), cycle::CycleOutcome::kOfferDeactivated);
   const std::map<std::string, std::string> files = store.Files();
   std::map<std::string, std::string> written;
   for (const auto& [name, bytes] : LabelFiles(files, "c/sulvo/")) {
@@ -181,7 +181,7 @@ TEST(ChecksTest, NoCompanyDatabase) {
 
 TEST(ChecksTest, FailingOffer) {
   CheckedStore store(Stores(2) + "UPDATE offmo SET eanrig = NULL WHERE briga = 1011;");
-  ASSERT_EQ(store.Cycle(), cycle::EsitoCiclo::kErrore);
+  ASSERT_EQ(store.Cycle(), cycle::CycleOutcome::kError);
   const Checked checked = RunEveryCheck(store, OnExampleDay());
   EXPECT_EQ(checked.status.code, 2) << checked.status.out;
   EXPECT_THAT(checked.status.out,
@@ -207,7 +207,7 @@ TEST(ChecksTest, FailingOffer) {
 
 TEST(ChecksTest, BrokenLabelSystem) {
   CheckedStore store(Stores(), true, /*esl_folder=*/false);
-  ASSERT_EQ(store.Cycle(), cycle::EsitoCiclo::kOffertaDisattivata);
+  ASSERT_EQ(store.Cycle(), cycle::CycleOutcome::kOfferDeactivated);
   const Checked checked = RunEveryCheck(store, OnExampleDay());
   EXPECT_EQ(checked.status.code, 2) << checked.status.out;
   EXPECT_THAT(checked.status.out,
@@ -223,7 +223,7 @@ TEST(ChecksTest, BrokenLabelSystem) {
 
 TEST(ChecksTest, WaitingHandOverIsLateOnlyAfterTheLongestWait) {
   CheckedStore store(Stores());
-  ASSERT_EQ(store.Cycle(), cycle::EsitoCiclo::kOffertaDisattivata);
+  ASSERT_EQ(store.Cycle(), cycle::CycleOutcome::kOfferDeactivated);
   // The scripts were not run: the files wait in the label folders.
   Checked checked = RunEveryCheck(store, OnExampleDay());
   EXPECT_EQ(checked.status.code, 0) << checked.status.out;
@@ -238,7 +238,8 @@ TEST(ChecksTest, WaitingHandOverIsLateOnlyAfterTheLongestWait) {
                         "(cartella C:\\sulvo\\esl\\) aspettano dal 07/12/2026 11:49:30"));
 
   std::ostringstream json;
-  StatusCommand(store.env(), store.motore(), OnExampleDay(), {Language::kEnglish, 50, true}, json);
+  StatusCommand(store.env(), store.engine_options(), OnExampleDay(), {Language::kEnglish, 50, true},
+                json);
   EXPECT_THAT(json.str(), HasSubstr("{\"code\":1,\"state\":\"WARNING\""));
   EXPECT_THAT(json.str(), HasSubstr("\"waiting_deliveries\":[{\"label_system\":\"a due file "
                                     "Import_VPA/Import_PRO (cartella C:\\\\sulvo\\\\)\","
@@ -280,12 +281,12 @@ TEST(ChecksTest, NewestRunLogAndUnreadableDeliveryRecords) {
 TEST(ChecksTest, AuditListsEachKindSortedWithATotal) {
   const std::int32_t today = ExampleDayNumber();
   CheckedStore store(
-      Stores() + cycle::Offerta(201, today + 1, today + 10) +
+      Stores() + cycle::Offer(201, today + 1, today + 10) +
       "INSERT INTO offmo (bnumer, bannoc, briga, eanrig, articoli, sconto, stato, bflag2) "
       "VALUES (201, 2026, 1, '9999999999998', 2999, 10, 'A', NULL);" +
-      cycle::ArticoloInOfferta(3001, 301, today - 10, today - 3) +
-      cycle::ArticoloInOfferta(3000, 301, today - 10, today - 3));
-  ASSERT_EQ(store.Cycle(), cycle::EsitoCiclo::kOffertaDisattivata);
+      cycle::OfferArticleRows(3001, 301, today - 10, today - 3) +
+      cycle::OfferArticleRows(3000, 301, today - 10, today - 3));
+  ASSERT_EQ(store.Cycle(), cycle::CycleOutcome::kOfferDeactivated);
   const std::map<std::string, std::string> before = store.Files();
   const CheckedStore::Outcome audit = store.Audit({Language::kEnglish, 0, false});
   EXPECT_EQ(store.Files(), before);
@@ -316,15 +317,15 @@ TEST(ChecksTest, AuditListsEachKindSortedWithATotal) {
 
 #ifndef _WIN32
 TEST(ChecksTest, LockedDatabase) {
-  if (test::ProvaSuOdbc()) {
+  if (test::TestsRunOnOdbc()) {
     GTEST_SKIP() << "the busy timeout of a SQLite file opened directly";
   }
   CheckedStore store(Stores());
-  store.motore().attesa_blocchi = std::chrono::milliseconds{200};
+  store.engine_options().lock_wait = std::chrono::milliseconds{200};
   {
     // Another program writes: the checks still read, the preview cannot take the write lock.
-    test::AltroProgramma writer(store.Store(), "BEGIN IMMEDIATE; UPDATE offte SET stato = stato");
-    ASSERT_TRUE(writer.Blocca());
+    test::OtherProgram writer(store.Store(), "BEGIN IMMEDIATE; UPDATE offte SET stato = stato");
+    ASSERT_TRUE(writer.Lock());
     const Checked checked = RunEveryCheck(store, OnExampleDay());
     EXPECT_EQ(checked.status.code, 1) << checked.status.out;
     EXPECT_EQ(checked.preview.code, 2);
@@ -333,9 +334,8 @@ TEST(ChecksTest, LockedDatabase) {
   }
   {
     // Nobody can read: the status cannot tell.
-    test::AltroProgramma exclusive(store.Store(),
-                                   "BEGIN EXCLUSIVE; UPDATE offte SET stato = stato");
-    ASSERT_TRUE(exclusive.Blocca());
+    test::OtherProgram exclusive(store.Store(), "BEGIN EXCLUSIVE; UPDATE offte SET stato = stato");
+    ASSERT_TRUE(exclusive.Lock());
     const Checked checked = RunEveryCheck(store, OnExampleDay());
     EXPECT_EQ(checked.status.code, 3) << checked.status.out;
     EXPECT_THAT(checked.status.out, HasSubstr("UNKNOWN"));

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cycle/turno_offerte.h"
+#include "cycle/offer_turn.h"
 #include "platform/fake/mem_env.h"
 
 namespace zav5::cycle {
@@ -62,37 +62,37 @@ TEST(TimerTest, EnablingStartsAFreshIntervalAndDisablingDropsTheDueTick) {
   EXPECT_EQ(timer.Due(), env.SteadyNow() + milliseconds{5000});
 }
 
-TEST(TurnoOfferteTest, AFailedOfferWaitsUntilEveryOtherHadItsTurn) {
-  TurnoOfferte turno;
-  EXPECT_EQ(turno.Scegli({"1/2026", "2/2026", "3/2026"}), 0u);
-  turno.Fallita("1/2026");
-  EXPECT_EQ(turno.Scegli({"1/2026", "2/2026", "3/2026"}), 1u);
-  turno.Fallita("2/2026");
-  EXPECT_EQ(turno.Scegli({"1/2026", "2/2026", "3/2026"}), 2u);
-  turno.Riuscita("3/2026");
+TEST(OfferTurnTest, AFailedOfferWaitsUntilEveryOtherHadItsTurn) {
+  OfferTurn offer_turn;
+  EXPECT_EQ(offer_turn.Choose({"1/2026", "2/2026", "3/2026"}), 0u);
+  offer_turn.Failed("1/2026");
+  EXPECT_EQ(offer_turn.Choose({"1/2026", "2/2026", "3/2026"}), 1u);
+  offer_turn.Failed("2/2026");
+  EXPECT_EQ(offer_turn.Choose({"1/2026", "2/2026", "3/2026"}), 2u);
+  offer_turn.Succeeded("3/2026");
   // Only the failed ones are left: they are tried again, from the first.
-  EXPECT_EQ(turno.Scegli({"1/2026", "2/2026"}), 0u);
-  turno.Fallita("1/2026");
-  EXPECT_EQ(turno.Scegli({"1/2026", "2/2026"}), 1u);
+  EXPECT_EQ(offer_turn.Choose({"1/2026", "2/2026"}), 0u);
+  offer_turn.Failed("1/2026");
+  EXPECT_EQ(offer_turn.Choose({"1/2026", "2/2026"}), 1u);
   // An offer that expires later goes before the ones that failed.
-  turno.Fallita("2/2026");
-  EXPECT_EQ(turno.Scegli({"1/2026", "2/2026", "4/2026"}), 2u);
+  offer_turn.Failed("2/2026");
+  EXPECT_EQ(offer_turn.Choose({"1/2026", "2/2026", "4/2026"}), 2u);
 }
 
-TEST(TurnoOfferteTest, OffersThatLeftTheListLeaveTheRotation) {
-  TurnoOfferte turno;
-  turno.Fallita("1/2026");
-  turno.Fallita("2/2026");
+TEST(OfferTurnTest, OffersThatLeftTheListLeaveTheRotation) {
+  OfferTurn offer_turn;
+  offer_turn.Failed("1/2026");
+  offer_turn.Failed("2/2026");
   // 2 was closed by another program; 1 is alone and tried again.
-  EXPECT_EQ(turno.Scegli({"1/2026", "5/2026"}), 1u);
-  turno.Riuscita("5/2026");
-  EXPECT_EQ(turno.Scegli({"1/2026"}), 0u);
-  turno.Fallita("1/2026");
+  EXPECT_EQ(offer_turn.Choose({"1/2026", "5/2026"}), 1u);
+  offer_turn.Succeeded("5/2026");
+  EXPECT_EQ(offer_turn.Choose({"1/2026"}), 0u);
+  offer_turn.Failed("1/2026");
   // If 2 comes back (reopened and expired again), it has its turn at once.
-  EXPECT_EQ(turno.Scegli({"1/2026", "2/2026"}), 1u);
+  EXPECT_EQ(offer_turn.Choose({"1/2026", "2/2026"}), 1u);
   // A single poisoned offer is tried at every cycle.
-  turno.Riuscita("2/2026");
-  EXPECT_EQ(turno.Scegli({"1/2026"}), 0u);
+  offer_turn.Succeeded("2/2026");
+  EXPECT_EQ(offer_turn.Choose({"1/2026"}), 0u);
 }
 
 }  // namespace

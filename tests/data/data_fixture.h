@@ -9,8 +9,8 @@
 
 #include "data/database.h"
 #include "platform/host_env.h"
-#include "support/motore_di_prova.h"
 #include "support/temp_dir.h"
+#include "support/test_engine_options.h"
 
 namespace zav5::data {
 
@@ -28,7 +28,7 @@ class DataFixture : public testing::Test {
 
   test::TempDir dir_;
   platform::HostEnv env_{platform::DriveMap{{'C', dir_.path()}}};
-  DbEngine engine_{env_, test::MotoreDiProva()};
+  DbEngine engine_{env_, test::TestEngineOptions()};
 };
 
 // Runs `sql` on `database` and returns the one value of its first row.

@@ -53,7 +53,7 @@ TEST_F(DatabaseTest, SignatureComesFromTheFirstBytes) {
 }
 
 TEST_F(DatabaseTest, FilesThatAreNotSqliteAreRefusedByName) {
-  if (test::ProvaSuOdbc()) {
+  if (test::TestsRunOnOdbc()) {
     GTEST_SKIP() << "a site that routes its files through ODBC lets its driver judge them";
   }
   const struct {
@@ -167,28 +167,28 @@ TEST_F(DatabaseTest, OneTransactionCoversEverySourceOfTheFile) {
   EXPECT_EQ(offers.Recordset().Field("stato").AsText(), "D");
 }
 
-TEST(StringaConnessioneTest, NamesTheAccessDriverOrFillsTheSitesTemplate) {
-  OpzioniMotore access;
-  EXPECT_EQ(StringaConnessione(access, "C:\\sulvo\\neg01\\dati.mdb"),
+TEST(ConnectionStringTextTest, NamesTheAccessDriverOrFillsTheSitesTemplate) {
+  EngineOptions access;
+  EXPECT_EQ(OdbcConnectionString(access, "C:\\sulvo\\neg01\\dati.mdb"),
             "Driver={Microsoft Access Driver (*.mdb)};DBQ=C:\\sulvo\\neg01\\dati.mdb;");
   access.driver_access = "Microsoft Access Driver (*.mdb, *.accdb)";
-  EXPECT_EQ(StringaConnessione(access, "/srv/dati.mdb"),
+  EXPECT_EQ(OdbcConnectionString(access, "/srv/dati.mdb"),
             "Driver={Microsoft Access Driver (*.mdb, *.accdb)};DBQ=/srv/dati.mdb;");
 
-  OpzioniMotore sito;
-  sito.connessione_odbc = "Driver=SQLite3;Database={path};Timeout=5000;";
-  EXPECT_EQ(StringaConnessione(sito, "/srv/neg01/dati.mdb"),
+  EngineOptions sito;
+  sito.odbc_connection = "Driver=SQLite3;Database={path};Timeout=5000;";
+  EXPECT_EQ(OdbcConnectionString(sito, "/srv/neg01/dati.mdb"),
             "Driver=SQLite3;Database=/srv/neg01/dati.mdb;Timeout=5000;");
-  sito.connessione_odbc = "DSN=negozio;Dbq={path};Backup={path}.bak;";
-  EXPECT_EQ(StringaConnessione(sito, "/a/b"), "DSN=negozio;Dbq=/a/b;Backup=/a/b.bak;");
+  sito.odbc_connection = "DSN=negozio;Dbq={path};Backup={path}.bak;";
+  EXPECT_EQ(OdbcConnectionString(sito, "/a/b"), "DSN=negozio;Dbq=/a/b;Backup=/a/b.bak;");
 }
 
-TEST(StringaConnessioneTest, APathWithConnectionStringSymbolsGoesBetweenBraces) {
-  OpzioniMotore sito;
-  sito.connessione_odbc = "Driver=SQLite3;Database={path};";
-  EXPECT_EQ(StringaConnessione(sito, "/srv/a;b/dati.mdb"),
+TEST(ConnectionStringTextTest, APathWithConnectionStringSymbolsGoesBetweenBraces) {
+  EngineOptions sito;
+  sito.odbc_connection = "Driver=SQLite3;Database={path};";
+  EXPECT_EQ(OdbcConnectionString(sito, "/srv/a;b/dati.mdb"),
             "Driver=SQLite3;Database={/srv/a;b/dati.mdb};");
-  EXPECT_EQ(StringaConnessione(sito, "/srv/{x}/dati.mdb"),
+  EXPECT_EQ(OdbcConnectionString(sito, "/srv/{x}/dati.mdb"),
             "Driver=SQLite3;Database={/srv/{x}}/dati.mdb};");
 }
 

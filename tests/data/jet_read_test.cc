@@ -28,7 +28,7 @@
 #include "data/odbc/installed_drivers.h"
 #include "data/recordset.h"
 #include "platform/host_env.h"
-#include "support/messaggio_di_errore.h"
+#include "support/error_message.h"
 
 namespace zav5::data {
 namespace {
@@ -130,14 +130,14 @@ std::string ProgramForm(const Value& value) {
     case ValueKind::kDouble:
       return fmt::format("{:.17g}", value.AsDouble());
     case ValueKind::kCurrency: {
-      const std::int64_t amount = value.AsCurrency().diecimillesimi;
+      const std::int64_t amount = value.AsCurrency().ten_thousandths;
       const std::uint64_t magnitude = amount < 0 ? 0 - std::uint64_t(amount) : amount;
-      return fmt::format("{}{}.{:04}", amount < 0 ? "-" : "", magnitude / Currency::kScala,
-                         magnitude % Currency::kScala);
+      return fmt::format("{}{}.{:04}", amount < 0 ? "-" : "", magnitude / Currency::kScale,
+                         magnitude % Currency::kScale);
     }
     case ValueKind::kDate: {
       // OLE days: before day 0 the time of day still counts forwards from midnight.
-      const double days = value.AsDate().giorni;
+      const double days = value.AsDate().ole_days;
       const double whole = std::trunc(days);
       return CalendarText(sys_days{DayFromNumber(std::int32_t(whole))},
                           std::lround(std::fabs(days - whole) * 86400));
@@ -209,11 +209,11 @@ class OdbcJetReadTest : public testing::Test {
                : std::filesystem::path(ZAV5_SOURCE_DIR) / ".." / "shared" / "jet";
   }
 
-  static OpzioniMotore ThroughMdbTools() {
-    OpzioniMotore opzioni;
+  static EngineOptions ThroughMdbTools() {
+    EngineOptions options;
     // As a site would give it with --odbc. MDB Tools reads "DBQ" only in capitals.
-    opzioni.connessione_odbc = "Driver=MDBTools;DBQ={path};";
-    return opzioni;
+    options.odbc_connection = "Driver=MDBTools;DBQ={path};";
+    return options;
   }
 
   // Compares every row of `table` that the program reads with what mdb-export gives.

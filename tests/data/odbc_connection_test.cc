@@ -20,7 +20,7 @@
 #include "data/table_cursor.h"
 #include "errors.h"
 #include "schema_texts.h"
-#include "support/messaggio_di_errore.h"
+#include "support/error_message.h"
 #include "support/temp_dir.h"
 
 namespace zav5::data {
@@ -659,7 +659,7 @@ TEST(OdbcCurrency, TextIsReadExactlyAndRoundedHalfToEven) {
     const std::optional<Currency> amount = odbc::CurrencyFromText(c.text);
     ASSERT_EQ(amount.has_value(), c.units.has_value());
     if (amount) {
-      EXPECT_EQ(amount->diecimillesimi, *c.units);
+      EXPECT_EQ(amount->ten_thousandths, *c.units);
     }
   }
   EXPECT_EQ(odbc::CurrencyText(Currency{12345}), "1.2345");

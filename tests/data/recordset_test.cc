@@ -10,8 +10,8 @@
 #include "data/data_fixture.h"
 #include "data/data_source.h"
 #include "errors.h"
-#include "support/connessione_inoltrata.h"
-#include "support/motore_di_prova.h"
+#include "support/forwarding_connection.h"
+#include "support/test_engine_options.h"
 
 namespace zav5::data {
 namespace {
@@ -427,31 +427,29 @@ TEST_F(RecordsetTest, DataSourceNeedsRefreshAndRunsTheNewQueryOnEachRefresh) {
 
 // Counts the rows read again by Edit, and plays, when asked, an engine whose transactions keep
 // no read locks.
-class ContaRiletture : public test::ConnessioneInoltrata {
+class RereadCounter : public test::ForwardingConnection {
  public:
-  ContaRiletture(std::unique_ptr<Connection> interna, int& riletture, bool tiene_le_righe)
-      : ConnessioneInoltrata(std::move(interna)),
-        riletture_(riletture),
-        tiene_le_righe_(tiene_le_righe) {}
+  RereadCounter(std::unique_ptr<Connection> inner, int& riletture, bool tiene_le_righe)
+      : ForwardingConnection(std::move(inner)), rereads_(riletture), keeps_rows_(tiene_le_righe) {}
 
   std::optional<Row> Fetch(std::string_view table, const RowKey& key) override {
-    ++riletture_;
-    return interna().Fetch(table, key);
+    ++rereads_;
+    return inner().Fetch(table, key);
   }
   bool RowsStayAsRead() const override {
-    return tiene_le_righe_ && ConnessioneInoltrata::RowsStayAsRead();
+    return keeps_rows_ && ForwardingConnection::RowsStayAsRead();
   }
 
  private:
-  int& riletture_;
-  bool tiene_le_righe_;
+  int& rereads_;
+  bool keeps_rows_;
 };
 
 // Edit reads a row again unless nothing can have changed it since it was read: a lost update
 // otherwise, when another recordset of the program changed it in between.
 TEST_F(RecordsetTest, EditReadsTheRowAgainUnlessTheOpenTransactionKeepsItAsRead) {
   struct Caso {
-    const char* nome;
+    const char* name;
     bool letto_nella_transazione;
     bool cambiato_da_un_altro_recordset;
     bool motore_che_tiene_le_righe;
@@ -465,24 +463,25 @@ TEST_F(RecordsetTest, EditReadsTheRowAgainUnlessTheOpenTransactionKeepsItAsRead)
   };
   int numero = 0;
   for (const Caso& caso : casi) {
-    SCOPED_TRACE(caso.nome);
+    SCOPED_TRACE(caso.name);
     const std::string path =
         MakeDatabase("caso" + std::to_string(++numero) + ".mdb", kOffers, kThreeOffers);
     int riletture = 0;
-    OpzioniMotore opzioni = test::MotoreDiProva();
-    opzioni.avvolgi = [&](std::unique_ptr<Connection> interna) -> std::unique_ptr<Connection> {
-      return std::make_unique<ContaRiletture>(std::move(interna), riletture,
-                                              caso.motore_che_tiene_le_righe);
+    EngineOptions options = test::TestEngineOptions();
+    options.wrap_connection =
+        [&](std::unique_ptr<Connection> inner) -> std::unique_ptr<Connection> {
+      return std::make_unique<RereadCounter>(std::move(inner), riletture,
+                                             caso.motore_che_tiene_le_righe);
     };
-    DbEngine engine(env_, opzioni);
+    DbEngine engine(env_, options);
     const std::shared_ptr<Database> db = engine.OpenDatabase(path);
-    std::optional<Recordset> righe;
+    std::optional<Recordset> lines;
     if (!caso.letto_nella_transazione) {
-      righe.emplace(db, "SELECT * FROM offte ORDER BY numero");
+      lines.emplace(db, "SELECT * FROM offte ORDER BY numero");
     }
     db->BeginTrans();
     if (caso.letto_nella_transazione) {
-      righe.emplace(db, "SELECT * FROM offte ORDER BY numero");
+      lines.emplace(db, "SELECT * FROM offte ORDER BY numero");
     }
     if (caso.cambiato_da_un_altro_recordset) {
       Recordset altro(db, "SELECT * FROM offte WHERE numero = 2");
@@ -491,10 +490,10 @@ TEST_F(RecordsetTest, EditReadsTheRowAgainUnlessTheOpenTransactionKeepsItAsRead)
       altro.Update();
       riletture = 0;
     }
-    for (; !righe->Eof(); righe->MoveNext()) {
-      righe->Edit();
-      righe->SetField("descrizione", Value::Text(righe->Field("descrizione").ToText() + "+"));
-      righe->Update();
+    for (; !lines->Eof(); lines->MoveNext()) {
+      lines->Edit();
+      lines->SetField("descrizione", Value::Text(lines->Field("descrizione").ToText() + "+"));
+      lines->Update();
     }
     db->CommitTrans();
     EXPECT_EQ(riletture, caso.riletture);

@@ -79,8 +79,8 @@ TEST_P(StatementCountTest, EachRunCountsOnceWhateverItsRowsAndTheReadsOfATableCo
   EXPECT_TRUE(found);
   EXPECT_EQ(Counted(seek("manca")), 1u);
   EXPECT_FALSE(found);
-  const RowKey riga{0, {Value::Long(7), Value::Integer(2026), Value::Long(2)}};
-  EXPECT_EQ(Counted([&] { c.Update("offmo", riga, {{"stato", Value::Text("D")}}); }), 1u);
+  const RowKey line{0, {Value::Long(7), Value::Integer(2026), Value::Long(2)}};
+  EXPECT_EQ(Counted([&] { c.Update("offmo", line, {{"stato", Value::Text("D")}}); }), 1u);
   EXPECT_EQ(Counted([&] {
               c.BeginTransaction();
               c.Commit();

@@ -60,11 +60,11 @@ struct CivilDay {
   }
 };
 
-std::string DateText(double giorni) {
-  return Value::Day(Date{giorni}).ToText();
+std::string DateText(double ole_days) {
+  return Value::Day(Date{ole_days}).ToText();
 }
 double TextDate(const std::string& text) {
-  return Value::Text(text).ToDate().giorni;
+  return Value::Text(text).ToDate().ole_days;
 }
 
 TEST(DayNumberTest, KnownDays) {
@@ -144,9 +144,9 @@ TEST(DateFromTextTest, AcceptedForms) {
   EXPECT_EQ(TextDate("29/12/1899 06:00:00"), -1.25);
   EXPECT_EQ(TextDate("12:00:00"), 0.5);
   EXPECT_EQ(TextDate("29/02/2024"), 45351);
-  for (double giorni : {45292.25, -1.25, 0.75, -2.75, 60.5}) {
-    SCOPED_TRACE(giorni);
-    EXPECT_EQ(TextDate(DateText(giorni)), giorni);
+  for (double ole_days : {45292.25, -1.25, 0.75, -2.75, 60.5}) {
+    SCOPED_TRACE(ole_days);
+    EXPECT_EQ(TextDate(DateText(ole_days)), ole_days);
   }
 }
 

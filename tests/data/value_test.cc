@@ -27,8 +27,8 @@ std::string ConversionMessage(const std::function<void()>& convert) {
   return {};
 }
 
-Value Money(std::int64_t diecimillesimi) {
-  return Value::Money(Currency{diecimillesimi});
+Value Money(std::int64_t ten_thousandths) {
+  return Value::Money(Currency{ten_thousandths});
 }
 
 TEST(RoundHalfEvenTest, HalvesGoToTheEvenNeighbour) {
@@ -178,53 +178,53 @@ TEST(ValueDoubleTest, EachKindAsADouble) {
 
 TEST(ValueCurrencyTest, RoundsHalfToEvenAtTheFifthDecimal) {
   // Halves as written, whichever side of them the binary double falls.
-  EXPECT_EQ(Currency::FromDouble(1.00005).diecimillesimi, 10000);  // a hair above in binary
-  EXPECT_EQ(Currency::FromDouble(2.00025).diecimillesimi, 20002);  // a hair below in binary
-  EXPECT_EQ(Currency::FromDouble(3.00035).diecimillesimi, 30004);
-  EXPECT_EQ(Currency::FromDouble(1.23445).diecimillesimi, 12344);
-  EXPECT_EQ(Currency::FromDouble(1.23455).diecimillesimi, 12346);
-  EXPECT_EQ(Currency::FromDouble(0.00015).diecimillesimi, 2);
-  EXPECT_EQ(Currency::FromDouble(1.00015).diecimillesimi, 10002);
-  EXPECT_EQ(Currency::FromDouble(1.00016).diecimillesimi, 10002);
-  EXPECT_EQ(Currency::FromDouble(-1.00015).diecimillesimi, -10002);
-  EXPECT_EQ(Currency::FromDouble(0.00005).diecimillesimi, 0);
-  EXPECT_EQ(Currency::FromDouble(12.5).diecimillesimi, 125000);
-  EXPECT_EQ(Currency::FromDouble(1.000050001).diecimillesimi, 10001);
-  EXPECT_EQ(Currency::FromDouble(0.1 + 0.2).diecimillesimi, 3000);
-  EXPECT_EQ(Currency::FromDouble(-0.0).diecimillesimi, 0);
-  EXPECT_EQ(Value::Double(2.00025).ToCurrency().diecimillesimi, 20002);
-  EXPECT_EQ(Value::Day(Date{45292.00005}).ToCurrency().diecimillesimi, 452920000);
+  EXPECT_EQ(Currency::FromDouble(1.00005).ten_thousandths, 10000);  // a hair above in binary
+  EXPECT_EQ(Currency::FromDouble(2.00025).ten_thousandths, 20002);  // a hair below in binary
+  EXPECT_EQ(Currency::FromDouble(3.00035).ten_thousandths, 30004);
+  EXPECT_EQ(Currency::FromDouble(1.23445).ten_thousandths, 12344);
+  EXPECT_EQ(Currency::FromDouble(1.23455).ten_thousandths, 12346);
+  EXPECT_EQ(Currency::FromDouble(0.00015).ten_thousandths, 2);
+  EXPECT_EQ(Currency::FromDouble(1.00015).ten_thousandths, 10002);
+  EXPECT_EQ(Currency::FromDouble(1.00016).ten_thousandths, 10002);
+  EXPECT_EQ(Currency::FromDouble(-1.00015).ten_thousandths, -10002);
+  EXPECT_EQ(Currency::FromDouble(0.00005).ten_thousandths, 0);
+  EXPECT_EQ(Currency::FromDouble(12.5).ten_thousandths, 125000);
+  EXPECT_EQ(Currency::FromDouble(1.000050001).ten_thousandths, 10001);
+  EXPECT_EQ(Currency::FromDouble(0.1 + 0.2).ten_thousandths, 3000);
+  EXPECT_EQ(Currency::FromDouble(-0.0).ten_thousandths, 0);
+  EXPECT_EQ(Value::Double(2.00025).ToCurrency().ten_thousandths, 20002);
+  EXPECT_EQ(Value::Day(Date{45292.00005}).ToCurrency().ten_thousandths, 452920000);
   // From a text the rounding is decimal and exact.
-  EXPECT_EQ(Value::Text("0,00005").ToCurrency().diecimillesimi, 0);
-  EXPECT_EQ(Value::Text("0,00015").ToCurrency().diecimillesimi, 2);
-  EXPECT_EQ(Value::Text("0,000050001").ToCurrency().diecimillesimi, 1);
-  EXPECT_EQ(Value::Text("-0,00015").ToCurrency().diecimillesimi, -2);
-  EXPECT_EQ(Value::Text("0,000049999").ToCurrency().diecimillesimi, 0);
-  EXPECT_EQ(Value::Text("0,0000099").ToCurrency().diecimillesimi, 0);
-  EXPECT_EQ(Value::Text("12,34").ToCurrency().diecimillesimi, 123400);
-  EXPECT_EQ(Value::Text("1e2").ToCurrency().diecimillesimi, 1000000);
-  EXPECT_EQ(Value::Text("0").ToCurrency().diecimillesimi, 0);
+  EXPECT_EQ(Value::Text("0,00005").ToCurrency().ten_thousandths, 0);
+  EXPECT_EQ(Value::Text("0,00015").ToCurrency().ten_thousandths, 2);
+  EXPECT_EQ(Value::Text("0,000050001").ToCurrency().ten_thousandths, 1);
+  EXPECT_EQ(Value::Text("-0,00015").ToCurrency().ten_thousandths, -2);
+  EXPECT_EQ(Value::Text("0,000049999").ToCurrency().ten_thousandths, 0);
+  EXPECT_EQ(Value::Text("0,0000099").ToCurrency().ten_thousandths, 0);
+  EXPECT_EQ(Value::Text("12,34").ToCurrency().ten_thousandths, 123400);
+  EXPECT_EQ(Value::Text("1e2").ToCurrency().ten_thousandths, 1000000);
+  EXPECT_EQ(Value::Text("0").ToCurrency().ten_thousandths, 0);
 }
 
 TEST(ValueCurrencyTest, OtherKindsAndRange) {
-  EXPECT_EQ(Value::Integer(-3).ToCurrency().diecimillesimi, -30000);
-  EXPECT_EQ(Value::Long(2000000000).ToCurrency().diecimillesimi, 20000000000000);
-  EXPECT_EQ(Value::Boolean(true).ToCurrency().diecimillesimi, -10000);
-  EXPECT_EQ(Value::Day(Date{2.5}).ToCurrency().diecimillesimi, 25000);
-  EXPECT_EQ(Money(7).ToCurrency().diecimillesimi, 7);
-  EXPECT_EQ(Value::Text("-922337203685477,5808").ToCurrency().diecimillesimi,
+  EXPECT_EQ(Value::Integer(-3).ToCurrency().ten_thousandths, -30000);
+  EXPECT_EQ(Value::Long(2000000000).ToCurrency().ten_thousandths, 20000000000000);
+  EXPECT_EQ(Value::Boolean(true).ToCurrency().ten_thousandths, -10000);
+  EXPECT_EQ(Value::Day(Date{2.5}).ToCurrency().ten_thousandths, 25000);
+  EXPECT_EQ(Money(7).ToCurrency().ten_thousandths, 7);
+  EXPECT_EQ(Value::Text("-922337203685477,5808").ToCurrency().ten_thousandths,
             std::numeric_limits<std::int64_t>::min());
-  EXPECT_EQ(Value::Text("922337203685477,5807").ToCurrency().diecimillesimi,
+  EXPECT_EQ(Value::Text("922337203685477,5807").ToCurrency().ten_thousandths,
             std::numeric_limits<std::int64_t>::max());
   EXPECT_THROW(Value::Text("922337203685477,5808").ToCurrency(), ConversionError);
   EXPECT_THROW(Value::Text("922337203685477,58075").ToCurrency(), ConversionError);
-  EXPECT_EQ(Currency::FromDouble(922337203685477.5).diecimillesimi, 9223372036854775000);
+  EXPECT_EQ(Currency::FromDouble(922337203685477.5).ten_thousandths, 9223372036854775000);
   EXPECT_THROW(Currency::FromDouble(922337203685477.6), ConversionError);
   EXPECT_THROW(Currency::FromDouble(1e15), ConversionError);
   EXPECT_THROW(Currency::FromDouble(-1e15), ConversionError);
   EXPECT_THROW(Currency::FromDouble(std::nan("")), ConversionError);
   EXPECT_THROW(Value::Double(9.3e14).ToCurrency(), ConversionError);
-  EXPECT_EQ(Value::Double(9.2e14).ToCurrency().diecimillesimi, 9200000000000000000);
+  EXPECT_EQ(Value::Double(9.2e14).ToCurrency().ten_thousandths, 9200000000000000000);
 }
 
 // A double written with at most 15 significant digits becomes the same amount as its text form.
@@ -334,7 +334,7 @@ TEST(ValueTextTest, TextFormsReadBack) {
   }
   for (std::int64_t amount : {0LL, 1LL, -1LL, 125000LL, -987654321LL}) {
     SCOPED_TRACE(amount);
-    EXPECT_EQ(Value::Text(Money(amount).ToText()).ToCurrency().diecimillesimi, amount);
+    EXPECT_EQ(Value::Text(Money(amount).ToText()).ToCurrency().ten_thousandths, amount);
   }
 }
 

@@ -26,7 +26,7 @@
 #include "platform/host_env.h"
 #include "platform/wildcard.h"
 #include "platform/windows_path.h"
-#include "support/messaggio_di_errore.h"
+#include "support/error_message.h"
 #include "support/temp_dir.h"
 
 namespace zav5::platform {

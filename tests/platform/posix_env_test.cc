@@ -24,7 +24,7 @@
 #include <gtest/gtest.h>
 
 #include "errors.h"
-#include "support/messaggio_di_errore.h"
+#include "support/error_message.h"
 #include "support/temp_dir.h"
 
 namespace zav5::platform {

@@ -165,12 +165,12 @@ TEST_F(RunLogTest, AFailedWriteClosesTheLogAndIsReportedOnceWithoutStoppingThePr
   EXPECT_EQ(Bytes(), "prima\r\ndopo\r\n");
 }
 
-TEST(RigaErroreTest, KeepsTheMessageOnOneLine) {
-  EXPECT_EQ(RigaErrore("il database C:\\x.mdb non esiste"),
+TEST(ErrorLineTest, KeepsTheMessageOnOneLine) {
+  EXPECT_EQ(ErrorLine("il database C:\\x.mdb non esiste"),
             "ERRORE : il database C:\\x.mdb non esiste");
-  EXPECT_EQ(RigaErrore("testo 'riga1\r\nriga2\n'"), "ERRORE : testo 'riga1  riga2 '");
+  EXPECT_EQ(ErrorLine("testo 'riga1\r\nriga2\n'"), "ERRORE : testo 'riga1  riga2 '");
   // A NUL from a driver's message would end the line for a reader of C text.
-  EXPECT_EQ(RigaErrore(std::string("stato [\0\0] testo", 16)), "ERRORE : stato [??] testo");
+  EXPECT_EQ(ErrorLine(std::string("stato [\0\0] testo", 16)), "ERRORE : stato [??] testo");
 }
 
 TEST_F(RunLogTest, ANulInALineIsWrittenAsAQuestionMark) {

@@ -2,53 +2,53 @@
 
 #include <utility>
 
-#include "support/motore_di_prova.h"
+#include "support/test_engine_options.h"
 
 namespace zav5::test {
 
 namespace {
 
 // The program's data sources that the cycle's scan and the offer and label operations use.
-constexpr std::string_view kSorgenti[] = {"var2",  "listipro", "data3",  "Data2", "elettro",
-                                          "Data1", "listi01",  "unita2", "offtab"};
+constexpr std::string_view kSourceNames[] = {"var2",  "listipro", "data3",  "Data2", "elettro",
+                                             "Data1", "listi01",  "unita2", "offtab"};
 
-// `motore`, with the test engine's ODBC setting in its place when the test engine has one.
-data::OpzioniMotore WithTestEngine(data::OpzioniMotore motore) {
-  const data::OpzioniMotore prova = MotoreDiProva();
-  if (!prova.connessione_odbc.empty() || motore.connessione_odbc.empty()) {
-    motore.connessione_odbc = prova.connessione_odbc;
-    motore.profilo_odbc = prova.profilo_odbc;
+// `engine_options`, with the test engine's ODBC setting in its place when the test engine has one.
+data::EngineOptions WithTestEngine(data::EngineOptions engine_options) {
+  const data::EngineOptions prova = TestEngineOptions();
+  if (!prova.odbc_connection.empty() || engine_options.odbc_connection.empty()) {
+    engine_options.odbc_connection = prova.odbc_connection;
+    engine_options.odbc_profile = prova.odbc_profile;
   }
-  return motore;
+  return engine_options;
 }
 
 }  // namespace
 
 WorkingStore::WorkingStore(std::string_view rows) : WorkingStore(rows, {}) {}
 
-WorkingStore::WorkingStore(std::string_view rows, data::OpzioniMotore motore)
+WorkingStore::WorkingStore(std::string_view rows, data::EngineOptions engine_options)
     : TestStore("CZ"),
-      work_(env(), WithTestEngine(std::move(motore))),
-      outbox_(env(), labels::CartellaConsegne('C')) {
+      work_(env(), WithTestEngine(std::move(engine_options))),
+      outbox_(env(), labels::OutboxFolder('C')) {
   for (const char* folder : {"c/sulvo/neg01", "c/sulvo/esl", "z"}) {
     dir().MakeDir(folder);
   }
   CreateStoreDatabase(kStoreFile, rows);
-  work_.contesto().PercorsoDati = kPercorsoDati;
-  for (std::string_view name : kSorgenti) {
-    work_.sources().Aggiungi(name, "Data3");
+  work_.store_context().PercorsoDati = kPercorsoDati;
+  for (std::string_view name : kSourceNames) {
+    work_.sources().Add(name, "Data3");
   }
 }
 
 void WorkingStore::HandOver(std::int32_t numero, std::int32_t anno, startup::RunLog* log) {
-  const std::string& store = work_.contesto().PercorsoDati;
-  outbox_.Conferma(store, numero, anno);
-  std::vector<labels::SistemaEtichette> sistemi;
-  for (const labels::Consegna& consegna : outbox_.InAttesa(store)) {
-    sistemi.push_back(consegna.sistema);
+  const std::string& store = work_.store_context().PercorsoDati;
+  outbox_.Confirm(store, numero, anno);
+  std::vector<labels::LabelSystem> sistemi;
+  for (const labels::Delivery& delivery : outbox_.Pending(store)) {
+    sistemi.push_back(delivery.system);
   }
   startup::RunLog senza_file(env());
-  outbox_.ConsegnaTutte(
+  outbox_.HandOverAll(
       store, [&sistemi]() -> const auto& { return sistemi; }, log != nullptr ? *log : senza_file);
 }
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "data/database.h"
-#include "labels/consegne.h"
+#include "labels/outbox.h"
 #include "startup/run_log.h"
 #include "support/test_store.h"
 #include "work/work_context.h"
@@ -25,15 +25,15 @@ class WorkingStore : public TestStore {
   // Creates the store database with `rows` (SQL INSERTs) and the folders c/sulvo/bkp,
   // c/sulvo/neg01, c/sulvo/esl and z.
   explicit WorkingStore(std::string_view rows = {});
-  // The same, with the database engine's options `motore`. The test engine's ODBC setting, when it
-  // has one, takes the place of `motore`'s.
-  WorkingStore(std::string_view rows, data::OpzioniMotore motore);
+  // The same, with the database engine's options `engine_options`. The test engine's ODBC setting,
+  // when it has one, takes the place of `engine_options`'s.
+  WorkingStore(std::string_view rows, data::EngineOptions engine_options);
 
   work::WorkContext& work() { return work_; }
-  startup::ContestoNegozio& contesto() { return work_.contesto(); }
-  data::SorgentiDati& sorgenti() { return work_.sources(); }
+  startup::ContestoNegozio& store_context() { return work_.store_context(); }
+  data::DataSources& sources() { return work_.sources(); }
   data::DbEngine& engine() { return work_.engine(); }
-  labels::Consegne& consegne() { return outbox_; }
+  labels::Outbox& outbox() { return outbox_; }
   std::string& FtpElettro() { return work_.FtpElettro; }
   std::string& VexularElettro() { return work_.VexularElettro; }
 
@@ -45,12 +45,12 @@ class WorkingStore : public TestStore {
   // SQL and queries on the store database (TestStore::Sql and TestStore::Rows).
   using TestStore::Sql;
   void Sql(std::string_view sql) const { TestStore::Sql(kStoreFile, sql); }
-  std::vector<std::string> Righe(std::string_view sql) const { return Rows(kStoreFile, sql); }
+  std::vector<std::string> QueryRows(std::string_view sql) const { return Rows(kStoreFile, sql); }
   std::vector<std::string> File(std::string_view relative) const { return Files(relative); }
 
  private:
   work::WorkContext work_;
-  labels::Consegne outbox_;
+  labels::Outbox outbox_;
 };
 
 }  // namespace zav5::test

@@ -22,22 +22,22 @@ TEST(Form1Test, CarriesTwentyDataSourcesWithTheirCaptions) {
       {"codean", "Data3"},   {"variab2", "Data3"}, {"ivadb", "Data3"},    {"variab", "Data3"},
       {"numeri", "Data3"},   {"carteTX", "Data3"}, {"caselle", "Data4"},  {"articoli", "Data2"}};
   for (const auto& [name, caption] : expected) {
-    EXPECT_EQ(form.Sorgente(name).Name(), name);
-    EXPECT_EQ(form.Sorgente(name).Caption(), caption) << name;
-    EXPECT_TRUE(form.Sorgente(name).Visible) << name;
+    EXPECT_EQ(form.Source(name).Name(), name);
+    EXPECT_EQ(form.Source(name).Caption(), caption) << name;
+    EXPECT_TRUE(form.Source(name).Visible) << name;
   }
   // Names are exact: Data2 and data3 are two different controls.
-  EXPECT_NE(&form.Sorgente("Data2"), &form.Sorgente("data3"));
-  EXPECT_THROW(form.Sorgente("Data3"), std::out_of_range);
+  EXPECT_NE(&form.Source("Data2"), &form.Source("data3"));
+  EXPECT_THROW(form.Source("Data3"), std::out_of_range);
 }
 
 TEST(Form1Test, ScanTakesTheClocksDayUnlessADayIsFixed) {
   platform::MemEnv env;
   env.SetNow(local_days{2024y / January / 1} + 23h + 59min);
   Form1 form(env);
-  EXPECT_EQ(form.OggiScansione(), 45292);
-  form.FissaOggi(2024y / January / 3);
-  EXPECT_EQ(form.OggiScansione(), 45294);
+  EXPECT_EQ(form.TodayForScan(), 45292);
+  form.FixToday(2024y / January / 3);
+  EXPECT_EQ(form.TodayForScan(), 45294);
 }
 
 TEST(Form1Test, DriveListShowsTheCurrentDriveInLowerCase) {

@@ -1,13 +1,13 @@
 // Loading the window runs start-up against real database files: each way start-up can end, what the
 // log then holds, and the settings it loads.
 
-#include "startup/avvio.h"
+#include "startup/run_startup.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "data/database.h"
-#include "support/motore_di_prova.h"
+#include "support/test_engine_options.h"
 #include "support/test_store.h"
 #include "window/form1.h"
 
@@ -28,26 +28,26 @@ constexpr const char* kStoreRows =
     "INSERT INTO pv VALUES (7, 'CENTRO', '1');"
     "INSERT INTO pv VALUES (8, 'MAGAZZINO', '0');";
 
-class AvvioTest : public testing::Test {
+class StartupTest : public testing::Test {
  protected:
   window::Form1& Load() {
-    form_ = std::make_unique<window::Form1>(store_.env(), test::MotoreDiProva());
+    form_ = std::make_unique<window::Form1>(store_.env(), test::TestEngineOptions());
     form_->Form_Load();
     return *form_;
   }
-  ContestoNegozio& Contesto() { return form_->Contesto(); }
+  ContestoNegozio& StoreContext() { return form_->StoreContext(); }
 
   test::TestStore store_;
   std::unique_ptr<window::Form1> form_;
 };
 
-TEST_F(AvvioTest, CompleteStartUpLogsEveryLineAndLoadsTheSettings) {
+TEST_F(StartupTest, CompleteStartUpLogsEveryLineAndLoadsTheSettings) {
   store_.CreateCompanyDatabase(kCompany);
   store_.CreateStoreDatabase("sulvo/neg01/dati.mdb", kStoreRows);
 
   window::Form1& form = Load();
 
-  EXPECT_EQ(form.Esito(), EsitoAvvio::kCompleto);
+  EXPECT_EQ(form.LastStartup(), StartupOutcome::kComplete);
   EXPECT_THAT(store_.LogLines(),
               ElementsAre("07/12/2026-11:49:30- Avvio programma",
                           "07/12/2026-11:49:30- Apro DB  C:\\sulvo\\neg01\\dati.mdb",
@@ -56,7 +56,7 @@ TEST_F(AvvioTest, CompleteStartUpLogsEveryLineAndLoadsTheSettings) {
                           "CONTROLLO DB SULVO OK", "07/12/2026-11:49:30- Controllo  DB  OK",
                           "CONTROLLO COLLEGAMENTO CASSE",
                           "07/12/2026-11:49:30- Controllo  collegamento casse"));
-  const ContestoNegozio& c = Contesto();
+  const ContestoNegozio& c = StoreContext();
   EXPECT_EQ(c.PercorsoLog, "C:\\sulvo\\bkp\\logzav3_07122026.txt");
   EXPECT_EQ(c.CodiceSocieta, 1);
   EXPECT_EQ(c.LetteraUnita.str(), "c");
@@ -78,7 +78,7 @@ TEST_F(AvvioTest, CompleteStartUpLogsEveryLineAndLoadsTheSettings) {
   EXPECT_TRUE(form.Log().IsOpen());
 }
 
-TEST_F(AvvioTest, LogLinesAreCp1252WithCrLf) {
+TEST_F(StartupTest, LogLinesAreCp1252WithCrLf) {
   store_.CreateCompanyDatabase(kCompany);
   store_.CreateStoreDatabase("sulvo/neg01/dati.mdb", kStoreRows);
   Load();
@@ -87,48 +87,48 @@ TEST_F(AvvioTest, LogLinesAreCp1252WithCrLf) {
   EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
 }
 
-TEST_F(AvvioTest, MissingCompanyDatabaseShowsOneMessageBoxAndNothingElse) {
+TEST_F(StartupTest, MissingCompanyDatabaseShowsOneMessageBoxAndNothingElse) {
   window::Form1& form = Load();
 
-  EXPECT_EQ(form.Esito(), EsitoAvvio::kAziendaMancante);
+  EXPECT_EQ(form.LastStartup(), StartupOutcome::kNoCompanyDatabase);
   EXPECT_THAT(store_.env().message_boxes,
               ElementsAre("ZAV5: ERRORE : FILE c:\\dorn\\sulvo.mdb NON ESISTE "));
   EXPECT_THAT(store_.LogLines(), ElementsAre("07/12/2026-11:49:30- Avvio programma"));
-  EXPECT_EQ(Contesto().PercorsoDati, "");
-  EXPECT_EQ(Contesto().ContatoreCicli, 0);
+  EXPECT_EQ(StoreContext().PercorsoDati, "");
+  EXPECT_EQ(StoreContext().ContatoreCicli, 0);
   EXPECT_EQ(form.nrposw(), "");  // keeps its design-time text
 }
 
-TEST_F(AvvioTest, CompanyDatabaseIsLookedUpOnTheCurrentDrive) {
+TEST_F(StartupTest, CompanyDatabaseIsLookedUpOnTheCurrentDrive) {
   store_.dir().MakeDir("d/dorn");
   test::TestEnv env_d(platform::DriveMap{{'C', store_.DriveC()}, {'D', store_.dir().path() / "d"}},
                       'D');
   store_.CreateCompanyDatabase(kCompany);  // on C:, not on the current drive D:
-  window::Form1 form(env_d, test::MotoreDiProva());
+  window::Form1 form(env_d, test::TestEngineOptions());
   form.Form_Load();
   EXPECT_THAT(env_d.message_boxes,
               ElementsAre("ZAV5: ERRORE : FILE d:\\dorn\\sulvo.mdb NON ESISTE "));
 }
 
-TEST_F(AvvioTest, CompanyDatabaseThatIsAFolderIsNotFound) {
+TEST_F(StartupTest, CompanyDatabaseThatIsAFolderIsNotFound) {
   store_.dir().MakeDir("c/dorn/sulvo.mdb");
   Load();
   EXPECT_EQ(store_.env().message_boxes.size(), 1U);
 }
 
-TEST_F(AvvioTest, NoCompanyRow) {
+TEST_F(StartupTest, NoCompanyRow) {
   store_.CreateCompanyDatabase("INSERT INTO società VALUES (2, 'ALTRA', 'C:\\x\\dati.mdb');");
   window::Form1& form = Load();
 
-  EXPECT_EQ(form.Esito(), EsitoAvvio::kInterrotto);
+  EXPECT_EQ(form.LastStartup(), StartupOutcome::kCheckFailed);
   EXPECT_THAT(store_.LogLines(), ElementsAre("07/12/2026-11:49:30- Avvio programma",
                                              "ERRORE : SOCIETA CON CODICE 1 NON ESISTE "));
-  EXPECT_EQ(Contesto().PercorsoDati, "");
-  EXPECT_EQ(Contesto().ContatoreCicli, 0);
+  EXPECT_EQ(StoreContext().PercorsoDati, "");
+  EXPECT_EQ(StoreContext().ContatoreCicli, 0);
   EXPECT_EQ(form.nrposw(), "0");
 }
 
-TEST_F(AvvioTest, NoStartRowKeepsTheMixedCaseStorePath) {
+TEST_F(StartupTest, NoStartRowKeepsTheMixedCaseStorePath) {
   store_.CreateCompanyDatabase(
       "INSERT INTO società VALUES (1, 'DEMO', 'C:\\Sulvo\\Neg01\\dati.mdb');");
   window::Form1& form = Load();
@@ -138,12 +138,12 @@ TEST_F(AvvioTest, NoStartRowKeepsTheMixedCaseStorePath) {
                           "07/12/2026-11:49:30- Apro DB  C:\\Sulvo\\Neg01\\dati.mdb",
                           "07/12/2026-11:49:30- Apro DB  C:\\Sulvo\\Neg01\\vendite.mdb",
                           "ERRORE : SOCIETA CON CODICE 1 NON ESISTE "));
-  EXPECT_EQ(Contesto().PercorsoDati, "C:\\Sulvo\\Neg01\\dati.mdb");
-  EXPECT_EQ(Contesto().ContatoreCicli, 0);
+  EXPECT_EQ(StoreContext().PercorsoDati, "C:\\Sulvo\\Neg01\\dati.mdb");
+  EXPECT_EQ(StoreContext().ContatoreCicli, 0);
   EXPECT_EQ(form.nrposw(), "0");
 }
 
-TEST_F(AvvioTest, CompanyRowGoneWhenReadAgain) {
+TEST_F(StartupTest, CompanyRowGoneWhenReadAgain) {
   store_.CreateCompanyDatabase(kCompany);
   store_.CreateStoreDatabase("sulvo/neg01/dati.mdb", kStoreRows);
   // Another program deletes the company record just after the company database is logged.
@@ -157,12 +157,12 @@ TEST_F(AvvioTest, CompanyRowGoneWhenReadAgain) {
   const auto lines = store_.LogLines();
   ASSERT_EQ(lines.size(), 5U);
   EXPECT_EQ(lines[4], "ERRORE : SOCIETA CON CODICE 1 NON ESISTE ");
-  EXPECT_EQ(Contesto().PercorsoDati, "C:\\sulvo\\neg01\\dati.mdb");
-  EXPECT_EQ(Contesto().ContatoreCicli, 0);
+  EXPECT_EQ(StoreContext().PercorsoDati, "C:\\sulvo\\neg01\\dati.mdb");
+  EXPECT_EQ(StoreContext().ContatoreCicli, 0);
   EXPECT_EQ(form.nrposw(), "0");
 }
 
-TEST_F(AvvioTest, MissingStoreDatabase) {
+TEST_F(StartupTest, MissingStoreDatabase) {
   store_.CreateCompanyDatabase(kCompany);
   window::Form1& form = Load();
 
@@ -170,12 +170,12 @@ TEST_F(AvvioTest, MissingStoreDatabase) {
   ASSERT_EQ(lines.size(), 5U);
   EXPECT_EQ(lines[3], "07/12/2026-11:49:30- Apro DB  c:\\dorn\\sulvo.mdb");
   EXPECT_EQ(lines[4], "ERRORE : DB NON ESISTE ");
-  EXPECT_EQ(Contesto().PercorsoDati, "C:\\SULVO\\NEG01\\DATI.MDB");
-  EXPECT_EQ(Contesto().ContatoreCicli, 0);
+  EXPECT_EQ(StoreContext().PercorsoDati, "C:\\SULVO\\NEG01\\DATI.MDB");
+  EXPECT_EQ(StoreContext().ContatoreCicli, 0);
   EXPECT_EQ(form.nrposw(), "0");
 }
 
-TEST_F(AvvioTest, StoreDatabaseOnANetworkShareThatIsNotMapped) {
+TEST_F(StartupTest, StoreDatabaseOnANetworkShareThatIsNotMapped) {
   store_.CreateCompanyDatabase(
       "INSERT INTO società VALUES (1, 'DEMO', '\\\\srv\\sh\\dati.mdb');"
       "INSERT INTO inizio VALUES (1, 'AVVIO');");
@@ -184,44 +184,44 @@ TEST_F(AvvioTest, StoreDatabaseOnANetworkShareThatIsNotMapped) {
   ASSERT_EQ(lines.size(), 5U);
   EXPECT_EQ(lines[1], "07/12/2026-11:49:30- Apro DB  \\\\srv\\sh\\dati.mdb");
   EXPECT_EQ(lines[4], "ERRORE : DB NON ESISTE ");
-  EXPECT_EQ(Contesto().PercorsoDati, "\\\\SRV\\SH\\DATI.MDB");
+  EXPECT_EQ(StoreContext().PercorsoDati, "\\\\SRV\\SH\\DATI.MDB");
 }
 
-TEST_F(AvvioTest, StoreDatabaseTwelveElementsDeep) {
+TEST_F(StartupTest, StoreDatabaseTwelveElementsDeep) {
   store_.CreateCompanyDatabase(
       "INSERT INTO società VALUES (1, 'DEMO', 'C:\\a\\b\\c\\d\\e\\f\\g\\h\\i\\j\\k\\dati.mdb');"
       "INSERT INTO inizio VALUES (1, 'AVVIO');");
   store_.CreateStoreDatabase("a/b/c/d/e/f/g/h/i/j/k/dati.mdb", kStoreRows);
   window::Form1& form = Load();
-  EXPECT_EQ(form.Esito(), EsitoAvvio::kCompleto);
+  EXPECT_EQ(form.LastStartup(), StartupOutcome::kComplete);
   // Only eleven elements are looked at: the folder stops before k, the store database is still
   // found under its full path.
-  EXPECT_EQ(Contesto().CartellaDati, "C:\\a\\b\\c\\d\\e\\f\\g\\h\\i\\j\\");
+  EXPECT_EQ(StoreContext().CartellaDati, "C:\\a\\b\\c\\d\\e\\f\\g\\h\\i\\j\\");
   EXPECT_EQ(store_.LogLines()[2],
             "07/12/2026-11:49:30- Apro DB  C:\\a\\b\\c\\d\\e\\f\\g\\h\\i\\j\\vendite.mdb");
-  EXPECT_EQ(Contesto().PercorsoDati, "C:\\A\\B\\C\\D\\E\\F\\G\\H\\I\\J\\K\\DATI.MDB");
+  EXPECT_EQ(StoreContext().PercorsoDati, "C:\\A\\B\\C\\D\\E\\F\\G\\H\\I\\J\\K\\DATI.MDB");
 }
 
-TEST_F(AvvioTest, StoreDatabaseIsFoundWhateverTheCaseOnDisk) {
+TEST_F(StartupTest, StoreDatabaseIsFoundWhateverTheCaseOnDisk) {
   store_.CreateCompanyDatabase(
       "INSERT INTO società VALUES (1, 'DEMO', 'C:\\sulvo\\dati.mdb');"
       "INSERT INTO inizio VALUES (1, 'AVVIO');");
   store_.CreateStoreDatabase("SuLvO/Dati.Mdb", kStoreRows);
   window::Form1& form = Load();
-  EXPECT_EQ(form.Esito(), EsitoAvvio::kCompleto);
-  EXPECT_EQ(Contesto().CartellaDati, "C:\\sulvo\\");
-  EXPECT_EQ(Contesto().PercorsoDati, "C:\\SULVO\\DATI.MDB");
+  EXPECT_EQ(form.LastStartup(), StartupOutcome::kComplete);
+  EXPECT_EQ(StoreContext().CartellaDati, "C:\\sulvo\\");
+  EXPECT_EQ(StoreContext().PercorsoDati, "C:\\SULVO\\DATI.MDB");
 }
 
 // Failures that start-up has no check of its own for: one "ERRORE : " line that names what failed,
 // and start-up ends as after the other failures.
-class AvvioErrorTest : public AvvioTest {
+class StartupErrorTest : public StartupTest {
  protected:
   std::string ErrorLineAfterLoading() {
     window::Form1& form = Load();
-    EXPECT_EQ(form.Esito(), EsitoAvvio::kInterrotto);
-    EXPECT_EQ(Contesto().ContatoreCicli, 0);
-    EXPECT_EQ(form.nrposw(), std::to_string(Contesto().NumeroPos));
+    EXPECT_EQ(form.LastStartup(), StartupOutcome::kCheckFailed);
+    EXPECT_EQ(StoreContext().ContatoreCicli, 0);
+    EXPECT_EQ(form.nrposw(), std::to_string(StoreContext().NumeroPos));
     const auto lines = store_.LogLines();
     EXPECT_FALSE(lines.empty());
     if (lines.empty()) {
@@ -238,8 +238,8 @@ class AvvioErrorTest : public AvvioTest {
 
 // An Access file goes to the Access ODBC driver, which this machine does not have (nor could it
 // open a file that holds only a signature).
-TEST_F(AvvioErrorTest, CompanyDatabaseAccessFileThatTheDriverCannotOpen) {
-  if (test::ProvaSuOdbc()) {
+TEST_F(StartupErrorTest, CompanyDatabaseAccessFileThatTheDriverCannotOpen) {
+  if (test::TestsRunOnOdbc()) {
     GTEST_SKIP() << "a site that routes its files through ODBC lets its driver judge them";
   }
   store_.dir().WriteFile("c/dorn/sulvo.mdb",
@@ -251,14 +251,14 @@ TEST_F(AvvioErrorTest, CompanyDatabaseAccessFileThatTheDriverCannotOpen) {
   EXPECT_EQ(store_.LogLines().size(), 2U);
 }
 
-TEST_F(AvvioErrorTest, MissingTableInTheStoreDatabase) {
+TEST_F(StartupErrorTest, MissingTableInTheStoreDatabase) {
   store_.CreateCompanyDatabase(kCompany);
   test::CreateSqliteFile(store_.DriveC() / "sulvo/neg01/dati.mdb",
                          "CREATE TABLE pv (codice LONG, proprio TEXT(1));");
   EXPECT_THAT(ErrorLineAfterLoading(), HasSubstr("utenti"));
 }
 
-TEST_F(AvvioErrorTest, MissingField) {
+TEST_F(StartupErrorTest, MissingField) {
   store_.CreateCompanyDatabase(kCompany);
   test::CreateSqliteFile(store_.DriveC() / "sulvo/neg01/dati.mdb",
                          "CREATE TABLE utenti (codutente SHORT, nrpos LONG);"
@@ -266,13 +266,13 @@ TEST_F(AvvioErrorTest, MissingField) {
   EXPECT_THAT(ErrorLineAfterLoading(), HasSubstr("artico"));
 }
 
-TEST_F(AvvioErrorTest, NullDatabaseField) {
+TEST_F(StartupErrorTest, NullDatabaseField) {
   store_.CreateCompanyDatabase("INSERT INTO società VALUES (1, 'DEMO', NULL);");
   EXPECT_THAT(ErrorLineAfterLoading(), HasSubstr("società.database"));
-  EXPECT_EQ(Contesto().PercorsoDati, "");
+  EXPECT_EQ(StoreContext().PercorsoDati, "");
 }
 
-TEST_F(AvvioErrorTest, NullPointOfSaleCode) {
+TEST_F(StartupErrorTest, NullPointOfSaleCode) {
   store_.CreateCompanyDatabase(kCompany);
   // The point-of-sale table of some stores has no key on codice, so it can be empty.
   test::CreateSqliteFile(store_.DriveC() / "sulvo/neg01/dati.mdb",
@@ -286,43 +286,43 @@ TEST_F(AvvioErrorTest, NullPointOfSaleCode) {
   EXPECT_THAT(store_.LogLines(), testing::Contains("CONTROLLO DB SULVO OK"));
 }
 
-TEST_F(AvvioErrorTest, SettingOutOfRange) {
+TEST_F(StartupErrorTest, SettingOutOfRange) {
   store_.CreateCompanyDatabase(kCompany);
   store_.CreateStoreDatabase(
       "sulvo/neg01/dati.mdb",
       "INSERT INTO utenti (codutente, nrpos, fid_rep) VALUES (1, 2, '99999');");
   EXPECT_THAT(ErrorLineAfterLoading(), HasSubstr("fid_rep"));
-  EXPECT_EQ(Contesto().NumeroPos, 2);  // read before the failing field
+  EXPECT_EQ(StoreContext().NumeroPos, 2);  // read before the failing field
 }
 
-TEST_F(AvvioTest, NullSettingsLeaveTheirFieldsAsTheyWere) {
+TEST_F(StartupTest, NullSettingsLeaveTheirFieldsAsTheyWere) {
   store_.CreateCompanyDatabase(kCompany);
   store_.CreateStoreDatabase("sulvo/neg01/dati.mdb",
                              "INSERT INTO utenti (codutente, nrpos, artico, chiusura, fid_rep, "
                              "Flag_CF) VALUES (1, NULL, '', NULL, NULL, 's');"
                              "INSERT INTO automa VALUES (1, NULL);");
   window::Form1& form = Load();
-  EXPECT_EQ(form.Esito(), EsitoAvvio::kCompleto);
+  EXPECT_EQ(form.LastStartup(), StartupOutcome::kComplete);
   EXPECT_EQ(form.nrposw(), "0");
-  EXPECT_EQ(Contesto().FlagArtico.str(), " ");                     // empty text stores one blank
-  EXPECT_EQ(Contesto().FlagChiusura.str(), std::string(1, '\0'));  // never stored into
-  EXPECT_FALSE(Contesto().FlagCF);                                 // only "S" sets it
-  EXPECT_EQ(Contesto().EscludoCaselle, "");
-  EXPECT_EQ(Contesto().CodicePv, 0);  // no own point of sale
+  EXPECT_EQ(StoreContext().FlagArtico.str(), " ");  // empty text stores one blank
+  EXPECT_EQ(StoreContext().FlagChiusura.str(), std::string(1, '\0'));  // never stored into
+  EXPECT_FALSE(StoreContext().FlagCF);                                 // only "S" sets it
+  EXPECT_EQ(StoreContext().EscludoCaselle, "");
+  EXPECT_EQ(StoreContext().CodicePv, 0);  // no own point of sale
 }
 
-TEST_F(AvvioTest, MissingLogFolderIsReportedOnceAndStartUpGoesOn) {
+TEST_F(StartupTest, MissingLogFolderIsReportedOnceAndStartUpGoesOn) {
   std::filesystem::remove_all(store_.DriveC() / "sulvo" / "bkp");
   store_.CreateCompanyDatabase(kCompany);
   store_.CreateStoreDatabase("sulvo/neg01/dati.mdb", kStoreRows);
   window::Form1& form = Load();
-  EXPECT_EQ(form.Esito(), EsitoAvvio::kCompleto);
+  EXPECT_EQ(form.LastStartup(), StartupOutcome::kComplete);
   ASSERT_EQ(store_.env().warnings.size(), 1U);
   EXPECT_THAT(store_.env().warnings[0], HasSubstr("logzav3_07122026.txt"));
   EXPECT_FALSE(std::filesystem::exists(store_.DriveC() / "sulvo" / "bkp"));
 }
 
-TEST_F(AvvioTest, SecondStartOnTheSameDayAppends) {
+TEST_F(StartupTest, SecondStartOnTheSameDayAppends) {
   store_.CreateCompanyDatabase(kCompany);
   store_.CreateStoreDatabase("sulvo/neg01/dati.mdb", kStoreRows);
   Load();
@@ -334,33 +334,33 @@ TEST_F(AvvioTest, SecondStartOnTheSameDayAppends) {
 }
 
 // The store folder from the company record's `database` value.
-TEST(CartellaDaPercorsoTest, ElementsUpToTheStoreDatabase) {
-  EXPECT_EQ(CartellaDaPercorso("C:\\sulvo\\neg01\\dati.mdb", 'c'), "C:\\sulvo\\neg01\\");
-  EXPECT_EQ(CartellaDaPercorso("C:\\sulvo\\dati.mdb", 'c'), "C:\\sulvo\\");
-  EXPECT_EQ(CartellaDaPercorso("D:\\x\\DATI.MDB", 'c'), "D:\\x\\");
-  EXPECT_EQ(CartellaDaPercorso("D:\\x\\Dati.mdb", 'c'), "D:\\x\\");
+TEST(DataFolderFromPathTest, ElementsUpToTheStoreDatabase) {
+  EXPECT_EQ(DataFolderFromPath("C:\\sulvo\\neg01\\dati.mdb", 'c'), "C:\\sulvo\\neg01\\");
+  EXPECT_EQ(DataFolderFromPath("C:\\sulvo\\dati.mdb", 'c'), "C:\\sulvo\\");
+  EXPECT_EQ(DataFolderFromPath("D:\\x\\DATI.MDB", 'c'), "D:\\x\\");
+  EXPECT_EQ(DataFolderFromPath("D:\\x\\Dati.mdb", 'c'), "D:\\x\\");
   // Only three spellings name the store database; any other is taken for a folder.
-  EXPECT_EQ(CartellaDaPercorso("D:\\x\\dati.MDB", 'c'), "D:\\x\\dati.MDB\\");
+  EXPECT_EQ(DataFolderFromPath("D:\\x\\dati.MDB", 'c'), "D:\\x\\dati.MDB\\");
   // The comparison trims blanks, the appended element keeps them.
-  EXPECT_EQ(CartellaDaPercorso(" C: \\ my folder \\ dati.mdb ", 'c'), " C: \\ my folder \\");
+  EXPECT_EQ(DataFolderFromPath(" C: \\ my folder \\ dati.mdb ", 'c'), " C: \\ my folder \\");
 }
 
-TEST(CartellaDaPercorsoTest, StoreDatabaseWithoutFolder) {
-  EXPECT_EQ(CartellaDaPercorso("dati.mdb", 'c'), "c:\\sulvo\\");
-  EXPECT_EQ(CartellaDaPercorso("   dati.mdb  ", 'e'), "e:\\sulvo\\");
-  EXPECT_EQ(CartellaDaPercorso("", 'c'), "c:\\sulvo\\");
+TEST(DataFolderFromPathTest, StoreDatabaseWithoutFolder) {
+  EXPECT_EQ(DataFolderFromPath("dati.mdb", 'c'), "c:\\sulvo\\");
+  EXPECT_EQ(DataFolderFromPath("   dati.mdb  ", 'e'), "e:\\sulvo\\");
+  EXPECT_EQ(DataFolderFromPath("", 'c'), "c:\\sulvo\\");
 }
 
-TEST(CartellaDaPercorsoTest, UncPathKeepsItsEmptyElements) {
-  EXPECT_EQ(CartellaDaPercorso("\\\\srv\\sh\\dati.mdb", 'c'), "\\\\srv\\sh\\");
+TEST(DataFolderFromPathTest, UncPathKeepsItsEmptyElements) {
+  EXPECT_EQ(DataFolderFromPath("\\\\srv\\sh\\dati.mdb", 'c'), "\\\\srv\\sh\\");
 }
 
-TEST(CartellaDaPercorsoTest, AtMostElevenElementsAreLookedAt) {
+TEST(DataFolderFromPathTest, AtMostElevenElementsAreLookedAt) {
   // Twelve elements: the store database is the twelfth and is never reached.
   const std::string twelve = "a\\b\\c\\d\\e\\f\\g\\h\\i\\j\\k\\dati.mdb";
-  EXPECT_EQ(CartellaDaPercorso(twelve, 'c'), "a\\b\\c\\d\\e\\f\\g\\h\\i\\j\\k\\");
+  EXPECT_EQ(DataFolderFromPath(twelve, 'c'), "a\\b\\c\\d\\e\\f\\g\\h\\i\\j\\k\\");
   // Fewer than eleven, none naming it: all of them.
-  EXPECT_EQ(CartellaDaPercorso("C:\\data\\store.db", 'c'), "C:\\data\\store.db\\");
+  EXPECT_EQ(DataFolderFromPath("C:\\data\\store.db", 'c'), "C:\\data\\store.db\\");
 }
 
 }  // namespace

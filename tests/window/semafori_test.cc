@@ -23,9 +23,9 @@
 #include "data/database.h"
 #include "errors.h"
 #include "schema_texts.h"
-#include "support/connessione_inoltrata.h"
-#include "support/motore_di_prova.h"
+#include "support/forwarding_connection.h"
 #include "support/temp_dir.h"
+#include "support/test_engine_options.h"
 #include "support/test_store.h"
 
 namespace zav5::window {
@@ -35,11 +35,11 @@ using testing::ElementsAre;
 using testing::ElementsAreArray;
 using testing::HasSubstr;
 
-constexpr const char* kCassa3 = "C:\\sulvo\\cassa03\\semafori.mdb";
+constexpr const char* kTill3 = "C:\\sulvo\\cassa03\\semafori.mdb";
 
-// Every row saved into Semafori after the till database is made is recorded in `scritture`, so
+// Every row saved into Semafori after the till database is made is recorded in `writes`, so
 // that a test sees a save even when it leaves the value as it was.
-constexpr const char* kRegistroScritture =
+constexpr const char* kWriteLog =
     "CREATE TABLE scritture (azione TEXT, valore);"
     "CREATE TRIGGER registra_modifica AFTER UPDATE ON Semafori "
     "BEGIN INSERT INTO scritture VALUES ('modifica', NEW.Flag1); END;"
@@ -49,7 +49,7 @@ constexpr const char* kRegistroScritture =
     "BEGIN INSERT INTO scritture VALUES ('cancellazione', OLD.Flag1); END;";
 
 // "INSERT INTO Semafori VALUES (f);" for each flag, in order.
-std::string Righe(const std::vector<std::string>& flags) {
+std::string QueryRows(const std::vector<std::string>& flags) {
   std::string sql;
   for (const std::string& flag : flags) {
     sql += "INSERT INTO Semafori VALUES (" + flag + ");";
@@ -59,11 +59,11 @@ std::string Righe(const std::vector<std::string>& flags) {
 
 class SemaforiTest : public testing::Test {
  protected:
-  SemaforiTest() { percorsi_[3] = kCassa3; }
+  SemaforiTest() { till_paths_[3] = kTill3; }
 
   // The file of a till database under drive C:, from its path under C:\.
-  std::filesystem::path File(std::string_view percorso) const {
-    std::string relativo(percorso.substr(3));
+  std::filesystem::path File(std::string_view path) const {
+    std::string relativo(path.substr(3));
     for (char& c : relativo) {
       if (c == '\\') {
         c = '/';
@@ -72,17 +72,17 @@ class SemaforiTest : public testing::Test {
     return store_.DriveC() / relativo;
   }
 
-  // Makes the till database at `percorso` from the project's DDL with `rows`, and records every
+  // Makes the till database at `path` from the project's DDL with `rows`, and records every
   // later write to Semafori.
-  void CreaCassa(std::string_view percorso, const std::string& rows) {
-    test::CreateSqliteFile(File(percorso), schema::k_cassa, rows + kRegistroScritture);
+  void CreateTill(std::string_view path, const std::string& rows) {
+    test::CreateSqliteFile(File(path), schema::k_cassa, rows + kWriteLog);
   }
 
-  // The rows of `sql` on the database at `percorso`, read through a connection of the test's own:
+  // The rows of `sql` on the database at `path`, read through a connection of the test's own:
   // the first column of each row as SQLite gives it as text.
-  std::vector<std::string> Leggi(std::string_view percorso, const std::string& sql) const {
+  std::vector<std::string> ReadAll(std::string_view path, const std::string& sql) const {
     sqlite3* db = nullptr;
-    const std::string file = File(percorso).string();
+    const std::string file = File(path).string();
     if (sqlite3_open_v2(test::Utf8Path(file).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) !=
         SQLITE_OK) {
       sqlite3_close(db);
@@ -105,53 +105,53 @@ class SemaforiTest : public testing::Test {
   }
 
   // Each flag of a till as "type:value", in table order.
-  std::vector<std::string> Flags(std::string_view percorso = kCassa3) const {
-    return Leggi(percorso,
-                 "SELECT typeof(Flag1) || ':' || quote(Flag1) FROM Semafori ORDER BY rowid");
+  std::vector<std::string> Flags(std::string_view path = kTill3) const {
+    return ReadAll(path,
+                   "SELECT typeof(Flag1) || ':' || quote(Flag1) FROM Semafori ORDER BY rowid");
   }
   // The writes to a till's Semafori since it was made, as "action:value".
-  std::vector<std::string> Scritture(std::string_view percorso = kCassa3) const {
-    return Leggi(percorso, "SELECT azione || ':' || quote(valore) FROM scritture ORDER BY rowid");
+  std::vector<std::string> Writes(std::string_view path = kTill3) const {
+    return ReadAll(path, "SELECT azione || ':' || quote(valore) FROM scritture ORDER BY rowid");
   }
 
   test::TestStore store_;
-  data::DbEngine engine_{store_.env(), test::MotoreDiProva()};
+  data::DbEngine engine_{store_.env(), test::TestEngineOptions()};
   data::DataSource semafori_{engine_, "Semafori", "Data2"};
-  std::array<std::string, 11> percorsi_;
-  Casse casse_{store_.env(), percorsi_, semafori_};
+  std::array<std::string, 11> till_paths_;
+  Tills tills_{store_.env(), till_paths_, semafori_};
 };
 
 // The flags of a till's rows: what LeggiSemaforo says, and what AzzeraSemaforo leaves. Only the
 // first row counts, and only the first row is ever changed.
-struct CasoFlag {
+struct FlagCase {
   std::vector<std::string> flags;
-  std::int16_t letto;                // LeggiSemaforo's result
-  std::vector<std::string> dopo;     // the table after AzzeraSemaforo
-  std::vector<std::string> scritti;  // the saves AzzeraSemaforo made
+  std::int16_t read_result;        // LeggiSemaforo's result
+  std::vector<std::string> after;  // the table after AzzeraSemaforo
+  std::vector<std::string> saved;  // the saves AzzeraSemaforo made
 };
 
 // For the test's name in listings: the flags of the rows.
-void PrintTo(const CasoFlag& caso, std::ostream* out) {
+void PrintTo(const FlagCase& caso, std::ostream* out) {
   *out << "flags";
   for (const std::string& flag : caso.flags) {
     *out << ' ' << flag;
   }
 }
 
-class FlagTest : public SemaforiTest, public testing::WithParamInterface<CasoFlag> {};
+class FlagTest : public SemaforiTest, public testing::WithParamInterface<FlagCase> {};
 
 TEST_P(FlagTest, ReadThenClear) {
-  const CasoFlag& caso = GetParam();
-  CreaCassa(kCassa3, Righe(caso.flags));
+  const FlagCase& caso = GetParam();
+  CreateTill(kTill3, QueryRows(caso.flags));
   const std::vector<std::string> prima = Flags();
 
-  EXPECT_EQ(LeggiSemaforo(casse_, 3), caso.letto);
+  EXPECT_EQ(LeggiSemaforo(tills_, 3), caso.read_result);
   EXPECT_EQ(Flags(), prima);
-  EXPECT_THAT(Scritture(), ElementsAre()) << "reading never saves";
+  EXPECT_THAT(Writes(), ElementsAre()) << "reading never saves";
 
-  EXPECT_EQ(AzzeraSemaforo(casse_, 3), 0);
-  EXPECT_THAT(Flags(), ElementsAreArray(caso.dopo));
-  EXPECT_THAT(Scritture(), ElementsAreArray(caso.scritti));
+  EXPECT_EQ(AzzeraSemaforo(tills_, 3), 0);
+  EXPECT_THAT(Flags(), ElementsAreArray(caso.after));
+  EXPECT_THAT(Writes(), ElementsAreArray(caso.saved));
   EXPECT_THAT(store_.env().message_boxes, ElementsAre());
 }
 
@@ -159,157 +159,157 @@ INSTANTIATE_TEST_SUITE_P(
     Semafori, FlagTest,
     testing::Values(
         // Free: cleared, and 0 is saved again even though it is 0 already.
-        CasoFlag{{"0"}, 0, {"integer:0"}, {"modifica:0"}},
-        CasoFlag{{"2"}, 0, {"integer:0"}, {"modifica:0"}},
+        FlagCase{{"0"}, 0, {"integer:0"}, {"modifica:0"}},
+        FlagCase{{"2"}, 0, {"integer:0"}, {"modifica:0"}},
         // Busy: the integer 1, and the flag stays as it is.
-        CasoFlag{{"1"}, 1, {"integer:1"}, {}}, CasoFlag{{"3"}, 1, {"integer:3"}, {}},
-        CasoFlag{{"-1"}, 1, {"integer:-1"}, {}}, CasoFlag{{"32767"}, 1, {"integer:32767"}, {}},
-        CasoFlag{{"-32768"}, 1, {"integer:-32768"}, {}},
+        FlagCase{{"1"}, 1, {"integer:1"}, {}}, FlagCase{{"3"}, 1, {"integer:3"}, {}},
+        FlagCase{{"-1"}, 1, {"integer:-1"}, {}}, FlagCase{{"32767"}, 1, {"integer:32767"}, {}},
+        FlagCase{{"-32768"}, 1, {"integer:-32768"}, {}},
         // Several rows.
-        CasoFlag{{"2", "5", "2"}, 0, {"integer:0", "integer:5", "integer:2"}, {"modifica:0"}},
-        CasoFlag{{"1", "0"}, 1, {"integer:1", "integer:0"}, {}},
-        CasoFlag{{"0", "1"}, 0, {"integer:0", "integer:1"}, {"modifica:0"}},
-        CasoFlag{{"3", "2", "2"}, 1, {"integer:3", "integer:2", "integer:2"}, {}}));
+        FlagCase{{"2", "5", "2"}, 0, {"integer:0", "integer:5", "integer:2"}, {"modifica:0"}},
+        FlagCase{{"1", "0"}, 1, {"integer:1", "integer:0"}, {}},
+        FlagCase{{"0", "1"}, 0, {"integer:0", "integer:1"}, {"modifica:0"}},
+        FlagCase{{"3", "2", "2"}, 1, {"integer:3", "integer:2", "integer:2"}, {}}));
 
 // Forwards to the engine's connection and runs `prima_della_rilettura` once, just before the
 // first row is read again (the moment between AzzeraSemaforo's read and its edit).
-class RiletturaContesa : public test::ConnessioneInoltrata {
+class ContendedReread : public test::ForwardingConnection {
  public:
-  RiletturaContesa(std::unique_ptr<data::Connection> interna, std::function<void()> prima)
-      : ConnessioneInoltrata(std::move(interna)), prima_della_rilettura_(std::move(prima)) {}
+  ContendedReread(std::unique_ptr<data::Connection> inner, std::function<void()> prima)
+      : ForwardingConnection(std::move(inner)), before_reread_(std::move(prima)) {}
 
   std::optional<data::Row> Fetch(std::string_view table, const data::RowKey& key) override {
-    if (prima_della_rilettura_) {
-      std::exchange(prima_della_rilettura_, nullptr)();
+    if (before_reread_) {
+      std::exchange(before_reread_, nullptr)();
     }
-    return ConnessioneInoltrata::Fetch(table, key);
+    return ForwardingConnection::Fetch(table, key);
   }
 
  private:
-  std::function<void()> prima_della_rilettura_;
+  std::function<void()> before_reread_;
 };
 
 TEST_F(SemaforiTest, ATillThatTurnsBusyBeforeTheEditKeepsItsFlag) {
-  CreaCassa(kCassa3, Righe({"2"}));
-  data::OpzioniMotore motore = test::MotoreDiProva();
-  motore.avvolgi = [this](std::unique_ptr<data::Connection> connection) {
-    return std::make_unique<RiletturaContesa>(std::move(connection), [this] {
+  CreateTill(kTill3, QueryRows({"2"}));
+  data::EngineOptions engine_options = test::TestEngineOptions();
+  engine_options.wrap_connection = [this](std::unique_ptr<data::Connection> connection) {
+    return std::make_unique<ContendedReread>(std::move(connection), [this] {
       // The till takes its flag through a connection of its own.
       sqlite3* db = nullptr;
-      ASSERT_EQ(sqlite3_open(test::Utf8Path(File(kCassa3)).c_str(), &db), SQLITE_OK);
+      ASSERT_EQ(sqlite3_open(test::Utf8Path(File(kTill3)).c_str(), &db), SQLITE_OK);
       sqlite3_busy_timeout(db, 5000);
       EXPECT_EQ(sqlite3_exec(db, "UPDATE Semafori SET Flag1 = 1", nullptr, nullptr, nullptr),
                 SQLITE_OK);
       sqlite3_close(db);
     });
   };
-  data::DbEngine engine(store_.env(), motore);
+  data::DbEngine engine(store_.env(), engine_options);
   data::DataSource semafori(engine, "Semafori", "Data2");
-  Casse casse{store_.env(), percorsi_, semafori};
+  Tills casse{store_.env(), till_paths_, semafori};
 
   EXPECT_EQ(AzzeraSemaforo(casse, 3), 0);
 
   EXPECT_THAT(Flags(), ElementsAre("integer:1"));
-  EXPECT_THAT(Scritture(), ElementsAre("modifica:1"));  // the till's own, and no other
+  EXPECT_THAT(Writes(), ElementsAre("modifica:1"));  // the till's own, and no other
 }
 
 TEST_F(SemaforiTest, EmptyTableTellsTheOperatorAndWritesNothing) {
-  CreaCassa(kCassa3, "");
+  CreateTill(kTill3, "");
 
-  EXPECT_EQ(LeggiSemaforo(casse_, 3), 0);
-  EXPECT_EQ(AzzeraSemaforo(casse_, 3), 0);
+  EXPECT_EQ(LeggiSemaforo(tills_, 3), 0);
+  EXPECT_EQ(AzzeraSemaforo(tills_, 3), 0);
 
   EXPECT_THAT(store_.env().message_boxes, ElementsAre("ZAV5: Semaforo cassa 3 non inizializzato!",
                                                       "ZAV5: Semaforo cassa 3 non inizializzato!"));
   EXPECT_THAT(Flags(), ElementsAre());
-  EXPECT_THAT(Scritture(), ElementsAre());
+  EXPECT_THAT(Writes(), ElementsAre());
 }
 
 // Tills 0 and 10 are the first and the last with an entry.
 TEST_F(SemaforiTest, TillsZeroAndTenAreReached) {
   constexpr const char* kCassa0 = "C:\\sulvo\\cassa00\\semafori.mdb";
   constexpr const char* kCassa10 = "C:\\sulvo\\cassa10\\semafori.mdb";
-  CreaCassa(kCassa0, Righe({"7"}));
-  CreaCassa(kCassa10, "");
-  percorsi_[0] = kCassa0;
-  percorsi_[10] = kCassa10;
+  CreateTill(kCassa0, QueryRows({"7"}));
+  CreateTill(kCassa10, "");
+  till_paths_[0] = kCassa0;
+  till_paths_[10] = kCassa10;
 
-  EXPECT_EQ(LeggiSemaforo(casse_, 0), 1);
-  EXPECT_EQ(LeggiSemaforo(casse_, 10), 0);
-  EXPECT_EQ(AzzeraSemaforo(casse_, 10), 0);
+  EXPECT_EQ(LeggiSemaforo(tills_, 0), 1);
+  EXPECT_EQ(LeggiSemaforo(tills_, 10), 0);
+  EXPECT_EQ(AzzeraSemaforo(tills_, 10), 0);
   EXPECT_THAT(store_.env().message_boxes,
               ElementsAre("ZAV5: Semaforo cassa 10 non inizializzato!",
                           "ZAV5: Semaforo cassa 10 non inizializzato!"));
 }
 
 TEST_F(SemaforiTest, TillNumberWithoutAnEntry) {
-  CreaCassa(kCassa3, Righe({"2"}));
+  CreateTill(kTill3, QueryRows({"2"}));
   for (const std::int16_t cassa :
        {std::int16_t{11}, std::int16_t{-1}, std::int16_t{32767}, std::int16_t{-32768}}) {
     SCOPED_TRACE(cassa);
     try {
-      LeggiSemaforo(casse_, cassa);
+      LeggiSemaforo(tills_, cassa);
       ADD_FAILURE() << "LeggiSemaforo did not throw";
     } catch (const RangeError& error) {
       EXPECT_THAT(error.what(), HasSubstr("cassa " + std::to_string(cassa) + " "));
     }
-    EXPECT_EQ(AzzeraSemaforo(casse_, cassa), 0);
+    EXPECT_EQ(AzzeraSemaforo(tills_, cassa), 0);
   }
   EXPECT_THAT(store_.env().message_boxes, ElementsAre());
-  EXPECT_THAT(Scritture(), ElementsAre());
+  EXPECT_THAT(Writes(), ElementsAre());
 }
 
 // A till whose flag cannot be reached: LeggiSemaforo passes the engine's error on, AzzeraSemaforo
 // says nothing and returns 0.
-struct CasoIrraggiungibile {
-  std::string nome;
-  std::string percorso;  // entry 3 of the till paths
-  std::string ddl;       // the file made at that path; none when empty
+struct UnreachableCase {
+  std::string name;
+  std::string path;  // entry 3 of the till paths
+  std::string ddl;   // the file made at that path; none when empty
 };
 
-void PrintTo(const CasoIrraggiungibile& caso, std::ostream* out) {
-  *out << caso.nome;
+void PrintTo(const UnreachableCase& caso, std::ostream* out) {
+  *out << caso.name;
 }
 
-class IrraggiungibileTest : public SemaforiTest,
-                            public testing::WithParamInterface<CasoIrraggiungibile> {};
+class UnreachableTillTest : public SemaforiTest,
+                            public testing::WithParamInterface<UnreachableCase> {};
 
-TEST_P(IrraggiungibileTest, ReadFailsClearIsSilent) {
-  const CasoIrraggiungibile& caso = GetParam();
-  percorsi_[3] = caso.percorso;
+TEST_P(UnreachableTillTest, ReadFailsClearIsSilent) {
+  const UnreachableCase& caso = GetParam();
+  till_paths_[3] = caso.path;
   if (!caso.ddl.empty()) {
-    test::CreateSqliteFile(File(caso.percorso), caso.ddl);
+    test::CreateSqliteFile(File(caso.path), caso.ddl);
   }
 
-  EXPECT_THROW(LeggiSemaforo(casse_, 3), DatabaseError);
-  EXPECT_EQ(AzzeraSemaforo(casse_, 3), 0);
+  EXPECT_THROW(LeggiSemaforo(tills_, 3), DatabaseError);
+  EXPECT_EQ(AzzeraSemaforo(tills_, 3), 0);
   EXPECT_THAT(store_.env().message_boxes, ElementsAre());
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Semafori, IrraggiungibileTest,
-    testing::Values(CasoIrraggiungibile{"EmptyEntry", "", ""},
-                    CasoIrraggiungibile{"MissingFile", "C:\\sulvo\\cassa03\\assente.mdb", ""},
-                    CasoIrraggiungibile{"NoTable", kCassa3, "CREATE TABLE altro (Flag1 SHORT);"},
-                    CasoIrraggiungibile{"NoField", kCassa3,
-                                        "CREATE TABLE Semafori (Flag2 SHORT); INSERT INTO Semafori "
-                                        "VALUES (2);"}),
-    [](const testing::TestParamInfo<CasoIrraggiungibile>& info) { return info.param.nome; });
+    Semafori, UnreachableTillTest,
+    testing::Values(UnreachableCase{"EmptyEntry", "", ""},
+                    UnreachableCase{"MissingFile", "C:\\sulvo\\cassa03\\assente.mdb", ""},
+                    UnreachableCase{"NoTable", kTill3, "CREATE TABLE altro (Flag1 SHORT);"},
+                    UnreachableCase{"NoField", kTill3,
+                                    "CREATE TABLE Semafori (Flag2 SHORT); INSERT INTO Semafori "
+                                    "VALUES (2);"}),
+    [](const testing::TestParamInfo<UnreachableCase>& info) { return info.param.name; });
 
 // A flag that is not a number: an error for LeggiSemaforo, left alone by AzzeraSemaforo.
 TEST_F(SemaforiTest, FlagThatIsNotANumber) {
-  percorsi_[4] = "C:\\sulvo\\cassa04\\semafori.mdb";
-  CreaCassa(percorsi_[3], Righe({"NULL"}));
-  CreaCassa(percorsi_[4], Righe({"'abc'"}));
+  till_paths_[4] = "C:\\sulvo\\cassa04\\semafori.mdb";
+  CreateTill(till_paths_[3], QueryRows({"NULL"}));
+  CreateTill(till_paths_[4], QueryRows({"'abc'"}));
   for (const std::int16_t cassa : {std::int16_t{3}, std::int16_t{4}}) {
     SCOPED_TRACE(cassa);
-    const std::string& percorso = percorsi_[static_cast<std::size_t>(cassa)];
-    const std::vector<std::string> prima = Flags(percorso);
+    const std::string& path = till_paths_[static_cast<std::size_t>(cassa)];
+    const std::vector<std::string> prima = Flags(path);
 
-    EXPECT_THROW(LeggiSemaforo(casse_, cassa), ConversionError);
-    EXPECT_EQ(AzzeraSemaforo(casse_, cassa), 0);
-    EXPECT_EQ(Flags(percorso), prima);
-    EXPECT_THAT(Scritture(percorso), ElementsAre());
+    EXPECT_THROW(LeggiSemaforo(tills_, cassa), ConversionError);
+    EXPECT_EQ(AzzeraSemaforo(tills_, cassa), 0);
+    EXPECT_EQ(Flags(path), prima);
+    EXPECT_THAT(Writes(path), ElementsAre());
   }
   EXPECT_THAT(store_.env().message_boxes, ElementsAre());
 }
@@ -317,18 +317,18 @@ TEST_F(SemaforiTest, FlagThatIsNotANumber) {
 // Each function binds the data source with its own query text and hides it; the till database
 // stays open there for the window.
 TEST_F(SemaforiTest, DataSourceIsBoundHiddenWithEachQuery) {
-  CreaCassa(kCassa3, Righe({"1"}));
+  CreateTill(kTill3, QueryRows({"1"}));
 
   semafori_.Visible = true;
-  LeggiSemaforo(casse_, 3);
-  EXPECT_EQ(semafori_.DatabaseName, kCassa3);
+  LeggiSemaforo(tills_, 3);
+  EXPECT_EQ(semafori_.DatabaseName, kTill3);
   EXPECT_EQ(semafori_.RecordSource, "SELECT * FROM Semafori ");
   EXPECT_FALSE(semafori_.Visible);
 
   semafori_.Visible = true;
   semafori_.RecordSource.clear();
-  AzzeraSemaforo(casse_, 3);
-  EXPECT_EQ(semafori_.DatabaseName, kCassa3);
+  AzzeraSemaforo(tills_, 3);
+  EXPECT_EQ(semafori_.DatabaseName, kTill3);
   EXPECT_EQ(semafori_.RecordSource, "SELECT * FROM Semafori");
   EXPECT_FALSE(semafori_.Visible);
   EXPECT_EQ(semafori_.Recordset().Field("Flag1").ToInteger(), 1);

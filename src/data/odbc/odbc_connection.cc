@@ -115,9 +115,9 @@ const Value* ChangeOf(const std::vector<FieldChange>& changes, std::string_view 
 
 // --- The connection ------------------------------------------------------------------------------
 
-Session::Session(const std::string& connection_string, std::shared_ptr<AttesaBlocchi> attese,
+Session::Session(const std::string& connection_string, std::shared_ptr<LockWaits> waits,
                  DriverProfile profile)
-    : database_(DataSourceName(connection_string)), attese_(std::move(attese)) {
+    : database_(DataSourceName(connection_string)), waits_(std::move(waits)) {
   const std::string doing = "aprendo la connessione ODBC";
   environment_ = Allocate(SQL_HANDLE_ENV, SQL_NULL_HANDLE, database_, doing);
   SQLHENV environment = environment_.get();
@@ -200,10 +200,10 @@ Session::~Session() {
 }
 
 void Session::BoundTime(SQLHSTMT statement, QueryTimeout& timeout) {
-  if (attese_ == nullptr || query_timeout_refused_) {
+  if (waits_ == nullptr || query_timeout_refused_) {
     return;
   }
-  const std::optional<std::chrono::steady_clock::duration> left = attese_->TempoRimasto();
+  const std::optional<std::chrono::steady_clock::duration> left = waits_->TimeLeft();
   if (!left) {
     if (timeout.original && timeout.current != *timeout.original) {
       SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT, IntegerAttribute(*timeout.original), 0);
@@ -291,7 +291,7 @@ std::string Session::Pattern(std::string_view name) const {
 
 bool Session::Approximate(const Value& value) const {
   return sqlite_ && ((value.Kind() == ValueKind::kDouble && !IsWhole(value.AsDouble())) ||
-                     (value.Kind() == ValueKind::kDate && !IsWhole(value.AsDate().giorni)));
+                     (value.Kind() == ValueKind::kDate && !IsWhole(value.AsDate().ole_days)));
 }
 
 Layout Session::TableLayout(const Shape& shape, std::vector<ResultColumn> columns,
@@ -535,9 +535,9 @@ std::string DataSourceName(std::string_view connection_string) {
 namespace zav5::data {
 
 std::unique_ptr<Connection> OpenOdbcConnection(const std::string& connection_string,
-                                               std::shared_ptr<AttesaBlocchi> attese,
+                                               std::shared_ptr<LockWaits> waits,
                                                DriverProfile profile) {
-  return std::make_unique<odbc::Session>(connection_string, std::move(attese), profile);
+  return std::make_unique<odbc::Session>(connection_string, std::move(waits), profile);
 }
 
 }  // namespace zav5::data

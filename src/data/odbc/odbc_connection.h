@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "data/attesa_blocchi.h"
 #include "data/backend.h"
+#include "data/lock_waits.h"
 #include "data/odbc/driver_profile.h"
 
 namespace zav5::data {
@@ -73,13 +73,13 @@ namespace zav5::data {
 //
 // Connects with SQLDriverConnect, never showing a dialog. `connection_string` goes to the driver
 // as it is, so a lock wait (SQLite driver: "Timeout=5000") belongs there. During a processing
-// cycle of `attese` (when given) each statement gets the time left of the cycle's bound as its
+// cycle of `waits` (when given) each statement gets the time left of the cycle's bound as its
 // query timeout, where the driver has one; the driver's own waits (its lock retries, the
 // commit) are not bounded otherwise, and a stop is not looked for. Throws DatabaseError with
 // the driver's SQLSTATE and message when the connection fails.
 // `profile` says what the backend takes of the driver.
 std::unique_ptr<Connection> OpenOdbcConnection(const std::string& connection_string,
-                                               std::shared_ptr<AttesaBlocchi> attese = nullptr,
+                                               std::shared_ptr<LockWaits> waits = nullptr,
                                                DriverProfile profile = DriverProfile::kAsProbed);
 
 namespace odbc {

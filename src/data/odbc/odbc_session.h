@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "data/attesa_blocchi.h"
 #include "data/backend.h"
+#include "data/lock_waits.h"
 #include "data/odbc/driver_profile.h"
 #include "data/odbc/odbc_handles.h"
 
@@ -94,8 +94,8 @@ const Value* ChangeOf(const std::vector<FieldChange>& changes, std::string_view 
 // shapes of the tables, with the operations of the Connection interface.
 class Session final : public Connection {
  public:
-  // `attese`, when not null, bounds the waits of a processing cycle (see BoundTime).
-  Session(const std::string& connection_string, std::shared_ptr<AttesaBlocchi> attese,
+  // `waits`, when not null, bounds the waits of a processing cycle (see BoundTime).
+  Session(const std::string& connection_string, std::shared_ptr<LockWaits> waits,
           DriverProfile profile);
   ~Session() override;  // an open transaction is rolled back
   Session(const Session&) = delete;
@@ -240,7 +240,7 @@ class Session final : public Connection {
   // is named as Access names it, "PrimaryKey" (see Indexes).
   bool name_primary_key_index_ = false;
   bool in_transaction_ = false;
-  std::shared_ptr<AttesaBlocchi> attese_;
+  std::shared_ptr<LockWaits> waits_;
   bool query_timeout_refused_ = false;
   // Shapes by table name in lower case. Cleared by Execute, which may change the schema.
   std::map<std::string, Shape> shapes_;

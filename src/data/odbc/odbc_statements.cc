@@ -48,7 +48,7 @@ void Run::Bind(const Value& value) {
       return;
     case ValueKind::kDate:
       if (session_.sqlite()) {
-        p.real = value.AsDate().giorni;
+        p.real = value.AsDate().ole_days;
         BindBuffer(SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, &p.real, 0, p);
         return;
       } else {
@@ -84,7 +84,7 @@ void Run::BindCondition(const KeyMatch& match) {
     }
     if (session_.Approximate(value)) {
       const double v =
-          value.Kind() == ValueKind::kDouble ? value.AsDouble() : value.AsDate().giorni;
+          value.Kind() == ValueKind::kDouble ? value.AsDouble() : value.AsDate().ole_days;
       const double tolerance = std::fabs(v) * kSqliteDoubleTolerance;
       Bind(Value::Double(v - tolerance));
       Bind(Value::Double(v + tolerance));

@@ -185,18 +185,18 @@ std::optional<Currency> CurrencyFromText(std::string_view text) {
 }
 
 std::string CurrencyText(Currency amount) {
-  const bool negative = amount.diecimillesimi < 0;
+  const bool negative = amount.ten_thousandths < 0;
   // Unsigned, so that the most negative amount has a magnitude too.
   const std::uint64_t magnitude =
-      negative ? std::uint64_t{0} - static_cast<std::uint64_t>(amount.diecimillesimi)
-               : static_cast<std::uint64_t>(amount.diecimillesimi);
-  const auto scale = static_cast<std::uint64_t>(Currency::kScala);
+      negative ? std::uint64_t{0} - static_cast<std::uint64_t>(amount.ten_thousandths)
+               : static_cast<std::uint64_t>(amount.ten_thousandths);
+  const auto scale = static_cast<std::uint64_t>(Currency::kScale);
   return fmt::format("{}{}.{:04}", negative ? "-" : "", magnitude / scale, magnitude % scale);
 }
 
 Timestamp TimestampFromDay(Date day) {
-  double whole = std::trunc(day.giorni);
-  auto seconds = static_cast<long long>(std::llround(std::fabs(day.giorni - whole) * 86400.0));
+  double whole = std::trunc(day.ole_days);
+  auto seconds = static_cast<long long>(std::llround(std::fabs(day.ole_days - whole) * 86400.0));
   if (seconds >= 86400) {  // rounded up to the next midnight
     seconds -= 86400;
     whole += 1;

@@ -90,8 +90,8 @@ Value ReadValue(sqlite3_stmt* statement, int i, const Column& column) {
     case ColumnKind::kCurrency:
       if (type == SQLITE_INTEGER) {
         const std::int64_t units = sqlite3_column_int64(statement, i);
-        if (units <= INT64_MAX / Currency::kScala && units >= INT64_MIN / Currency::kScala) {
-          return Value::Money(Currency{units * Currency::kScala});
+        if (units <= INT64_MAX / Currency::kScale && units >= INT64_MIN / Currency::kScale) {
+          return Value::Money(Currency{units * Currency::kScale});
         }
         return Value::Double(static_cast<double>(units));
       }
@@ -437,10 +437,10 @@ class SqliteConnection::Use {
       case ValueKind::kCurrency:
         Check(sqlite3_bind_double(
             statement, index,
-            static_cast<double>(value.AsCurrency().diecimillesimi) / Currency::kScala));
+            static_cast<double>(value.AsCurrency().ten_thousandths) / Currency::kScale));
         return;
       case ValueKind::kDate:
-        Check(sqlite3_bind_double(statement, index, value.AsDate().giorni));
+        Check(sqlite3_bind_double(statement, index, value.AsDate().ole_days));
         return;
       case ValueKind::kBoolean:
         Check(sqlite3_bind_int(statement, index, value.AsBoolean() ? -1 : 0));
@@ -516,11 +516,10 @@ constexpr int kStepsBetweenLooks = 100;
 
 SqliteConnection::SqliteConnection(const std::string& native_path,
                                    std::chrono::milliseconds busy_timeout)
-    : SqliteConnection(native_path, std::make_shared<AttesaBlocchi>(busy_timeout)) {}
+    : SqliteConnection(native_path, std::make_shared<LockWaits>(busy_timeout)) {}
 
-SqliteConnection::SqliteConnection(const std::string& native_path,
-                                   std::shared_ptr<AttesaBlocchi> attese)
-    : path_(native_path), attese_(std::move(attese)), cache_(std::make_unique<Cache>()) {
+SqliteConnection::SqliteConnection(const std::string& native_path, std::shared_ptr<LockWaits> waits)
+    : path_(native_path), waits_(std::move(waits)), cache_(std::make_unique<Cache>()) {
   // NOMUTEX: the connection is used by one thread at a time (see above), so SQLite need not lock
   // it around every call.
   const int rc = sqlite3_open_v2(native_path.c_str(), &db_,
@@ -547,7 +546,7 @@ SqliteConnection::SqliteConnection(const std::string& native_path,
     sqlite3_close(db_);
     db_ = nullptr;
     if ((read & 0xff) == SQLITE_BUSY) {
-      message = attese_->Spiegazione(message);
+      message = waits_->Explanation(message);
     }
     throw DatabaseError(
         fmt::format("errore del database {} leggendo lo schema: {}", native_path, message));
@@ -557,7 +556,7 @@ SqliteConnection::SqliteConnection(const std::string& native_path,
 
 int SqliteConnection::OnBusy(void* connection, int attempt) {
   const std::optional<std::chrono::milliseconds> pause =
-      static_cast<SqliteConnection*>(connection)->attese_->ProssimaPausa(attempt);
+      static_cast<SqliteConnection*>(connection)->waits_->NextPause(attempt);
   if (!pause) {
     return 0;
   }
@@ -570,12 +569,12 @@ int SqliteConnection::OnProgress(void* connection) {
 }
 
 bool SqliteConnection::Interrupted() const {
-  return !rolling_back_ && attese_->Interruzione() != AttesaBlocchi::Motivo::kNessuno;
+  return !rolling_back_ && waits_->Interruption() != LockWaits::StopReason::kNone;
 }
 
 void SqliteConnection::FailInterrupted(std::string_view doing) const {
   throw DatabaseError(
-      fmt::format("errore del database {} {}: {}", path_, doing, attese_->Spiegazione()));
+      fmt::format("errore del database {} {}: {}", path_, doing, waits_->Explanation()));
 }
 
 SqliteConnection::~SqliteConnection() {
@@ -585,14 +584,14 @@ SqliteConnection::~SqliteConnection() {
 
 void SqliteConnection::Fail(std::string_view doing) const {
   const int code = sqlite3_errcode(db_) & 0xff;
-  if (attese_->Interruzione() != AttesaBlocchi::Motivo::kNessuno &&
+  if (waits_->Interruption() != LockWaits::StopReason::kNone &&
       (code == SQLITE_BUSY || code == SQLITE_LOCKED || code == SQLITE_INTERRUPT)) {
     FailInterrupted(doing);
   }
   if (code == SQLITE_BUSY || code == SQLITE_LOCKED) {
     // The case the operator can act on: another program of the suite holds the file.
     throw DatabaseError(fmt::format("errore del database {} {}: {}", path_, doing,
-                                    attese_->Spiegazione(sqlite3_errmsg(db_))));
+                                    waits_->Explanation(sqlite3_errmsg(db_))));
   }
   throw DatabaseError(
       fmt::format("errore del database {} {}: {}", path_, doing, sqlite3_errmsg(db_)));

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "data/attesa_blocchi.h"
 #include "data/backend.h"
+#include "data/lock_waits.h"
 #include "data/select_all.h"
 
 struct sqlite3;
@@ -21,7 +21,7 @@ struct sqlite3_stmt;
 namespace zav5::data {
 
 // One SQLite file opened for reading and writing. The file is shared with the store suite's other
-// programs, so a lock held by one of them is waited for, as its AttesaBlocchi says, before a read
+// programs, so a lock held by one of them is waited for, as its LockWaits says, before a read
 // or a write gives up. In a processing cycle a wait given up (past the cycle's deadline, or for a
 // stop) interrupts the statement under way, and every later one fails before it runs, until the
 // cycle's bound ends: only a rollback still runs, and it lets the locks go.
@@ -41,10 +41,10 @@ class SqliteConnection : public Connection {
   static constexpr std::chrono::milliseconds kDefaultBusyTimeout{5000};
 
   // Opens the existing database file at `native_path` (never creates one), with its waits for
-  // locks bounded by `attese` (shared with the engine's other connections). Throws DatabaseError
+  // locks bounded by `waits` (shared with the engine's other connections). Throws DatabaseError
   // when the file cannot be opened or is not a SQLite database.
-  // REQUIRES: `attese` is not null.
-  SqliteConnection(const std::string& native_path, std::shared_ptr<AttesaBlocchi> attese);
+  // REQUIRES: `waits` is not null.
+  SqliteConnection(const std::string& native_path, std::shared_ptr<LockWaits> waits);
   // The same, with waits of their own, each bounded by `busy_timeout`.
   explicit SqliteConnection(const std::string& native_path,
                             std::chrono::milliseconds busy_timeout = kDefaultBusyTimeout);
@@ -115,7 +115,7 @@ class SqliteConnection : public Connection {
 
   sqlite3* db_ = nullptr;
   std::string path_;
-  std::shared_ptr<AttesaBlocchi> attese_;
+  std::shared_ptr<LockWaits> waits_;
   bool rolling_back_ = false;  // a rollback runs even when the cycle's work is to stop
   // Prepared statements by their text, and query plans by the shape of theirs. The program's
   // queries differ only in their literals, which are bound as parameters (see ShapeOf), so a

@@ -207,7 +207,7 @@ bool BatchRunner::Run(std::string_view script) {
   std::string text;
   try {
     text = ReadScript();
-  } catch (const Errore& error) {
+  } catch (const Error& error) {
     errors_ << error.what() << std::endl;
     return false;
   }
@@ -235,7 +235,7 @@ bool BatchRunner::Run(std::string_view script) {
       bool succeeded = false;
       try {
         succeeded = Execute(command);
-      } catch (const Errore& error) {
+      } catch (const Error& error) {
         Report(error.what());
         if (i + 1 == commands.size()) {
           return false;
@@ -294,9 +294,9 @@ bool BatchRunner::Execute(const BatchLine& line) {
       return true;
     case BatchCommand::kIfErrorLevel:
       // Run() weighs a condition and runs its command itself: one alone has none.
-      throw Errore("manca il comando dopo la condizione di if");
+      throw Error("manca il comando dopo la condizione di if");
     case BatchCommand::kUnsupported:
-      throw Errore(line.text);
+      throw Error(line.text);
   }
   return true;
 }
@@ -320,7 +320,7 @@ void BatchRunner::ChangeFolder(const BatchLine& line) {
   }
   const WindowsPath folder = Resolve(line.text);
   if (HasWildcardAboveName(folder) || HasWildcard(folder.Name())) {
-    throw Errore("i caratteri jolly in cd non sono gestiti");
+    throw Error("i caratteri jolly in cd non sono gestiti");
   }
   ExistingFolder(folder);
   // As in cmd, each drive keeps its own current folder; only /d moves to another drive.
@@ -338,10 +338,10 @@ void BatchRunner::ChangeDrive(const BatchLine& line) {
 
 bool BatchRunner::Copy(const BatchLine& line) {
   if (line.paths.empty()) {
-    throw Errore("manca il file da copiare");
+    throw Error("manca il file da copiare");
   }
   if (line.paths.size() > 2) {
-    throw Errore("troppi argomenti: copy prende un'origine e una destinazione");
+    throw Error("troppi argomenti: copy prende un'origine e una destinazione");
   }
   const WindowsPath source = FilePattern(line.paths[0]);
   const WindowsPath source_folder = source.Parent();
@@ -360,14 +360,14 @@ bool BatchRunner::Copy(const BatchLine& line) {
     } else if (IsWholeFolder(target.Name())) {
       target_folder = target.Parent();
     } else if (HasWildcard(target.Name())) {
-      throw Errore(fmt::format(
+      throw Error(fmt::format(
           "una destinazione con caratteri jolly che cambia i nomi ({}) non è gestita", text));
     } else {
       target_folder = target.Parent();
       target_name = target.Name();
     }
     if (HasWildcardAboveName(target_folder) || HasWildcard(target_folder.Name())) {
-      throw Errore("i caratteri jolly in una cartella non sono gestiti");
+      throw Error("i caratteri jolly in una cartella non sono gestiti");
     }
   }
 
@@ -379,8 +379,8 @@ bool BatchRunner::Copy(const BatchLine& line) {
   }
   ExistingFolder(target_folder);
   if (target_name && names.size() > 1) {
-    throw Errore(fmt::format("copiare {} file in un file solo li unirebbe in uno: non è gestito",
-                             names.size()));
+    throw Error(fmt::format("copiare {} file in un file solo li unirebbe in uno: non è gestito",
+                            names.size()));
   }
 
   // Every file is checked before the first is copied: a copy that one of its files makes
@@ -419,14 +419,14 @@ bool BatchRunner::Copy(const BatchLine& line) {
 
 void BatchRunner::Delete(const BatchLine& line) {
   if (line.paths.empty()) {
-    throw Errore("manca il file da cancellare");
+    throw Error("manca il file da cancellare");
   }
   const bool quiet = line.switches.find('Q') != std::string::npos;
   std::vector<WindowsPath> patterns;
   for (const std::string& text : line.paths) {
     WindowsPath pattern = FilePattern(text);
     if (IsWholeFolder(pattern.Name()) && !quiet) {
-      throw Errore(
+      throw Error(
           "cancellare tutti i file di una cartella senza /Q chiede conferma: non è gestito");
     }
     ExistingFolder(pattern.Parent());
@@ -456,10 +456,10 @@ WindowsPath BatchRunner::Resolve(std::string_view text) const {
   // Windows would take "/" for "\" in a path, but cmd reads it as the start of a switch; which of
   // the two a script meant is not for this runner to decide.
   if (text.find('/') != std::string_view::npos) {
-    throw Errore(fmt::format("{}: la barra / nei percorsi non è gestita (usare \\)", text));
+    throw Error(fmt::format("{}: la barra / nei percorsi non è gestita (usare \\)", text));
   }
   if (text.starts_with("\\\\")) {
-    throw Errore(fmt::format("{}: i percorsi di rete non sono gestiti", text));
+    throw Error(fmt::format("{}: i percorsi di rete non sono gestiti", text));
   }
   char drive = current_drive_;
   if (text.size() >= 2 && IsDriveLetter(text[0]) && text[1] == ':') {
@@ -492,10 +492,10 @@ WindowsPath BatchRunner::Resolve(std::string_view text) const {
 WindowsPath BatchRunner::FilePattern(std::string_view text) const {
   WindowsPath path = Resolve(text);
   if (HasWildcardAboveName(path)) {
-    throw Errore(fmt::format("{}: i caratteri jolly in una cartella non sono gestiti", text));
+    throw Error(fmt::format("{}: i caratteri jolly in una cartella non sono gestiti", text));
   }
   if (path.elements.empty() || (!HasWildcard(path.Name()) && IsFolder(path))) {
-    throw Errore(fmt::format(
+    throw Error(fmt::format(
         "{} è una cartella: per i suoi file si indica un nome o un modello come {}\\*.txt",
         path.ToString(), path.ToString()));
   }

@@ -70,7 +70,7 @@ class BatchRunner {
   // mark. Throws FileError.
   std::string ReadScript() const;
 
-  // Carry out one command. Each throws Errore (FileError from Env included) when the command fails
+  // Carry out one command. Each throws Error (FileError from Env included) when the command fails
   // or asks for something this runner does not do. Execute and Copy return false when the command
   // failed without stopping the script and has reported it (a copy that found no file): the error
   // level becomes 1, what follows it after "&&" does not run, the script goes on.
@@ -84,7 +84,7 @@ class BatchRunner {
   // The current folder of `drive` (a lower-case letter): its root until a cd moves it.
   WindowsPath FolderOf(char drive) const;
   // The path that `text` names in the script, resolved against the current drive and folders.
-  // Throws Errore for a path that the runner does not take (forward slashes, network paths).
+  // Throws Error for a path that the runner does not take (forward slashes, network paths).
   WindowsPath Resolve(std::string_view text) const;
   // Resolve() for a file or a pattern of files: wildcards only in the last element, and not a
   // folder.

@@ -466,7 +466,7 @@ LocalTime PosixEnv::Now() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   if (now == static_cast<std::time_t>(-1) || ::localtime_r(&now, &local) == nullptr) {
-    throw Errore("impossibile leggere l'orologio del sistema");
+    throw Error("impossibile leggere l'orologio del sistema");
   }
   using namespace std::chrono;
   const year_month_day date{year{local.tm_year + 1900},

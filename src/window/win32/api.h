@@ -17,7 +17,7 @@
 namespace zav5::window::win32 {
 
 // The window text of `hwnd` (a caption, a button's label, an edit's contents).
-inline std::wstring TestoFinestra(HWND hwnd) {
+inline std::wstring WindowText(HWND hwnd) {
   std::wstring testo(static_cast<size_t>(::GetWindowTextLengthW(hwnd)) + 1, L'\0');
   const int letti = ::GetWindowTextW(hwnd, testo.data(), static_cast<int>(testo.size()));
   testo.resize(static_cast<size_t>(letti > 0 ? letti : 0));

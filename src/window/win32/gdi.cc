@@ -15,32 +15,32 @@ int Pixel(std::int32_t twip) {
   return static_cast<int>(std::lround(static_cast<double>(twip) / kTwipPerPixel));
 }
 
-RECT Pixel(const Rettangolo& r) {
-  const int sinistra = Pixel(r.sinistra);
-  const int alto = Pixel(r.alto);
-  return {sinistra, alto, sinistra + Pixel(r.larghezza), alto + Pixel(r.altezza)};
+RECT Pixel(const Bounds& r) {
+  const int left = Pixel(r.left);
+  const int top = Pixel(r.top);
+  return {left, top, left + Pixel(r.width), top + Pixel(r.height)};
 }
 
-int AltezzaCarattere(double punti) {
-  return -static_cast<int>(std::lround(punti * kPixelPerPollice / kPuntiPerPollice));
+int FontHeight(double points) {
+  return -static_cast<int>(std::lround(points * kPixelsPerInch / kPointsPerInch));
 }
 
-HFONT Caratteri::Di(const Carattere& carattere) {
-  for (const auto& [descritto, font] : creati_) {
-    if (descritto == carattere) {
+HFONT Fonts::Of(const Font& font) {
+  for (const auto& [descritto, font] : created_) {
+    if (descritto == font) {
       return font.get();
     }
   }
-  const std::wstring nome = platform::Utf8ToWide(carattere.nome);
-  HFONT font = ::CreateFontW(AltezzaCarattere(carattere.punti), 0, 0, 0,
-                             carattere.grassetto ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, nome.c_str());
+  const std::wstring name = platform::Utf8ToWide(font.name);
+  HFONT font =
+      ::CreateFontW(FontHeight(font.points), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
+                    FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                    DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, name.c_str());
   if (font == nullptr) {
-    throw Errore(fmt::format("impossibile creare il carattere {} {}: {}", carattere.nome,
-                             carattere.punti, platform::WindowsErrorText(::GetLastError())));
+    throw Error(fmt::format("impossibile creare il carattere {} {}: {}", font.name, font.points,
+                            platform::WindowsErrorText(::GetLastError())));
   }
-  creati_.emplace_back(carattere, Gdi<HFONT>(font));
+  created_.emplace_back(font, Gdi<HFONT>(font));
   return font;
 }
 
