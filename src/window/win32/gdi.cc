@@ -25,22 +25,22 @@ int FontHeight(double points) {
   return -static_cast<int>(std::lround(points * kPixelsPerInch / kPointsPerInch));
 }
 
-HFONT Fonts::Of(const Font& font) {
-  for (const auto& [descritto, font] : created_) {
-    if (descritto == font) {
+HFONT Fonts::Of(const Font& wanted) {
+  for (const auto& [described, font] : created_) {
+    if (described == wanted) {
       return font.get();
     }
   }
-  const std::wstring name = platform::Utf8ToWide(font.name);
+  const std::wstring name = platform::Utf8ToWide(wanted.name);
   HFONT font =
-      ::CreateFontW(FontHeight(font.points), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
-                    FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+      ::CreateFontW(FontHeight(wanted.points), 0, 0, 0, wanted.bold ? FW_BOLD : FW_NORMAL, FALSE,
+                    FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                     DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, name.c_str());
   if (font == nullptr) {
-    throw Error(fmt::format("impossibile creare il carattere {} {}: {}", font.name, font.points,
+    throw Error(fmt::format("impossibile creare il carattere {} {}: {}", wanted.name, wanted.points,
                             platform::WindowsErrorText(::GetLastError())));
   }
-  created_.emplace_back(font, Gdi<HFONT>(font));
+  created_.emplace_back(wanted, Gdi<HFONT>(font));
   return font;
 }
 
