@@ -14,6 +14,8 @@
 #include <fmt/format.h>
 
 #include "data/value.h"
+#include "data/value_calendar.h"
+#include "data/value_text.h"
 #include "errors.h"
 #include "labels/file_layout.h"
 #include "labels/import_file_names.h"

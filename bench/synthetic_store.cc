@@ -13,7 +13,7 @@
 #include <fmt/format.h>
 
 #include "data/sqlite/sqlite_create.h"
-#include "data/value.h"
+#include "data/value_calendar.h"
 #include "errors.h"
 #include "labels/hand_over_script.h"
 #include "schema_texts.h"

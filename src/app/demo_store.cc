@@ -10,7 +10,7 @@
 
 #include "data/sql_text.h"
 #include "data/sqlite/sqlite_create.h"
-#include "data/value.h"
+#include "data/value_calendar.h"
 #include "errors.h"
 #include "schema_texts.h"
 

@@ -11,9 +11,9 @@
 #include "app/demo_store.h"
 #include "app/program_path.h"
 #include "app/single_instance.h"
+#include "batch/batch_runner.h"
 #include "checks/commands.h"
 #include "errors.h"
-#include "platform/batch/batch_runner.h"
 #include "platform/host_env.h"
 #include "window/form1.h"
 #include "window/headless.h"
@@ -58,7 +58,7 @@ zav5::platform::DriveMap DriveMapOf(const Options& options) {
 // The stand-in for the command interpreter: runs one script the program started.
 int RunBatchScript(const Options& options) {
   HostEnv env(DriveMapOf(options), zav5::app::ProgramDrive(options));
-  zav5::platform::BatchRunner runner(env, std::cout, std::cerr);
+  zav5::batch::BatchRunner runner(env, std::cout, std::cerr);
   return runner.Run(options.script) ? 0 : 1;
 }
 

@@ -15,6 +15,7 @@
 #include "data/field_reading.h"
 #include "data/table_cursor.h"
 #include "data/value.h"
+#include "data/value_text.h"
 #include "errors.h"
 #include "labels/article_of_ean.h"
 #include "platform/case_fold.h"

@@ -12,6 +12,7 @@
 #include "cycle/elabora_offerte_scadute.h"
 #include "data/data_source.h"
 #include "data/field_reading.h"
+#include "data/value_calendar.h"
 #include "errors.h"
 #include "labels/outbox.h"
 #include "platform/case_fold.h"

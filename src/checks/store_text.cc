@@ -5,6 +5,7 @@
 
 #include <fmt/core.h>
 
+#include "data/value_calendar.h"
 #include "errors.h"
 #include "startup/log_format.h"
 

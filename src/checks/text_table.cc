@@ -4,7 +4,7 @@
 
 #include <fmt/format.h>
 
-#include "data/value.h"
+#include "data/value_text.h"
 
 namespace zav5::checks {
 

@@ -11,6 +11,7 @@
 
 #include "data/field_reading.h"
 #include "data/value.h"
+#include "data/value_calendar.h"
 #include "errors.h"
 #include "labels/outbox.h"
 #include "offers/disattiva.h"

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "data/ascii_text.h"
+#include "data/value_text.h"
 #include "errors.h"
 #include "platform/case_fold.h"
 

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <limits>
 
+#include "data/value_calendar.h"
+
 namespace zav5::data {
 
 namespace {

@@ -1,16 +1,17 @@
 #include "data/value.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <type_traits>
 
 #include "data/ascii_text.h"
 #include "data/decimal.h"
+#include "data/value_calendar.h"
 #include "errors.h"
 #include "platform/case_fold.h"
 #include "platform/utf8.h"
@@ -18,10 +19,6 @@
 namespace zav5::data {
 
 namespace {
-
-using std::chrono::days;
-using std::chrono::sys_days;
-using std::chrono::year_month_day;
 
 // The names of the conversion targets, as they appear in error messages.
 constexpr std::string_view kToInteger = "numero intero (16 bit)";
@@ -31,12 +28,6 @@ constexpr std::string_view kToCurrency = "valuta";
 constexpr std::string_view kToDate = "data";
 constexpr std::string_view kToBoolean = "valore logico";
 constexpr std::string_view kToText = "testo";
-
-// The dates Visual Basic can hold: 1 January 100 to 31 December 9999.
-constexpr double kFirstDay = -657434;
-constexpr double kLastDay = 2958465;
-
-constexpr sys_days kDayZero = sys_days{std::chrono::year{1899} / 12 / 30};
 
 // A text shown in a message is cut to this many characters.
 constexpr std::size_t kDescribedTextLength = 60;
@@ -211,149 +202,6 @@ std::string FormatCurrency(Currency amount, char decimal_separator) {
   }
   return text;
 }
-
-std::string TwoDigits(unsigned n) {
-  return std::string{static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10)};
-}
-
-// The year as the short date shows it: at least four digits ("0100").
-std::string FourDigitYear(int year) {
-  std::string digits = std::to_string(year);
-  return std::string(digits.size() < 4 ? 4 - digits.size() : 0, '0') + digits;
-}
-
-std::string FormatCalendarDay(year_month_day day) {
-  return TwoDigits(static_cast<unsigned>(day.day())) + "/" +
-         TwoDigits(static_cast<unsigned>(day.month())) + "/" +
-         FourDigitYear(static_cast<int>(day.year()));
-}
-
-// A date's text; nullopt for a day number outside the dates Visual Basic can hold. The whole part
-// is the day; the fraction, counted forward from that day's start even for days before day 0, is
-// the time. Day 0 shows only its time.
-std::optional<std::string> FormatDate(double ole_days) {
-  if (!(ole_days > kFirstDay - 1 && ole_days < kLastDay + 1)) {
-    return std::nullopt;
-  }
-  const double whole = std::trunc(ole_days);
-  std::int32_t day = static_cast<std::int32_t>(whole);
-  long seconds = std::lround(std::fabs(ole_days - whole) * 86400);
-  if (seconds >= 86400) {  // a time that rounds up to the next midnight
-    seconds -= 86400;
-    day += ole_days < 0 ? -1 : 1;
-  }
-  const unsigned s = static_cast<unsigned>(seconds);
-  const std::string time =
-      TwoDigits(s / 3600) + ":" + TwoDigits(s / 60 % 60) + ":" + TwoDigits(s % 60);
-  if (day == 0) {
-    return time;
-  }
-  const std::string date = FormatCalendarDay(DayFromNumber(day));
-  return seconds == 0 ? date : date + " " + time;
-}
-
-// Reads `min_digits` to `max_digits` digits at `pos`; nullopt when there are fewer.
-std::optional<int> ReadNumber(std::string_view text, std::size_t& pos, std::size_t min_digits,
-                              std::size_t max_digits) {
-  int n = 0;
-  std::size_t count = 0;
-  while (pos < text.size() && IsDigit(text[pos]) && count < max_digits) {
-    n = n * 10 + (text[pos++] - '0');
-    ++count;
-  }
-  if (count < min_digits) {
-    return std::nullopt;
-  }
-  return n;
-}
-
-bool ReadChar(std::string_view text, std::size_t& pos, char c) {
-  if (pos < text.size() && text[pos] == c) {
-    ++pos;
-    return true;
-  }
-  return false;
-}
-
-// "hh:mm:ss" at `pos` as a fraction of a day.
-std::optional<double> ReadTime(std::string_view text, std::size_t& pos) {
-  const auto hours = ReadNumber(text, pos, 1, 2);
-  if (!hours || !ReadChar(text, pos, ':')) {
-    return std::nullopt;
-  }
-  const auto minutes = ReadNumber(text, pos, 2, 2);
-  if (!minutes || !ReadChar(text, pos, ':')) {
-    return std::nullopt;
-  }
-  const auto seconds = ReadNumber(text, pos, 2, 2);
-  if (!seconds || *hours > 23 || *minutes > 59 || *seconds > 59) {
-    return std::nullopt;
-  }
-  return (*hours * 3600 + *minutes * 60 + *seconds) / 86400.0;
-}
-
-// "dd/mm/yyyy" or "yyyy-mm-dd", either optionally followed by " hh:mm:ss", or "hh:mm:ss" alone
-// (a time on day 0, the form ToText gives it).
-std::optional<Date> ParseDate(std::string_view text) {
-  text = Trim(text);
-  std::size_t pos = 0;
-  const auto first = ReadNumber(text, pos, 1, 4);
-  if (!first) {
-    return std::nullopt;
-  }
-  std::optional<int> y, m, d;
-  if (pos <= 2 && ReadChar(text, pos, '/')) {
-    d = first;
-    m = ReadNumber(text, pos, 1, 2);
-    if (!m || !ReadChar(text, pos, '/')) {
-      return std::nullopt;
-    }
-    y = ReadNumber(text, pos, 4, 4);
-  } else if (pos == 4 && ReadChar(text, pos, '-')) {
-    y = first;
-    m = ReadNumber(text, pos, 2, 2);
-    if (!m || !ReadChar(text, pos, '-')) {
-      return std::nullopt;
-    }
-    d = ReadNumber(text, pos, 2, 2);
-  } else if (pos <= 2 && pos < text.size() && text[pos] == ':') {
-    pos = 0;
-    const auto time = ReadTime(text, pos);
-    if (!time || pos != text.size()) {
-      return std::nullopt;
-    }
-    return Date{*time};
-  }
-  if (!y || !d) {
-    return std::nullopt;
-  }
-  const year_month_day day{std::chrono::year{*y}, std::chrono::month{static_cast<unsigned>(*m)},
-                           std::chrono::day{static_cast<unsigned>(*d)}};
-  if (!day.ok()) {
-    return std::nullopt;
-  }
-  const double number = DayNumber(day);
-  if (number < kFirstDay || number > kLastDay) {
-    return std::nullopt;
-  }
-  double time = 0;
-  if (pos < text.size()) {
-    if (!ReadChar(text, pos, ' ')) {
-      return std::nullopt;
-    }
-    const auto t = ReadTime(text, pos);
-    if (!t) {
-      return std::nullopt;
-    }
-    time = *t;
-  }
-  if (pos != text.size()) {
-    return std::nullopt;
-  }
-  // Before day 0 the time still counts forward from the day's start, so it moves away from zero.
-  return Date{number < 0 ? number - time : number + time};
-}
-
 std::string ShortenForMessage(std::string_view text) {
   std::size_t pos = 0;
   std::size_t count = 0;
@@ -383,9 +231,17 @@ double RoundHalfEven(double value) {
 }
 
 Currency Currency::FromDouble(double value) {
+  const std::optional<Currency> amount = TryFromDouble(value);
+  if (!amount) {
+    ThrowOutOfRange(Value::Double(value), kToCurrency);
+  }
+  return *amount;
+}
+
+std::optional<Currency> Currency::TryFromDouble(double value) {
   const std::optional<std::int64_t> scaled = ScaleToCurrency(value);
   if (!scaled) {
-    ThrowOutOfRange(Value::Double(value), kToCurrency);
+    return std::nullopt;
   }
   return Currency{*scaled};
 }
@@ -494,7 +350,7 @@ Date Value::ToDate() const {
     }
     default: {
       const double number = ToDouble();
-      if (!(number > kFirstDay - 1 && number < kLastDay + 1)) {
+      if (!IsDateInRange(number)) {
         ThrowOutOfRange(*this, kToDate);
       }
       return Date{number};
@@ -582,95 +438,13 @@ std::string Describe(const Value& value) {
   return {};  // not reached: every kind is handled above
 }
 
-double LeadingNumber(std::string_view text) {
-  std::size_t i = 0;
-  auto skip_blanks = [&] {
-    while (i < text.size() && IsBlank(text[i])) {
-      ++i;
-    }
-  };
-  auto read_digits = [&](auto&& on_digit) {
-    bool any = false;
-    for (skip_blanks(); i < text.size() && IsDigit(text[i]); skip_blanks()) {
-      on_digit(text[i++]);
-      any = true;
-    }
-    return any;
-  };
-
-  Decimal number;
-  skip_blanks();
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    number.negative = text[i++] == '-';
+std::optional<double> TextToDouble(std::string_view text) {
+  // The same two steps as ToDouble's, which tells their failures apart in its messages.
+  const std::optional<Decimal> number = ParseDecimal(text);
+  if (!number) {
+    return std::nullopt;
   }
-  bool any_digit = read_digits([&](char c) { AppendDigit(number, c, false); });
-  if (i < text.size() && text[i] == '.') {
-    ++i;
-    any_digit |= read_digits([&](char c) { AppendDigit(number, c, true); });
-  }
-  if (!any_digit) {
-    return 0;
-  }
-  // An exponent counts only when digits follow it; otherwise the number ends before the letter.
-  if (i < text.size() && (text[i] == 'E' || text[i] == 'e' || text[i] == 'D' || text[i] == 'd')) {
-    ++i;
-    skip_blanks();
-    bool negative_exponent = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-      negative_exponent = text[i++] == '-';
-    }
-    std::int64_t exponent = 0;
-    if (read_digits(
-            [&](char c) { exponent = std::min(exponent * 10 + (c - '0'), kExponentLimit); })) {
-      number.exponent += negative_exponent ? -exponent : exponent;
-    }
-  }
-  const std::optional<double> result = DecimalToDouble(number);
-  if (!result) {
-    return number.negative ? -std::numeric_limits<double>::infinity()
-                           : std::numeric_limits<double>::infinity();
-  }
-  return *result;
-}
-
-std::size_t CharacterCount(std::string_view text) {
-  std::size_t count = 0;
-  for (std::size_t pos = 0; pos < text.size(); pos = platform::SkipUtf8Character(text, pos)) {
-    ++count;
-  }
-  return count;
-}
-
-std::string MidText(std::string_view text, std::size_t start, std::size_t length) {
-  std::size_t begin = 0;
-  for (std::size_t skipped = 1; skipped < start && begin < text.size(); ++skipped) {
-    begin = platform::SkipUtf8Character(text, begin);
-  }
-  std::size_t end = begin;
-  for (std::size_t taken = 0; taken < length && end < text.size(); ++taken) {
-    end = platform::SkipUtf8Character(text, end);
-  }
-  return std::string(text.substr(begin, end - begin));
-}
-
-std::string FitText(std::string_view text, std::size_t length) {
-  std::size_t pos = 0;
-  std::size_t count = 0;
-  while (pos < text.size() && count < length) {
-    pos = platform::SkipUtf8Character(text, pos);
-    ++count;
-  }
-  std::string fitted(text.substr(0, pos));
-  fitted.append(length - count, ' ');
-  return fitted;
-}
-
-std::int32_t DayNumber(year_month_day day) {
-  return static_cast<std::int32_t>((sys_days{day} - kDayZero).count());
-}
-
-year_month_day DayFromNumber(std::int32_t day_number) {
-  return year_month_day{kDayZero + days{day_number}};
+  return DecimalToDouble(*number);
 }
 
 }  // namespace zav5::data

@@ -5,8 +5,8 @@
 // as the fraction), a yes/no flag or a text. Texts are UTF-8 inside the program.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -24,6 +24,9 @@ struct Currency {
   // range. A half is a half as the number is written (1.00005 gives 1.0000, 1.00015 gives 1.0002),
   // not as its binary approximation falls on either side of it.
   static Currency FromDouble(double value);
+  // FromDouble without the exception, for callers that keep a double that is no amount: nullopt
+  // exactly where FromDouble throws (NaN, infinities, beyond the range of the count).
+  static std::optional<Currency> TryFromDouble(double value);
   double ToDouble() const { return static_cast<double>(ten_thousandths) / kScale; }
   friend bool operator==(Currency, Currency) = default;
 };
@@ -91,48 +94,12 @@ class Value {
 // A short description of the value for messages ("Null", "testo 'abc'", "numero 3,5").
 std::string Describe(const Value& value);
 
-// The longest leading decimal number of a text: blanks anywhere are ignored, a full stop is the
-// decimal point, an exponent (E or D) is taken; 0 when the text does not begin with a number.
-// Never fails.
-double LeadingNumber(std::string_view text);
+// The number a text holds, read as Value::Text(text).ToDouble() reads it, without the exception:
+// nullopt exactly where that throws (a text that is not a number, a number beyond a double's
+// range).
+std::optional<double> TextToDouble(std::string_view text);
 
 // Rounds to the nearest whole number, an exact half to the even neighbour.
 double RoundHalfEven(double value);
-
-// Fits a text to exactly `length` characters (not bytes): keeps its first characters when it is
-// longer, pads with blanks on the right when it is shorter. Here and in MidText and
-// CharacterCount, each byte that is not part of well-formed UTF-8 counts as one character, as
-// platform::Utf8ToWindows1252 writes it: a fixed-width field keeps its width in the store's code
-// page whatever the text holds.
-std::string FitText(std::string_view text, std::size_t length);
-
-// The characters of `text` from the `start`-th (counted from 1), at most `length` of them; empty
-// when the text is shorter than `start`.
-// REQUIRES: start >= 1
-std::string MidText(std::string_view text, std::size_t start, std::size_t length);
-
-// The number of characters of a UTF-8 text.
-std::size_t CharacterCount(std::string_view text);
-
-// A fixed-length text: holds exactly N characters. Until something is stored into it, it holds N
-// characters of code 0; storing keeps the first N characters or pads with blanks.
-class FixedText {
- public:
-  explicit FixedText(std::size_t length) : length_(length), text_(length, '\0') {}
-  FixedText& operator=(std::string_view text) {
-    text_ = FitText(text, length_);
-    return *this;
-  }
-  const std::string& str() const { return text_; }
-  std::size_t length() const { return length_; }
-
- private:
-  std::size_t length_;
-  std::string text_;
-};
-
-// OLE day numbers and calendar days.
-std::int32_t DayNumber(std::chrono::year_month_day day);
-std::chrono::year_month_day DayFromNumber(std::int32_t day_number);
 
 }  // namespace zav5::data

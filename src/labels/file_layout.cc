@@ -1,21 +1,15 @@
 #include "labels/file_layout.h"
 
-#include <string>
+#include <optional>
 
 #include "data/value.h"
-#include "errors.h"
 
 namespace zav5::labels {
 
 FileLayout LayoutFromFtp(std::string_view ftp) {
-  try {
-    if (data::Value::Text(std::string(ftp)).ToDouble() == 1) {
-      return FileLayout::kOneFile;
-    }
-  } catch (const ConversionError&) {
-    // Not a number: read as 0.
-  }
-  return FileLayout::kTwoFiles;
+  // A text that is not a number reads as 0.
+  const std::optional<double> numero = data::TextToDouble(ftp);
+  return numero && *numero == 1 ? FileLayout::kOneFile : FileLayout::kTwoFiles;
 }
 
 }  // namespace zav5::labels

@@ -7,6 +7,8 @@
 #include <limits>
 #include <string>
 
+#include "data/value_calendar.h"
+#include "data/value_text.h"
 #include "errors.h"
 
 namespace zav5::labels {

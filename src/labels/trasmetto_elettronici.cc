@@ -9,6 +9,7 @@
 #include "data/field_reading.h"
 #include "data/sql_text.h"
 #include "data/value.h"
+#include "data/value_text.h"
 #include "errors.h"
 #include "labels/article_of_ean.h"
 #include "labels/file_layout.h"

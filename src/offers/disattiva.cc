@@ -9,6 +9,7 @@
 #include "data/sql_text.h"
 #include "data/table_cursor.h"
 #include "data/value.h"
+#include "data/value_text.h"
 #include "errors.h"
 #include "labels/article_of_ean.h"
 #include "labels/invio_frontalini.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "data/value.h"
+#include "data/value_text.h"
 
 namespace zav5::startup {
 

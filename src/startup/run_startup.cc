@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "data/field_reading.h"
+#include "data/value_text.h"
 #include "errors.h"
 #include "platform/case_fold.h"
 #include "startup/log_format.h"

@@ -8,6 +8,7 @@
 #include "data/data_source.h"
 #include "data/database.h"
 #include "data/value.h"
+#include "data/value_calendar.h"
 #include "errors.h"
 #include "support/test_engine_options.h"
 #include "support/test_store.h"

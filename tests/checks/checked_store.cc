@@ -8,6 +8,7 @@
 #include <fmt/core.h>
 
 #include "cycle/cycle_test_store.h"
+#include "data/value_calendar.h"
 #include "schema_texts.h"
 #include "support/test_engine_options.h"
 #include "window/form1.h"

@@ -10,7 +10,7 @@
 #include "checks/run_log_digest.h"
 #include "checks/store_text.h"
 #include "checks/text_table.h"
-#include "data/value.h"
+#include "data/value_calendar.h"
 
 namespace zav5::checks {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "checks/status.h"
 #include "checks/store_text.h"
-#include "data/value.h"
+#include "data/value_calendar.h"
 
 namespace zav5::checks {
 namespace {

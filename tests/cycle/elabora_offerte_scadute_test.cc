@@ -11,7 +11,7 @@
 
 #include "cycle/cycle_test_store.h"
 #include "cycle/timer2_timer.h"
-#include "data/value.h"
+#include "data/value_calendar.h"
 
 namespace zav5::cycle {
 namespace {

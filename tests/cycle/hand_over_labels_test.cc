@@ -27,7 +27,7 @@
 #include "cycle/elabora_offerte_scadute.h"
 #include "cycle/faulty_connection.h"
 #include "cycle/timer2_timer.h"
-#include "data/value.h"
+#include "data/value_calendar.h"
 #include "errors.h"
 #include "labels/outbox.h"
 #include "support/temp_dir.h"

@@ -18,7 +18,7 @@
 #include "cycle/elabora_offerte_scadute.h"
 #include "cycle/faulty_connection.h"
 #include "cycle/timer2_timer.h"
-#include "data/value.h"
+#include "data/value_calendar.h"
 #include "support/other_program.h"
 #include "support/test_engine_options.h"
 

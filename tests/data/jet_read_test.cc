@@ -27,6 +27,7 @@
 #include "data/database.h"
 #include "data/odbc/installed_drivers.h"
 #include "data/recordset.h"
+#include "data/value_calendar.h"
 #include "platform/host_env.h"
 #include "support/error_message.h"
 

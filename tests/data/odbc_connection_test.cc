@@ -401,6 +401,21 @@ TEST_F(OdbcConnectionTest, CurrencyKeepsItsFourDecimals) {
   EXPECT_EQ(Stored("SELECT nota FROM soglie WHERE soglia = 0.12345"), Value::Text("minima"));
 }
 
+// A float that another program wrote into a currency column, beyond the range of an amount, is
+// read back as it is.
+TEST_F(OdbcConnectionTest, AFloatTooLargeForACurrencyColumnIsReadAsADouble) {
+  other_->Execute(
+      "INSERT INTO prezzi (codart, prezzo) VALUES (101, 1e20);"
+      "INSERT INTO prezzi (codart, prezzo) VALUES (102, -1e20);");
+  const QueryResult prices =
+      odbc_->Query("SELECT codart, prezzo FROM prezzi WHERE codart > 100 ORDER BY codart");
+  ASSERT_EQ(prices.rows.size(), 2u);
+  EXPECT_EQ(prices.rows[0].values[1], Value::Double(1e20));
+  EXPECT_EQ(prices.rows[1].values[1], Value::Double(-1e20));
+  EXPECT_EQ(Scalar(*odbc_, "SELECT prezzo FROM prezzi WHERE codart = 100"),
+            Value::Money(Currency{25000}));
+}
+
 TEST_F(OdbcConnectionTest, DatesAreDayNumbersInASqliteFile) {
   const RowKey article{0, {Value::Long(100)}};
   for (double day : {46363.5, 45292.75, -1.25, 0.0}) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -136,6 +137,34 @@ TEST_F(SqliteConnectionTest, ValuesOtherProgramsStoredAreReadByTheColumnsKind) {
   EXPECT_EQ(rs.Field("nrpos"), Value::Double(2.5));
   EXPECT_EQ(rs.Field("data1"), Value::Text("2024-13-01"));
   EXPECT_EQ(rs.Field("libero"), Value::Null());
+}
+
+// A currency column that another program filled with a float beyond the range of an amount gives
+// the float back as it is; up to the last double within that range it is an amount.
+TEST_F(SqliteConnectionTest, AFloatTooLargeForACurrencyColumnIsReadAsADouble) {
+  database_->connection().Execute(R"(
+    INSERT INTO società (codute, przpub) VALUES (1, 922337203685477.5);
+    INSERT INTO società (codute, przpub) VALUES (2, 922337203685477.625);
+    INSERT INTO società (codute, przpub) VALUES (3, -922337203685477.5);
+    INSERT INTO società (codute, przpub) VALUES (4, -922337203685477.625);
+    INSERT INTO società (codute, przpub) VALUES (5, 1e20);
+    INSERT INTO società (codute, przpub) VALUES (6, -9e999);
+  )");
+  const std::vector<Value> expected = {
+      Value::Money(Currency{9223372036854775000}),
+      Value::Double(922337203685477.625),
+      Value::Money(Currency{-9223372036854775000}),
+      Value::Double(-922337203685477.625),
+      Value::Double(1e20),
+      Value::Double(-HUGE_VAL),
+  };
+  Recordset rs(database_, "SELECT przpub FROM società ORDER BY codute");
+  for (const Value& value : expected) {
+    ASSERT_FALSE(rs.Eof());
+    EXPECT_EQ(rs.Field("przpub"), value) << value.ToText();
+    rs.MoveNext();
+  }
+  EXPECT_TRUE(rs.Eof());
 }
 
 TEST_F(SqliteConnectionTest, OnlyPlainOneTableQueriesAreUpdatable) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "data/value.h"
+#include "data/value_calendar.h"
 #include "errors.h"
 
 namespace zav5::data {

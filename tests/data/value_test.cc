@@ -7,7 +7,9 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <iomanip>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -141,6 +143,38 @@ TEST(TextAsNumberTest, DecimalSeparatorsAndExponents) {
   EXPECT_THROW(Value::Text("1e400").ToDouble(), ConversionError);
 }
 
+// The form without the exception reads the same numbers and refuses the same texts, up to the
+// edges of a double's range.
+TEST(TextAsNumberTest, TextToDoubleRefusesExactlyWhatToDoubleThrowsOn) {
+  const struct {
+    const char* text;
+    std::optional<double> number;
+  } cases[] = {
+      {"1", 1},
+      {" 1,0 ", 1},
+      {"-1,5E+2", -150},
+      {"1e-400", 0},
+      {"1,7976931348623157E+308", std::numeric_limits<double>::max()},
+      {"-1,7976931348623157E+308", -std::numeric_limits<double>::max()},
+      {"1,8E+308", std::nullopt},
+      {"-1e400", std::nullopt},
+      {"", std::nullopt},
+      {"abc", std::nullopt},
+      {"1abc", std::nullopt},
+      {"1.000,5", std::nullopt},
+      {"True", std::nullopt},
+  };
+  for (const auto& [text, number] : cases) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(TextToDouble(text), number);
+    if (number) {
+      EXPECT_EQ(Value::Text(text).ToDouble(), *number);
+    } else {
+      EXPECT_THROW(Value::Text(text).ToDouble(), ConversionError);
+    }
+  }
+}
+
 TEST(ValueNullTest, EveryConversionRefusesNull) {
   const Value null;
   EXPECT_THROW(null.ToInteger(), ConversionError);
@@ -225,6 +259,46 @@ TEST(ValueCurrencyTest, OtherKindsAndRange) {
   EXPECT_THROW(Currency::FromDouble(std::nan("")), ConversionError);
   EXPECT_THROW(Value::Double(9.3e14).ToCurrency(), ConversionError);
   EXPECT_EQ(Value::Double(9.2e14).ToCurrency().ten_thousandths, 9200000000000000000);
+}
+
+// The form without the exception takes the same amounts and refuses the same doubles, up to the
+// last double on either side of the count's limits (922337203685477.5807 and -922337203685477.5808
+// lie between two doubles an eighth apart).
+TEST(ValueCurrencyTest, TryFromDoubleRefusesExactlyWhatFromDoubleThrowsOn) {
+  constexpr double kInfinity = std::numeric_limits<double>::infinity();
+  constexpr double kLargest = std::numeric_limits<double>::max();
+  const struct {
+    double number;
+    std::optional<std::int64_t> amount;
+  } cases[] = {
+      {922337203685477.5, 9223372036854775000},
+      {std::nextafter(922337203685477.5, kInfinity), std::nullopt},
+      {-922337203685477.5, -9223372036854775000},
+      {std::nextafter(-922337203685477.5, -kInfinity), std::nullopt},
+      {99999999999.9999,
+       999999999999999},  // the last amount below 1e11, where the text is not read
+      {1e11, 1000000000000000},
+      {1.00005, 10000},
+      {-0.0, 0},
+      {std::numeric_limits<double>::denorm_min(), 0},
+      {1e15, std::nullopt},
+      {kLargest, std::nullopt},
+      {-kLargest, std::nullopt},
+      {kInfinity, std::nullopt},
+      {-kInfinity, std::nullopt},
+      {std::numeric_limits<double>::quiet_NaN(), std::nullopt},
+  };
+  for (const auto& [number, amount] : cases) {
+    SCOPED_TRACE(testing::Message() << std::setprecision(17) << number);
+    const std::optional<Currency> tried = Currency::TryFromDouble(number);
+    EXPECT_EQ(tried.has_value(), amount.has_value());
+    if (amount) {
+      EXPECT_EQ(tried.value_or(Currency{}).ten_thousandths, *amount);
+      EXPECT_EQ(Currency::FromDouble(number).ten_thousandths, *amount);
+    } else {
+      EXPECT_THROW(Currency::FromDouble(number), ConversionError);
+    }
+  }
 }
 
 // A double written with at most 15 significant digits becomes the same amount as its text form.

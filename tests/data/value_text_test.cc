@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "data/value.h"
+#include "data/value_text.h"
 #include "platform/codepage.h"
 
 namespace zav5::data {

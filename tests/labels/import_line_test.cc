@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "data/value_text.h"
 #include "platform/codepage.h"
 
 namespace zav5::labels {

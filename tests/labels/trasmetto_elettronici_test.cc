@@ -8,7 +8,8 @@
 
 #include <fmt/core.h>
 
-#include "data/value.h"
+#include "data/value_calendar.h"
+#include "data/value_text.h"
 #include "errors.h"
 #include "support/temp_dir.h"
 #include "support/working_store.h"

@@ -1,6 +1,7 @@
 #include "data/odbc/odbc_statements.h"
 
 #include <cmath>
+#include <optional>
 
 #include "data/stored_values.h"
 #include "errors.h"
@@ -144,11 +145,10 @@ Field Run::Read(std::size_t index, const ResultColumn& description) {
         return Field{money, amount->second ? money : Value::Text(*text)};
       }
       if (auto real = RealFromText(*text)) {  // "1e+20": beyond the digits a currency holds
-        try {
-          return Field{Value::Money(Currency::FromDouble(*real)), Value::Text(*text)};
-        } catch (const ConversionError&) {
-          return Field{Value::Double(*real), Value::Text(*text)};  // too large: kept as it is
+        if (const std::optional<Currency> money = Currency::TryFromDouble(*real)) {
+          return Field{Value::Money(*money), Value::Text(*text)};
         }
+        return Field{Value::Double(*real), Value::Text(*text)};  // too large: kept as it is
       }
       return same(Value::Text(*text));
     }

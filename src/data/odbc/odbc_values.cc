@@ -10,6 +10,8 @@
 #include "data/ascii_text.h"
 #include "data/decimal.h"
 #include "data/stored_values.h"
+#include "data/value_calendar.h"
+#include "data/value_text.h"
 
 namespace zav5::data::odbc {
 

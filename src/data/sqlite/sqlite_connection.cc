@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <limits>
 #include <list>
+#include <optional>
 #include <unordered_map>
 
 #include "data/ascii_text.h"
@@ -97,11 +98,10 @@ Value ReadValue(sqlite3_stmt* statement, int i, const Column& column) {
       }
       if (type == SQLITE_FLOAT) {
         const double amount = sqlite3_column_double(statement, i);
-        try {
-          return Value::Money(Currency::FromDouble(amount));
-        } catch (const ConversionError&) {
-          return Value::Double(amount);  // too large for a currency: kept as it is
+        if (const std::optional<Currency> money = Currency::TryFromDouble(amount)) {
+          return Value::Money(*money);
         }
+        return Value::Double(amount);  // too large for a currency: kept as it is
       }
       break;
     case ColumnKind::kDate:

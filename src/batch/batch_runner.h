@@ -10,11 +10,11 @@
 #include <string>
 #include <string_view>
 
-#include "platform/batch/batch_line.h"
+#include "batch/batch_line.h"
 #include "platform/env.h"
 #include "platform/windows_path.h"
 
-namespace zav5::platform {
+namespace zav5::batch {
 
 // Carries out a batch script of the Windows command interpreter on a machine that has none: the
 // handful of commands that the store's transfer scripts use. A line it does not know is reported,
@@ -55,7 +55,7 @@ namespace zav5::platform {
 class BatchRunner {
  public:
   // `output` receives what echo prints; `errors` one line per problem, naming script and line.
-  BatchRunner(Env& env, std::ostream& output, std::ostream& errors);
+  BatchRunner(platform::Env& env, std::ostream& output, std::ostream& errors);
 
   BatchRunner(const BatchRunner&) = delete;
   BatchRunner& operator=(const BatchRunner&) = delete;
@@ -82,32 +82,32 @@ class BatchRunner {
   void Delete(const BatchLine& line);
 
   // The current folder of `drive` (a lower-case letter): its root until a cd moves it.
-  WindowsPath FolderOf(char drive) const;
+  platform::WindowsPath FolderOf(char drive) const;
   // The path that `text` names in the script, resolved against the current drive and folders.
   // Throws Error for a path that the runner does not take (forward slashes, network paths).
-  WindowsPath Resolve(std::string_view text) const;
+  platform::WindowsPath Resolve(std::string_view text) const;
   // Resolve() for a file or a pattern of files: wildcards only in the last element, and not a
   // folder.
-  WindowsPath FilePattern(std::string_view text) const;
+  platform::WindowsPath FilePattern(std::string_view text) const;
   // The host path of `folder`. Throws FileError when it is not an existing folder.
-  std::filesystem::path ExistingFolder(const WindowsPath& folder) const;
+  std::filesystem::path ExistingFolder(const platform::WindowsPath& folder) const;
   // True when `path` names an existing folder; false on a drive that is not mapped.
-  bool IsFolder(const WindowsPath& path) const;
+  bool IsFolder(const platform::WindowsPath& path) const;
 
   // Writes "<script>, riga N: <line>: <why>" to the error stream.
   void Report(std::string_view why);
 
-  Env& env_;
+  platform::Env& env_;
   std::ostream& output_;
   std::ostream& errors_;
 
   // State of the run under way.
   std::string script_;
   int line_number_ = 0;
-  std::string line_;                     // as error messages quote it
-  char current_drive_ = 'c';             // lower case, like WindowsPath::drive
-  std::map<char, WindowsPath> folders_;  // drives that a cd moved away from their root
-  int error_level_ = 0;                  // what "if errorlevel" weighs
+  std::string line_;                               // as error messages quote it
+  char current_drive_ = 'c';                       // lower case, like WindowsPath::drive
+  std::map<char, platform::WindowsPath> folders_;  // drives that a cd moved away from their root
+  int error_level_ = 0;                            // what "if errorlevel" weighs
 };
 
-}  // namespace zav5::platform
+}  // namespace zav5::batch

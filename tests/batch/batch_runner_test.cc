@@ -1,4 +1,4 @@
-#include "platform/batch/batch_runner.h"
+#include "batch/batch_runner.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -18,11 +18,12 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/drive_map.h"
 #include "platform/host_env.h"
 #include "platform/process_id.h"
 #include "support/temp_dir.h"
 
-namespace zav5::platform {
+namespace zav5::batch {
 namespace {
 
 namespace fs = std::filesystem;
@@ -54,11 +55,11 @@ class BatchRunnerTest : public testing::Test {
   BatchRunnerTest() : c_(dir_.MakeDir("c")), z_(dir_.MakeDir("z")) {}
 
   // Saves `script` as C:\prova.bat and runs it with `drives` (C: and Z: when not given).
-  bool Run(std::string_view script, const DriveMap& drives) {
+  bool Run(std::string_view script, const platform::DriveMap& drives) {
     output_.str("");
     errors_.str("");
     dir_.WriteFile("c/prova.bat", script);
-    HostEnv env(drives, 'C', env_errors_);
+    platform::HostEnv env(drives, 'C', env_errors_);
     BatchRunner runner(env, output_, errors_);
     return runner.Run("C:\\prova.bat");
   }
@@ -148,7 +149,7 @@ TEST_F(BatchRunnerTest, TransferScriptDeletesOnlyWhatItCopied) {
     for (const std::string& name : test.files) {
       dir_.WriteFile("c/sulvo/" + name, name);
     }
-    DriveMap drives{{'C', c_}};
+    platform::DriveMap drives{{'C', c_}};
     if (*test.z_folder != '\0') {
       drives['Z'] = dir_.path() / test.z_folder;
     }
@@ -192,7 +193,7 @@ TEST_F(BatchRunnerTest, AFailedCopyStopsTheScriptBeforeTheSourcesAreDeleted) {
        }) {
     SCOPED_TRACE(test.what);
     dir_.WriteFile("c/sulvo/Import_VPA_1.txt", "vpa");
-    DriveMap drives{{'C', c_}};
+    platform::DriveMap drives{{'C', c_}};
     if (*test.z_folder != '\0') {
       drives['Z'] = dir_.path() / test.z_folder;
     }
@@ -405,12 +406,12 @@ TEST_F(BatchRunnerTest, RunnersCopyingOneFileAtOnceAllSucceed) {
   const std::string bytes(256 * 1024, 'x');
   dir_.WriteFile("c/sulvo/Import_VPA_1.txt", bytes);
   dir_.WriteFile("c/prova.bat", "copy \\sulvo\\Import_VPA*.txt Z:\\*.*\r\n");
-  const DriveMap drives{{'C', c_}, {'Z', z_}};
+  const platform::DriveMap drives{{'C', c_}, {'Z', z_}};
   // Runs the script once; returns what it wrote on the error stream, or why it failed.
   const auto run = [&drives]() -> std::string {
     std::ostringstream output;
     std::ostringstream errors;
-    HostEnv env(drives, 'C', errors);
+    platform::HostEnv env(drives, 'C', errors);
     BatchRunner runner(env, output, errors);
     const bool ran = runner.Run("C:\\prova.bat");
     return ran ? errors.str() : "non riuscito: " + errors.str();
@@ -486,7 +487,7 @@ TEST_F(BatchRunnerTest, RunnersCopyingOneFileAtOnceAllSucceed) {
 
 TEST_F(BatchRunnerTest, ATemporaryFileOfTheSameNameIsLeftAlone) {
   // Another copy of this process writes there, or a runner of the same id was killed.
-  const std::string taken = ".~a.txt." + std::to_string(ProcessId()) + ".tmp";
+  const std::string taken = ".~a.txt." + std::to_string(platform::ProcessId()) + ".tmp";
   dir_.WriteFile("c/sulvo/a.txt", "nuovo");
   dir_.WriteFile("z/" + taken, "altrui");
 
@@ -719,7 +720,7 @@ TEST_F(BatchRunnerTest, EchoRemAndClsLines) {
 }
 
 TEST_F(BatchRunnerTest, AMissingScriptIsOneErrorLine) {
-  HostEnv env({{'C', c_}}, 'C', env_errors_);
+  platform::HostEnv env({{'C', c_}}, 'C', env_errors_);
   BatchRunner runner(env, output_, errors_);
 
   EXPECT_FALSE(runner.Run("C:\\sulvo\\manca.bat"));
@@ -730,4 +731,4 @@ TEST_F(BatchRunnerTest, AMissingScriptIsOneErrorLine) {
 }
 
 }  // namespace
-}  // namespace zav5::platform
+}  // namespace zav5::batch

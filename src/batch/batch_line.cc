@@ -1,4 +1,4 @@
-#include "platform/batch/batch_line.h"
+#include "batch/batch_line.h"
 
 #include <algorithm>
 #include <charconv>
@@ -9,7 +9,7 @@
 
 #include <fmt/core.h>
 
-namespace zav5::platform {
+namespace zav5::batch {
 
 namespace {
 
@@ -394,4 +394,4 @@ std::vector<BatchLine> ParseBatchLine(std::string_view line) {
   }
 }
 
-}  // namespace zav5::platform
+}  // namespace zav5::batch

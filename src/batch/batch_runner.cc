@@ -1,4 +1,4 @@
-#include "platform/batch/batch_runner.h"
+#include "batch/batch_runner.h"
 
 #include <cerrno>
 #include <cstddef>
@@ -20,7 +20,7 @@
 #include "platform/utf8.h"
 #include "platform/wildcard.h"
 
-namespace zav5::platform {
+namespace zav5::batch {
 
 namespace fs = std::filesystem;
 
@@ -28,7 +28,7 @@ namespace {
 
 // "X:" alone: a drive, which stands for that drive's current folder.
 bool IsDriveOnly(std::string_view text) {
-  return text.size() == 2 && IsDriveLetter(text[0]) && text[1] == ':';
+  return text.size() == 2 && platform::IsDriveLetter(text[0]) && text[1] == ':';
 }
 
 // The names that stand for every file of a folder.
@@ -36,9 +36,9 @@ bool IsWholeFolder(std::string_view name) {
   return name == "*" || name == "*.*";
 }
 
-bool HasWildcardAboveName(const WindowsPath& path) {
+bool HasWildcardAboveName(const platform::WindowsPath& path) {
   for (std::size_t i = 0; i + 1 < path.elements.size(); ++i) {
-    if (HasWildcard(path.elements[i])) {
+    if (platform::HasWildcard(path.elements[i])) {
       return true;
     }
   }
@@ -92,13 +92,13 @@ constexpr int kTemporaryNames = 100;
 // Throws FileError.
 fs::path NewTemporaryFile(const FileCopy& copy) {
   const fs::path folder = copy.to.parent_path();
-  const std::string name = PathToUtf8(copy.to.filename());
-  const std::uint32_t process = ProcessId();
+  const std::string name = platform::PathToUtf8(copy.to.filename());
+  const std::uint32_t process = platform::ProcessId();
   for (int attempt = 1; attempt <= kTemporaryNames; ++attempt) {
     const std::string number =
         attempt == 1 ? fmt::format("{}", process) : fmt::format("{}-{}", process, attempt);
-    fs::path temporary = folder / Utf8ToPath(fmt::format(".~{}.{}.tmp", name, number));
-    const std::error_code error = CreateNewFile(temporary);
+    fs::path temporary = folder / platform::Utf8ToPath(fmt::format(".~{}.{}.tmp", name, number));
+    const std::error_code error = platform::CreateNewFile(temporary);
     if (!error) {
       return temporary;
     }
@@ -157,13 +157,13 @@ void CopyReplacing(const FileCopy& copy) {
       fs::last_write_time(temporary, written, ignored);
     }
     // The original is deleted by the next line of the script: the copy must be on the disk first.
-    error = SyncFile(temporary);
+    error = platform::SyncFile(temporary);
   }
   if (!error) {
     fs::rename(temporary, copy.to, error);
   }
   if (!error) {
-    error = SyncFolder(copy.to.parent_path());
+    error = platform::SyncFolder(copy.to.parent_path());
   }
   if (error) {
     std::error_code ignored;
@@ -193,14 +193,14 @@ bool SetsErrorLevel(BatchCommand command) {
 
 }  // namespace
 
-BatchRunner::BatchRunner(Env& env, std::ostream& output, std::ostream& errors)
+BatchRunner::BatchRunner(platform::Env& env, std::ostream& output, std::ostream& errors)
     : env_(env), output_(output), errors_(errors) {}
 
 bool BatchRunner::Run(std::string_view script) {
   script_ = script;
   line_number_ = 0;
   line_.clear();
-  current_drive_ = LowerDriveLetter(env_.CurrentDrive());
+  current_drive_ = platform::LowerDriveLetter(env_.CurrentDrive());
   folders_.clear();
   error_level_ = 0;
 
@@ -256,11 +256,11 @@ bool BatchRunner::Run(std::string_view script) {
 std::string BatchRunner::ReadScript() const {
   const std::string native = env_.NativePath(script_);
   std::error_code error;
-  if (!fs::is_regular_file(Utf8ToPath(native), error)) {
+  if (!fs::is_regular_file(platform::Utf8ToPath(native), error)) {
     throw FileError(
         fmt::format("impossibile leggere lo script {} ({}): il file non esiste", script_, native));
   }
-  std::ifstream in(Utf8ToPath(native), std::ios::binary);
+  std::ifstream in(platform::Utf8ToPath(native), std::ios::binary);
   std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   if (!in.is_open() || in.bad()) {
     throw FileError(fmt::format("impossibile leggere lo script {} ({}): lettura non riuscita",
@@ -269,9 +269,9 @@ std::string BatchRunner::ReadScript() const {
   // Notepad saves UTF-8 with this mark in front.
   constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
   if (std::string_view(bytes).starts_with(kUtf8Mark)) {
-    return Utf8OrWindows1252ToUtf8(std::string_view(bytes).substr(kUtf8Mark.size()));
+    return platform::Utf8OrWindows1252ToUtf8(std::string_view(bytes).substr(kUtf8Mark.size()));
   }
-  return Windows1252ToUtf8(bytes);
+  return platform::Windows1252ToUtf8(bytes);
 }
 
 bool BatchRunner::Execute(const BatchLine& line) {
@@ -309,7 +309,7 @@ void BatchRunner::ChangeFolder(const BatchLine& line) {
   }
   // "cd X:" shows X's current folder; "cd /d X:" moves to X, where its current folder is.
   if (IsDriveOnly(line.text)) {
-    const WindowsPath folder = FolderOf(LowerDriveLetter(line.text[0]));
+    const platform::WindowsPath folder = FolderOf(platform::LowerDriveLetter(line.text[0]));
     ExistingFolder(folder);
     if (switch_drive) {
       current_drive_ = folder.drive;
@@ -318,8 +318,8 @@ void BatchRunner::ChangeFolder(const BatchLine& line) {
     }
     return;
   }
-  const WindowsPath folder = Resolve(line.text);
-  if (HasWildcardAboveName(folder) || HasWildcard(folder.Name())) {
+  const platform::WindowsPath folder = Resolve(line.text);
+  if (HasWildcardAboveName(folder) || platform::HasWildcard(folder.Name())) {
     throw Error("i caratteri jolly in cd non sono gestiti");
   }
   ExistingFolder(folder);
@@ -331,7 +331,7 @@ void BatchRunner::ChangeFolder(const BatchLine& line) {
 }
 
 void BatchRunner::ChangeDrive(const BatchLine& line) {
-  const WindowsPath folder = FolderOf(LowerDriveLetter(line.text[0]));
+  const platform::WindowsPath folder = FolderOf(platform::LowerDriveLetter(line.text[0]));
   ExistingFolder(folder);
   current_drive_ = folder.drive;
 }
@@ -343,30 +343,30 @@ bool BatchRunner::Copy(const BatchLine& line) {
   if (line.paths.size() > 2) {
     throw Error("troppi argomenti: copy prende un'origine e una destinazione");
   }
-  const WindowsPath source = FilePattern(line.paths[0]);
-  const WindowsPath source_folder = source.Parent();
+  const platform::WindowsPath source = FilePattern(line.paths[0]);
+  const platform::WindowsPath source_folder = source.Parent();
   const fs::path source_native = ExistingFolder(source_folder);
 
   // The target is a folder, where each file keeps its name, or a file name for a single file.
-  WindowsPath target_folder = FolderOf(current_drive_);
+  platform::WindowsPath target_folder = FolderOf(current_drive_);
   std::optional<std::string> target_name;
   if (line.paths.size() == 2) {
     const std::string& text = line.paths[1];
-    const WindowsPath target = Resolve(text);
+    const platform::WindowsPath target = Resolve(text);
     const bool is_folder = text.ends_with('\\') || IsDriveOnly(text) || target.elements.empty() ||
-                           (!HasWildcard(target.Name()) && IsFolder(target));
+                           (!platform::HasWildcard(target.Name()) && IsFolder(target));
     if (is_folder) {
       target_folder = target;
     } else if (IsWholeFolder(target.Name())) {
       target_folder = target.Parent();
-    } else if (HasWildcard(target.Name())) {
+    } else if (platform::HasWildcard(target.Name())) {
       throw Error(fmt::format(
           "una destinazione con caratteri jolly che cambia i nomi ({}) non è gestita", text));
     } else {
       target_folder = target.Parent();
       target_name = target.Name();
     }
-    if (HasWildcardAboveName(target_folder) || HasWildcard(target_folder.Name())) {
+    if (HasWildcardAboveName(target_folder) || platform::HasWildcard(target_folder.Name())) {
       throw Error("i caratteri jolly in una cartella non sono gestiti");
     }
   }
@@ -388,13 +388,13 @@ bool BatchRunner::Copy(const BatchLine& line) {
   std::vector<FileCopy> copies;
   for (const std::string& name : names) {
     FileCopy copy;
-    copy.from = source_native / Utf8ToPath(name);
+    copy.from = source_native / platform::Utf8ToPath(name);
     copy.from_name = source_folder.Child(name).ToString();
-    const WindowsPath to = target_folder.Child(target_name.value_or(name));
+    const platform::WindowsPath to = target_folder.Child(target_name.value_or(name));
     copy.to_name = to.ToString();
     // Through Env, so that a file already there under another letter case is replaced, not joined
     // by a second one that Windows would take for the same.
-    copy.to = Utf8ToPath(env_.NativePath(copy.to_name));
+    copy.to = platform::Utf8ToPath(env_.NativePath(copy.to_name));
     std::error_code error;
     if (fs::equivalent(copy.from, copy.to, error)) {
       throw FileError(fmt::format("impossibile copiare {} su se stesso", copy.from_name));
@@ -422,9 +422,9 @@ void BatchRunner::Delete(const BatchLine& line) {
     throw Error("manca il file da cancellare");
   }
   const bool quiet = line.switches.find('Q') != std::string::npos;
-  std::vector<WindowsPath> patterns;
+  std::vector<platform::WindowsPath> patterns;
   for (const std::string& text : line.paths) {
-    WindowsPath pattern = FilePattern(text);
+    platform::WindowsPath pattern = FilePattern(text);
     if (IsWholeFolder(pattern.Name()) && !quiet) {
       throw Error(
           "cancellare tutti i file di una cartella senza /Q chiede conferma: non è gestito");
@@ -432,7 +432,7 @@ void BatchRunner::Delete(const BatchLine& line) {
     ExistingFolder(pattern.Parent());
     patterns.push_back(std::move(pattern));
   }
-  for (const WindowsPath& pattern : patterns) {
+  for (const platform::WindowsPath& pattern : patterns) {
     const std::string text = pattern.ToString();
     if (env_.FindFiles(text).empty()) {
       Report(fmt::format("file non trovato: {}", text));
@@ -442,17 +442,17 @@ void BatchRunner::Delete(const BatchLine& line) {
   }
 }
 
-WindowsPath BatchRunner::FolderOf(char drive) const {
+platform::WindowsPath BatchRunner::FolderOf(char drive) const {
   const auto folder = folders_.find(drive);
   if (folder != folders_.end()) {
     return folder->second;
   }
-  WindowsPath root;
+  platform::WindowsPath root;
   root.drive = drive;
   return root;
 }
 
-WindowsPath BatchRunner::Resolve(std::string_view text) const {
+platform::WindowsPath BatchRunner::Resolve(std::string_view text) const {
   // Windows would take "/" for "\" in a path, but cmd reads it as the start of a switch; which of
   // the two a script meant is not for this runner to decide.
   if (text.find('/') != std::string_view::npos) {
@@ -462,11 +462,11 @@ WindowsPath BatchRunner::Resolve(std::string_view text) const {
     throw Error(fmt::format("{}: i percorsi di rete non sono gestiti", text));
   }
   char drive = current_drive_;
-  if (text.size() >= 2 && IsDriveLetter(text[0]) && text[1] == ':') {
-    drive = LowerDriveLetter(text[0]);
+  if (text.size() >= 2 && platform::IsDriveLetter(text[0]) && text[1] == ':') {
+    drive = platform::LowerDriveLetter(text[0]);
     text.remove_prefix(2);
   }
-  WindowsPath path = FolderOf(drive);
+  platform::WindowsPath path = FolderOf(drive);
   if (text.starts_with('\\')) {
     path.elements.clear();
   }
@@ -489,12 +489,12 @@ WindowsPath BatchRunner::Resolve(std::string_view text) const {
   return path;
 }
 
-WindowsPath BatchRunner::FilePattern(std::string_view text) const {
-  WindowsPath path = Resolve(text);
+platform::WindowsPath BatchRunner::FilePattern(std::string_view text) const {
+  platform::WindowsPath path = Resolve(text);
   if (HasWildcardAboveName(path)) {
     throw Error(fmt::format("{}: i caratteri jolly in una cartella non sono gestiti", text));
   }
-  if (path.elements.empty() || (!HasWildcard(path.Name()) && IsFolder(path))) {
+  if (path.elements.empty() || (!platform::HasWildcard(path.Name()) && IsFolder(path))) {
     throw Error(fmt::format(
         "{} è una cartella: per i suoi file si indica un nome o un modello come {}\\*.txt",
         path.ToString(), path.ToString()));
@@ -502,20 +502,21 @@ WindowsPath BatchRunner::FilePattern(std::string_view text) const {
   return path;
 }
 
-fs::path BatchRunner::ExistingFolder(const WindowsPath& folder) const {
+fs::path BatchRunner::ExistingFolder(const platform::WindowsPath& folder) const {
   const std::string name = folder.ToString();
-  fs::path native = Utf8ToPath(env_.NativePath(name));
+  fs::path native = platform::Utf8ToPath(env_.NativePath(name));
   std::error_code error;
   if (fs::is_directory(native, error)) {
     return native;
   }
   if (fs::exists(native, error)) {
-    throw FileError(fmt::format("{} non è una cartella ({})", name, PathToUtf8(native)));
+    throw FileError(fmt::format("{} non è una cartella ({})", name, platform::PathToUtf8(native)));
   }
-  throw FileError(fmt::format("la cartella {} non esiste ({})", name, PathToUtf8(native)));
+  throw FileError(
+      fmt::format("la cartella {} non esiste ({})", name, platform::PathToUtf8(native)));
 }
 
-bool BatchRunner::IsFolder(const WindowsPath& path) const {
+bool BatchRunner::IsFolder(const platform::WindowsPath& path) const {
   std::string native;
   try {
     native = env_.NativePath(path.ToString());
@@ -523,11 +524,11 @@ bool BatchRunner::IsFolder(const WindowsPath& path) const {
     return false;
   }
   std::error_code error;
-  return fs::is_directory(Utf8ToPath(native), error);
+  return fs::is_directory(platform::Utf8ToPath(native), error);
 }
 
 void BatchRunner::Report(std::string_view why) {
   errors_ << fmt::format("{}, riga {}: {}: {}", script_, line_number_, line_, why) << std::endl;
 }
 
-}  // namespace zav5::platform
+}  // namespace zav5::batch

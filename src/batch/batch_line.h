@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace zav5::platform {
+namespace zav5::batch {
 
 enum class BatchCommand {
   kNothing,       // empty line, rem, cls, echo off, echo on
@@ -52,4 +52,4 @@ std::vector<BatchLine> ParseBatchLine(std::string_view line);
 // `line` without leading and trailing blanks and tabs: the line as error messages quote it.
 std::string_view TrimBatchLine(std::string_view line);
 
-}  // namespace zav5::platform
+}  // namespace zav5::batch
