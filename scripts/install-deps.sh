@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing and packaging zav5 need (dpkg-dev finds the
 # Debian package's dependencies, systemd checks its unit, mdbtools's mdb-export tells the tests
-# what real Jet files hold), only those that are missing. Safe to run again.
+# what real Jet files hold, clang-format and clang-tidy are scripts/lint.sh's), only those that are
+# missing. Safe to run again.
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,7 @@ packages=(
   unixodbc-dev libsqliteodbc odbc-mdbtools unixodbc mdbtools
   libgtest-dev libgmock-dev libbenchmark-dev
   dpkg-dev systemd
+  clang-format clang-tidy
 )
 
 missing=()
