@@ -1,13 +1,12 @@
 #include "comparison.h"
 
-#include <sqlite3.h>
-
 #include <fstream>
 #include <map>
 #include <regex>
 #include <sstream>
 
 #include <fmt/format.h>
+#include <sqlite3.h>
 
 #include "errors.h"
 #include "synthetic_store.h"

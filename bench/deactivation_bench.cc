@@ -16,7 +16,6 @@
 // that finds no offer. At the end a table in Markdown sums up each variant and size: median
 // times, the ratios to the floor and to the direct way, rows per second, statements per offer row
 // and memory.
-#include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -33,6 +32,7 @@
 #include <string_view>
 #include <vector>
 
+#include <benchmark/benchmark.h>
 #include <fmt/format.h>
 
 #include "comparison.h"

@@ -1,7 +1,6 @@
 #include "floor.h"
 
 #include <fcntl.h>
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include <fmt/format.h>
+#include <sqlite3.h>
 
 #include "data/value.h"
 #include "data/value_calendar.h"

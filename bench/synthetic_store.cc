@@ -1,7 +1,6 @@
 #include "synthetic_store.h"
 
 #include <fcntl.h>
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <array>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include <fmt/format.h>
+#include <sqlite3.h>
 
 #include "data/sqlite/sqlite_create.h"
 #include "data/value_calendar.h"

@@ -1,10 +1,10 @@
 #include "app/command_line.h"
 
-#include <fmt/format.h>
-#include <CLI/CLI.hpp>
-
 #include <cctype>
 #include <sstream>
+
+#include <CLI/CLI.hpp>
+#include <fmt/format.h>
 
 #include "platform/current_drive.h"
 

@@ -1,12 +1,12 @@
 #include "app/demo_store.h"
 
-#include <fmt/format.h>
-
 #include <array>
 #include <cmath>
 #include <fstream>
 #include <string_view>
 #include <vector>
+
+#include <fmt/format.h>
 
 #include "data/sql_text.h"
 #include "data/sqlite/sqlite_create.h"

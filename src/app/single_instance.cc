@@ -1,10 +1,10 @@
 #include "app/single_instance.h"
 
-#include <fmt/core.h>
-
 #include <cctype>
 #include <chrono>
 #include <thread>
+
+#include <fmt/core.h>
 
 namespace zav5::app {
 

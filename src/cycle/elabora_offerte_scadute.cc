@@ -1,13 +1,13 @@
 #include "cycle/elabora_offerte_scadute.h"
 
-#include <fmt/core.h>
-
 #include <algorithm>
 #include <chrono>
 #include <exception>
 #include <memory>
 #include <utility>
 #include <vector>
+
+#include <fmt/core.h>
 
 #include "data/field_reading.h"
 #include "data/value.h"

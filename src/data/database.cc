@@ -1,10 +1,10 @@
 #include "data/database.h"
 
-#include <fmt/format.h>
-
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+
+#include <fmt/format.h>
 
 #include "data/odbc/installed_drivers.h"
 #include "data/odbc/odbc_connection.h"

@@ -1,10 +1,10 @@
 #include "data/lock_waits.h"
 
-#include <fmt/format.h>
-
 #include <algorithm>
 #include <array>
 #include <utility>
+
+#include <fmt/format.h>
 
 namespace zav5::data {
 

@@ -1,9 +1,9 @@
 #include "data/recordset.h"
 
-#include <fmt/format.h>
-
 #include <algorithm>
 #include <utility>
+
+#include <fmt/format.h>
 
 #include "data/ascii_text.h"
 #include "data/column.h"

@@ -64,8 +64,9 @@ class RowEditor {
   void RequireUpdatable(std::string_view operation) const;
   // Throws DatabaseError naming `operation` when there is no current row.
   void RequireCurrent(std::string_view operation) const;
-  // Called when a row started by AddNew was saved; the current row does not change.
-  virtual void OnRowAdded(Row /*row*/) {}
+  // Called when a row started by AddNew was saved; the current row does not change. The row is
+  // handed over by value: an override keeps it.
+  virtual void OnRowAdded(Row /*row*/) {}  // NOLINT(performance-unnecessary-value-param)
   // Says that the rows were read from the database just now (see Edit).
   void NoteRowsRead();
   // Around a change of this editor's table (Update, Insert, Delete): BeginChange counts it, before

@@ -1,8 +1,8 @@
 #include "data/table_cursor.h"
 
-#include <fmt/format.h>
-
 #include <utility>
+
+#include <fmt/format.h>
 
 #include "errors.h"
 

@@ -1,8 +1,8 @@
 #include "platform/current_drive.h"
 
-#include <fmt/format.h>
-
 #include <cctype>
+
+#include <fmt/format.h>
 
 #include "errors.h"
 #include "platform/windows_path.h"

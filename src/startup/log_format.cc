@@ -1,8 +1,8 @@
 #include "startup/log_format.h"
 
-#include <fmt/format.h>
-
 #include <chrono>
+
+#include <fmt/format.h>
 
 namespace zav5::startup {
 

@@ -1,10 +1,10 @@
 #include "startup/run_startup.h"
 
-#include <fmt/format.h>
-
 #include <algorithm>
 #include <array>
 #include <vector>
+
+#include <fmt/format.h>
 
 #include "data/field_reading.h"
 #include "data/value_text.h"

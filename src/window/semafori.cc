@@ -1,8 +1,8 @@
 #include "window/semafori.h"
 
-#include <fmt/format.h>
-
 #include <string_view>
+
+#include <fmt/format.h>
 
 #include "data/field_reading.h"
 #include "data/recordset.h"

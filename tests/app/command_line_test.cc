@@ -2,10 +2,10 @@
 
 #include "app/command_line.h"
 
+#include <cstdio>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <cstdio>
 
 namespace zav5::app {
 namespace {

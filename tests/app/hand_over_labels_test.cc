@@ -1,8 +1,6 @@
 // The whole road of an expired offer of the demo store, with the real scripts: the articles are
 // restored, and the import files of both label systems reach the folder mapped as drive Z:.
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -12,6 +10,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "app/command_line.h"
 #include "app/demo_store.h"

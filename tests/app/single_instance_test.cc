@@ -1,10 +1,10 @@
 #include "app/single_instance.h"
 
-#include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 #include <string_view>
+
+#include <gtest/gtest.h>
 
 #include "platform/fake/mem_env.h"
 

@@ -1,9 +1,7 @@
 // SIGTERM while a processing cycle waits for another program's lock: the run without a window ends
 // soon, as on a stop between cycles, with the cycle rolled back, though the lock is still held.
 
-#include <gtest/gtest.h>
 #include <signal.h>
-#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,6 +13,9 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "app/demo_store.h"
 #include "platform/posix/posix_stop_signal.h"

@@ -1,11 +1,10 @@
 #include "checks/checked_store.h"
 
-#include <sqlite3.h>
-
 #include <sstream>
 #include <stdexcept>
 
 #include <fmt/core.h>
+#include <sqlite3.h>
 
 #include "cycle/cycle_test_store.h"
 #include "data/value_calendar.h"

@@ -2,13 +2,13 @@
 // day, and the timer, rotation and shared state that the main window would own.
 #pragma once
 
-#include <fmt/core.h>
-
 #include <chrono>
 #include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <fmt/core.h>
 
 #include "cycle/cycle_context.h"
 #include "cycle/offer_turn.h"

@@ -3,11 +3,11 @@
 
 #include "cycle/elabora_offerte_scadute.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "cycle/cycle_test_store.h"
 #include "cycle/timer2_timer.h"

@@ -3,8 +3,6 @@
 // piece of work at every step it takes and see what is left of it.
 #pragma once
 
-#include <fmt/core.h>
-
 #include <functional>
 #include <memory>
 #include <optional>
@@ -12,6 +10,8 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include <fmt/core.h>
 
 #include "data/backend.h"
 #include "errors.h"

@@ -2,9 +2,6 @@
 // by another program's lock, it leaves the store database as it found it, says so in the run log
 // once, and the next cycle does the whole work.
 
-#include <fmt/core.h>
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -13,6 +10,9 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <fmt/core.h>
+#include <gtest/gtest.h>
 
 #include "cycle/cycle_test_store.h"
 #include "cycle/elabora_offerte_scadute.h"

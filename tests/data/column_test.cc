@@ -1,12 +1,12 @@
 // Columns from their declared types, and values converted to be stored in them.
 #include "data/column.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "errors.h"
 

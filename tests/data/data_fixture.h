@@ -1,11 +1,11 @@
 // A folder mapped as drive C, and the database engine of the program on it.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <string>
 #include <string_view>
+
+#include <gtest/gtest.h>
 
 #include "data/database.h"
 #include "platform/host_env.h"

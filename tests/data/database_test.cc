@@ -1,9 +1,9 @@
 #include "data/database.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "data/data_fixture.h"
 #include "data/data_source.h"

@@ -8,8 +8,6 @@
 // value (the dates below). Texts: libmdb converts Jet 3's code page and Jet 4's UTF-16 to UTF-8
 // for the driver's narrow calls, which the program speaks on unixODBC, and for mdb-export alike;
 // so texts compare byte for byte, and a few accented ones are also checked as written here.
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -23,6 +21,7 @@
 #include <vector>
 
 #include <fmt/format.h>
+#include <gtest/gtest.h>
 
 #include "data/database.h"
 #include "data/odbc/installed_drivers.h"

@@ -3,14 +3,14 @@
 
 #include "data/lock_waits.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "data/data_fixture.h"
 #include "data/sqlite/sqlite_connection.h"

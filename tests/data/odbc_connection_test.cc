@@ -3,13 +3,13 @@
 // on the same file plays the store suite's other programs, and checks what was stored.
 #include "data/odbc/odbc_connection.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "data/database.h"
 #include "data/odbc/installed_drivers.h"

@@ -1,11 +1,11 @@
 #include "data/recordset.h"
 
-#include <gtest/gtest.h>
-
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "data/data_fixture.h"
 #include "data/data_source.h"

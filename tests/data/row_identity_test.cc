@@ -1,10 +1,10 @@
 // How a row read earlier is found again for Edit, Update and Delete while other programs change
 // the same file: by its primary key when the table has one, by its rowid when it has none.
-#include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "data/data_fixture.h"
 #include "data/recordset.h"

@@ -1,10 +1,10 @@
 #include "data/select_all.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace zav5::data {
 namespace {

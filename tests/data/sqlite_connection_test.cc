@@ -1,12 +1,12 @@
 #include "data/sqlite/sqlite_connection.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "data/data_fixture.h"
 #include "data/recordset.h"

@@ -1,7 +1,5 @@
 // The statements a connection counts (Connection::StatementsRun), on both backends: what the
 // benchmark divides by the offer's rows.
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -10,6 +8,8 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+
+#include <gtest/gtest.h>
 
 #include "data/backend.h"
 #include "data/odbc/odbc_connection.h"

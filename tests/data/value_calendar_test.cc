@@ -1,13 +1,14 @@
 // OLE day numbers, calendar days and the text forms of dates.
-#include <gtest/gtest.h>
+#include "data/value_calendar.h"
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <string>
 
+#include <gtest/gtest.h>
+
 #include "data/value.h"
-#include "data/value_calendar.h"
 #include "errors.h"
 
 namespace zav5::data {

@@ -2,8 +2,6 @@
 // and the text forms of numbers and amounts.
 #include "data/value.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -12,6 +10,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "errors.h"
 

@@ -1,12 +1,13 @@
 // Leading numbers of texts, and texts measured and fitted in characters rather than bytes.
-#include <gtest/gtest.h>
+#include "data/value_text.h"
 
 #include <cmath>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "data/value_text.h"
+#include <gtest/gtest.h>
+
 #include "platform/codepage.h"
 
 namespace zav5::data {

@@ -1,12 +1,12 @@
 // File names of the import files and the clean-up pattern.
 #include "labels/import_file_names.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace zav5::labels {
 namespace {

@@ -1,13 +1,13 @@
 // The import line, byte for byte: both kinds written out in full, then field by field.
 #include "labels/import_line.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "data/value_text.h"
 #include "platform/codepage.h"

@@ -1,12 +1,11 @@
 #include "labels/invio_frontalini.h"
 
-#include <gtest/gtest.h>
-
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include <fmt/core.h>
+#include <gtest/gtest.h>
 
 #include "errors.h"
 #include "support/temp_dir.h"

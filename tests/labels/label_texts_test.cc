@@ -1,14 +1,14 @@
 // The text forms and roundings of the import lines, byte for byte.
 #include "labels/label_texts.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "errors.h"
 

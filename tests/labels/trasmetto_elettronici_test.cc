@@ -1,12 +1,11 @@
 #include "labels/trasmetto_elettronici.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
 #include <map>
 
 #include <fmt/core.h>
+#include <gtest/gtest.h>
 
 #include "data/value_calendar.h"
 #include "data/value_text.h"

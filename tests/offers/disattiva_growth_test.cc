@@ -1,13 +1,11 @@
 // How the work of one offer's deactivation grows with the offer, through ODBC on a store whose
 // offmo and codean have no key, only the indexes that the lookups use. Counted in the SQLite
 // engine's own steps, which follow the rows it visits: a time would say nothing on a busy machine.
-#include <sqlite3.h>
-
-#include <gtest/gtest.h>
-
 #include <string>
 
 #include <fmt/core.h>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "offers/disattiva.h"
 #include "support/test_engine_options.h"

@@ -1,13 +1,12 @@
 #include "offers/disattiva.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include <fmt/core.h>
+#include <gtest/gtest.h>
 
 #include "errors.h"
 #include "support/temp_dir.h"

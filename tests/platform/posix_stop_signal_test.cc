@@ -3,11 +3,12 @@
 
 #include "platform/posix/posix_stop_signal.h"
 
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/time.h>
 
 #include <chrono>
+
+#include <gtest/gtest.h>
 
 namespace zav5::platform {
 namespace {

@@ -1,9 +1,9 @@
 // The message of an error that a piece of work must throw.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "errors.h"
 

@@ -5,7 +5,6 @@
 #ifndef _WIN32
 
 #include <signal.h>
-#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,6 +14,8 @@
 #include <stdexcept>
 #include <string>
 #include <utility>
+
+#include <sqlite3.h>
 
 namespace zav5::test {
 

@@ -1,12 +1,12 @@
 #include "support/temp_dir.h"
 
-#include <sqlite3.h>
-
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+
+#include <sqlite3.h>
 
 #include "platform/utf8.h"
 

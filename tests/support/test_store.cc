@@ -1,9 +1,9 @@
 #include "support/test_store.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <stdexcept>
+
+#include <sqlite3.h>
 
 #include "platform/codepage.h"
 #include "schema_texts.h"

@@ -1,12 +1,11 @@
 // Loading the window runs start-up against real database files: each way start-up can end, what the
 // log then holds, and the settings it loads.
 
-#include "startup/run_startup.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "data/database.h"
+#include "startup/run_startup.h"
 #include "support/test_engine_options.h"
 #include "support/test_store.h"
 #include "window/form1.h"

@@ -4,11 +4,11 @@
 
 #include "window/headless.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <memory>
 #include <sstream>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include "support/test_engine_options.h"
 #include "support/test_store.h"

@@ -3,10 +3,6 @@
 
 #include "window/semafori.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-#include <sqlite3.h>
-
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -18,6 +14,10 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "data/data_source.h"
 #include "data/database.h"

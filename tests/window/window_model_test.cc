@@ -4,12 +4,12 @@
 
 #include "window/window_model.h"
 
-#include <gtest/gtest.h>
-
 #include <map>
 #include <set>
 #include <string>
 #include <utility>
+
+#include <gtest/gtest.h>
 
 namespace zav5::window {
 namespace {

@@ -1,7 +1,7 @@
 // What the catalog says of a table (its columns, key, indexes and row id), read once per table.
-#include <fmt/format.h>
-
 #include <algorithm>
+
+#include <fmt/format.h>
 
 #include "data/odbc/odbc_session.h"
 #include "data/odbc/odbc_statements.h"

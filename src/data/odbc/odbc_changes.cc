@@ -1,7 +1,7 @@
 // Changing rows: the row a key names, found and changed, or a row added and its key.
-#include <fmt/format.h>
-
 #include <algorithm>
+
+#include <fmt/format.h>
 
 #include "data/odbc/odbc_session.h"
 #include "data/odbc/odbc_statements.h"

@@ -1,11 +1,11 @@
 #include "data/odbc/odbc_connection.h"
 
-#include <fmt/format.h>
-
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <utility>
+
+#include <fmt/format.h>
 
 #include "data/ascii_text.h"
 #include "data/odbc/odbc_error.h"

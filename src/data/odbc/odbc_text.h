@@ -22,13 +22,13 @@
 #include <windows.h>
 #endif
 
-#include <sql.h>
-#include <sqlext.h>
-
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include <sql.h>
+#include <sqlext.h>
 
 namespace zav5::data::odbc {
 

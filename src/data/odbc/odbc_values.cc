@@ -1,11 +1,11 @@
 #include "data/odbc/odbc_values.h"
 
-#include <fmt/format.h>
-
 #include <charconv>
 #include <chrono>
 #include <cmath>
 #include <limits>
+
+#include <fmt/format.h>
 
 #include "data/ascii_text.h"
 #include "data/decimal.h"

@@ -1,8 +1,5 @@
 #include "data/sqlite/sqlite_connection.h"
 
-#include <fmt/format.h>
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <chrono>
 #include <climits>
@@ -12,6 +9,9 @@
 #include <list>
 #include <optional>
 #include <unordered_map>
+
+#include <fmt/format.h>
+#include <sqlite3.h>
 
 #include "data/ascii_text.h"
 #include "data/column.h"

@@ -1,9 +1,9 @@
 #include "data/sqlite/sqlite_create.h"
 
-#include <sqlite3.h>
-
 #include <cstdio>
 #include <filesystem>
+
+#include <sqlite3.h>
 
 #include "errors.h"
 

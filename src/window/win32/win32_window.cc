@@ -1,7 +1,4 @@
 #include "window/win32/win32_window.h"
-#include "window/win32/window_class.h"
-
-#include "window/win32/api.h"
 
 #include <algorithm>
 #include <chrono>
@@ -16,6 +13,7 @@
 #include "errors.h"
 #include "platform/windows/error_text.h"
 #include "platform/windows/wide_text.h"
+#include "window/win32/api.h"
 #include "window/win32/data_bar.h"
 #include "window/win32/drive_list.h"
 #include "window/win32/frame.h"
@@ -23,6 +21,7 @@
 #include "window/win32/graphic_button.h"
 #include "window/win32/icon.h"
 #include "window/win32/menu.h"
+#include "window/win32/window_class.h"
 #include "window/win32/windowless_controls.h"
 
 namespace zav5::window {

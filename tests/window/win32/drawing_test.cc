@@ -1,16 +1,15 @@
 // What the window paints itself, read back pixel by pixel: the till panel that Frame1 draws for
 // its windowless controls, the exit button's face, a data control's bar, and the window's icon.
 
-#include "window/win32/api.h"
-
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <functional>
 #include <string>
 
+#include <gtest/gtest.h>
+
 #include "platform/fake/mem_env.h"
 #include "window/form1.h"
+#include "window/win32/api.h"
 #include "window/win32/data_bar.h"
 #include "window/win32/gdi.h"
 #include "window/win32/icon.h"

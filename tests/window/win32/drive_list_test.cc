@@ -3,10 +3,10 @@
 
 #include "window/win32/drive_list.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "platform/fake/mem_env.h"
 #include "window/form1.h"

@@ -4,10 +4,6 @@
 
 #include "window/win32/win32_window.h"
 
-#include "window/win32/api.h"
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <chrono>
 #include <functional>
@@ -15,9 +11,12 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "platform/fake/mem_env.h"
 #include "platform/windows/wide_text.h"
 #include "window/form1.h"
+#include "window/win32/api.h"
 #include "window/win32/open_window.h"
 #include "window/window_model.h"
 
